@@ -1,0 +1,268 @@
+// colorsplit-cli: replays a use of the window without a display and prints its message log.
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/file_dialog.h"
+#include "ui/session.h"
+
+namespace {
+
+using colorsplit::TColor;
+
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// The window's picture control is this large; a pick is a mouse-down on it.
+constexpr int kImage1Width = 1575;
+constexpr int kImage1Height = 1181;
+
+const char kUsage[] =
+    "Usage: colorsplit-cli [--summary FILE] COMMAND...\n"
+    "       colorsplit-cli --help | --version\n"
+    "\n"
+    "Replays a use of the colorsplit window, command by command, without a display, and\n"
+    "prints every line of the window's message log to standard output as it is logged.\n"
+    "\n"
+    "Commands (run in the order given):\n"
+    "  open PATH     the open command, with PATH chosen in the open dialog\n"
+    "  pick X Y      a click on the picture at (X, Y); 0 <= X < 1575, 0 <= Y < 1181\n"
+    "  execute       the execute button: the quantisation from the picked colours\n"
+    "  mask N        select colorN (N from 1 to 4) and press the MASK button\n"
+    "  save PATH     the save command, writing the shown picture to PATH as a BMP file\n"
+    "  mean          the mean colour button\n"
+    "\n"
+    "Options:\n"
+    "  --summary FILE  write the final state to FILE as one JSON object\n"
+    "  --help          show this text\n"
+    "  --version       show the version\n"
+    "\n"
+    "Exit status: 0 when every command ran; 1 when a command failed (the message is printed\n"
+    "to standard error and no further command runs); 2 for a malformed command line.\n";
+
+struct Command {
+    enum Kind { kOpen, kPick, kExecute, kMask, kSave, kMean } kind;
+    std::string path;
+    int x = 0;
+    int y = 0;
+};
+
+struct Options {
+    std::optional<std::string> summaryFile;
+    std::vector<Command> commands;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+std::optional<int> ParseInt(const char* text) {
+    int value = 0;
+    const char* end = text + std::strlen(text);
+    const auto [ptr, ec] = std::from_chars(text, end, value);
+    if (ec != std::errc() || ptr != end || ptr == text) return std::nullopt;
+    return value;
+}
+
+int IntArgument(const std::vector<std::string>& args, size_t& i, const char* what, int low,
+                int high) {
+    if (i >= args.size()) throw UsageError{std::string("missing ") + what};
+    const std::optional<int> value = ParseInt(args[i].c_str());
+    if (!value) throw UsageError{std::string(what) + " is not a whole number: " + args[i]};
+    if (*value < low || *value > high)
+        throw UsageError{std::string(what) + " must be from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ": " + args[i]};
+    ++i;
+    return *value;
+}
+
+std::string PathArgument(const std::vector<std::string>& args, size_t& i, const char* command) {
+    if (i >= args.size()) throw UsageError{std::string(command) + " needs a PATH"};
+    return args[i++];
+}
+
+Options Parse(const std::vector<std::string>& args) {
+    Options options;
+    size_t i = 0;
+    if (i < args.size() && args[i] == "--summary") {
+        if (++i >= args.size()) throw UsageError{"--summary needs a FILE"};
+        options.summaryFile = args[i++];
+    }
+    while (i < args.size()) {
+        const std::string word = args[i++];
+        Command c{Command::kMean, {}, 0, 0};
+        if (word == "open") {
+            c.kind = Command::kOpen;
+            c.path = PathArgument(args, i, "open");
+        } else if (word == "save") {
+            c.kind = Command::kSave;
+            c.path = PathArgument(args, i, "save");
+        } else if (word == "pick") {
+            c.kind = Command::kPick;
+            c.x = IntArgument(args, i, "X", 0, kImage1Width - 1);
+            c.y = IntArgument(args, i, "Y", 0, kImage1Height - 1);
+        } else if (word == "mask") {
+            c.kind = Command::kMask;
+            c.x = IntArgument(args, i, "N", 1, 4);
+        } else if (word == "execute") {
+            c.kind = Command::kExecute;
+        } else if (word == "mean") {
+            c.kind = Command::kMean;
+        } else {
+            throw UsageError{"unknown command: " + word};
+        }
+        options.commands.push_back(std::move(c));
+    }
+    return options;
+}
+
+// Prints the log as it is logged and remembers what each swatch row last showed.
+class BatchView : public colorsplit::SessionView {
+public:
+    void LogLine(const std::string& text) override {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+    void ShowSwatch(int row, TColor c) override {
+        if (row >= 0 && row < static_cast<int>(swatches.size())) swatches[row] = c;
+    }
+    void PictureChanged() override {}
+
+    std::array<std::optional<TColor>, 5> swatches;
+};
+
+std::string FloatJson(float value) {
+    // Nine significant digits bring every float back exactly.
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(value));
+    return buffer;
+}
+
+std::string Summary(const colorsplit::Session& session, const BatchView& view) {
+    const colorsplit::Quantizer& s = session.State();
+    std::string json = "{\n  \"swatches\": [";
+    for (size_t i = 0; i < view.swatches.size(); ++i) {
+        if (i > 0) json += ", ";
+        json += view.swatches[i] ? std::to_string(*view.swatches[i]) : "null";
+    }
+    json += "],\n  \"code_book\": [";
+    for (size_t i = 0; i < s.CodeBook.size(); ++i) {
+        const colorsplit::PixelRec& v = s.CodeBook[i];
+        json += (i > 0 ? ", [" : "[") + std::to_string(v.R) + ", " + std::to_string(v.G) + ", " +
+                std::to_string(v.B) + "]";
+    }
+    json += "],\n  \"sel_color\": [";
+    for (size_t i = 0; i < s.SelColor.size(); ++i)
+        json += (i > 0 ? ", " : "") + std::to_string(s.SelColor[i]);
+    std::array<long long, colorsplit::kMaxColors> groups{};
+    const int w = colorsplit::Quantizer::ClampedWidth(session);
+    const int h = colorsplit::Quantizer::ClampedHeight(session);
+    for (int x = 0; x < w; ++x) {
+        for (int y = 0; y < h; ++y) {
+            const int g = s.Pixels[x][y].Group;
+            if (g >= 0 && g < colorsplit::kMaxColors) ++groups[g];
+        }
+    }
+    json += "],\n  \"mean_color\": " + std::to_string(s.MeanColor);
+    json += ",\n  \"color_count\": " + std::to_string(s.ColorCount);
+    json += ",\n  \"run_count\": " + std::to_string(s.RunCount);
+    json += ",\n  \"distortion\": " + FloatJson(s.Distortion);
+    json += ",\n  \"last_distortion\": " + FloatJson(s.LastDistortion);
+    json += ",\n  \"mask_done\": " + std::string(s.MaskDone ? "true" : "false");
+    json += ",\n  \"group_counts\": [";
+    for (size_t i = 0; i < groups.size(); ++i) json += (i > 0 ? ", " : "") + std::to_string(groups[i]);
+    json += "]\n}\n";
+    return json;
+}
+
+void WriteSummary(const std::string& fileName, const std::string& json) {
+    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+    out << json;
+    out.close();
+    if (!out) throw std::runtime_error("無法寫入摘要檔「" + fileName + "」");
+}
+
+void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
+         colorsplit::ScriptedDialog& saveDialog, const Command& c, int& radioIndex) {
+    switch (c.kind) {
+        case Command::kOpen:
+            openDialog.Answer(c.path);
+            session.Button1Click();
+            break;
+        case Command::kPick:
+            session.Image1MouseDown(c.x, c.y);
+            break;
+        case Command::kExecute:
+            session.Button2Click();
+            break;
+        case Command::kMask:
+            radioIndex = c.x - 1;
+            session.Button7Click(radioIndex);
+            break;
+        case Command::kSave:
+            saveDialog.Answer(c.path);
+            session.Button4Click();
+            break;
+        case Command::kMean:
+            session.Button5Click();
+            break;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (args.size() == 1 && args[0] == "--help") {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("colorsplit-cli %s\n", COLORSPLIT_VERSION);
+        return kExitOk;
+    }
+    Options options;
+    try {
+        options = Parse(args);
+        if (options.commands.empty()) throw UsageError{"no command given"};
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "colorsplit-cli: %s\n\n%s", e.message.c_str(), kUsage);
+        return kExitUsage;
+    }
+
+    BatchView view;
+    colorsplit::ScriptedDialog openDialog;
+    colorsplit::ScriptedDialog saveDialog;
+    colorsplit::Session session(view, openDialog, saveDialog);
+    // The log's designed first line, then start-up as the window runs it.
+    view.LogLine("程式資訊");
+    session.FormCreate();
+    int radioIndex = 0;
+
+    int status = kExitOk;
+    for (const Command& c : options.commands) {
+        try {
+            Run(session, openDialog, saveDialog, c, radioIndex);
+        } catch (const std::exception& e) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "colorsplit-cli: %s\n", e.what());
+            status = kExitFailed;
+            break;
+        }
+    }
+    if (options.summaryFile) {
+        try {
+            WriteSummary(*options.summaryFile, Summary(session, view));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "colorsplit-cli: %s\n", e.what());
+            status = kExitFailed;
+        }
+    }
+    return status;
+}

@@ -1,0 +1,43 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <exception>
+
+#include "ui/tform1.h"
+
+colorsplit::TForm1* Form1 = nullptr;
+
+namespace {
+
+void ShowFatal(const QString& message) {
+    if (QApplication::instance() != nullptr)
+        QMessageBox::critical(nullptr, QStringLiteral("colorsplit"), message);
+    else
+        std::fprintf(stderr, "colorsplit: %s\n", message.toLocal8Bit().constData());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The window takes no arguments: Qt is given the program name only.
+    int qtArgc = argc > 0 ? 1 : 0;
+    try {
+        QApplication app(qtArgc, argv);
+        try {
+            colorsplit::TForm1 form;
+            Form1 = &form;
+            form.show();
+            QApplication::exec();
+            Form1 = nullptr;
+        } catch (const std::exception& e) {
+            ShowFatal(QString::fromUtf8(e.what()));
+        } catch (...) {
+            ShowFatal(QString());
+        }
+    } catch (const std::exception& e) {
+        ShowFatal(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowFatal(QString());
+    }
+    return 0;
+}

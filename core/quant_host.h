@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "core/colors.h"
+
+namespace colorsplit {
+
+// Everything the core needs from outside: the shown picture, the message log and the swatch
+// panel. The window implements it; tests and the batch front end supply their own.
+// Any method may throw; the core catches nothing and leaves its state as it stands.
+class QuantHost {
+public:
+    virtual ~QuantHost() = default;
+
+    // The shown picture's own size in pixels, 0 when no picture is loaded.
+    virtual int PictureWidth() const = 0;
+    virtual int PictureHeight() const = 0;
+    // (0, 0) is the top left; a point outside the picture reads as -1.
+    virtual TColor GetPixel(int x, int y) const = 0;
+    virtual void SetPixel(int x, int y, TColor c) = 0;
+    // Replaces the shown picture by the file's.
+    virtual void LoadFromFile(const std::string& fileName) = 0;
+    // Shows pixels that were set directly.
+    virtual void Refresh() = 0;
+
+    // Appends one line to the message log.
+    virtual void LogLine(const std::string& text) = 0;
+    // Shows a colour in swatch row 0-3 (the groups) or 4 (the mean colour).
+    virtual void ShowSwatch(int row, TColor c) = 0;
+};
+
+}  // namespace colorsplit

@@ -1,0 +1,118 @@
+#include "platform/picture.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include "platform/picture_error.h"
+
+namespace colorsplit {
+
+namespace {
+
+QString ToQString(const std::string& s) { return QString::fromStdString(s); }
+
+[[noreturn]] void Fail(const char* what, const std::string& fileName, const QString& cause) {
+    throw PictureError(
+        QStringLiteral("%1「%2」:%3").arg(QString::fromUtf8(what), ToQString(fileName), cause)
+            .toStdString());
+}
+
+[[noreturn]] void FailOpen(const std::string& fileName, const QString& cause) {
+    Fail("無法開啟", fileName, cause);
+}
+
+// The file-system reasons first: they say more than a decoder's error would.
+void CheckReadable(const std::string& fileName) {
+    const QFileInfo info(ToQString(fileName));
+    if (!info.exists()) FailOpen(fileName, QStringLiteral("檔案不存在"));
+    if (info.isDir()) FailOpen(fileName, QStringLiteral("這是資料夾,不是圖片檔"));
+    if (!info.isReadable()) FailOpen(fileName, QStringLiteral("沒有讀取權限"));
+}
+
+void PrepareReader(QImageReader& reader) {
+    // A picture is known by its content, not by its name.
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
+}
+
+QString ReaderCause(const QImageReader& reader) {
+    switch (reader.error()) {
+        case QImageReader::FileNotFoundError:
+            return QStringLiteral("檔案不存在");
+        case QImageReader::DeviceError:
+            return QStringLiteral("無法讀取檔案");
+        case QImageReader::UnsupportedFormatError:
+            return QStringLiteral("不是可讀取的圖片");
+        case QImageReader::InvalidDataError:
+            return QStringLiteral("圖片資料損壞或不完整");
+        default:
+            return QStringLiteral("無法解讀圖片(%1)").arg(reader.errorString());
+    }
+}
+
+}  // namespace
+
+QSize Picture::ReadSize(const std::string& fileName) {
+    CheckReadable(fileName);
+    QImageReader reader(ToQString(fileName));
+    PrepareReader(reader);
+    if (!reader.canRead()) FailOpen(fileName, ReaderCause(reader));
+    const QSize size = reader.size();
+    if (!size.isValid()) FailOpen(fileName, QStringLiteral("圖片大小無法讀取"));
+    return size;
+}
+
+QImage Picture::ReadFile(const std::string& fileName, qint64 maxPixels) {
+    const QSize size = ReadSize(fileName);
+    if (size.width() <= 0 || size.height() <= 0)
+        FailOpen(fileName, QStringLiteral("圖片大小無效"));
+    if (static_cast<qint64>(size.width()) * size.height() > maxPixels)
+        FailOpen(fileName, QStringLiteral("圖片太大(%1x%2)").arg(size.width()).arg(size.height()));
+
+    QImageReader reader(ToQString(fileName));
+    PrepareReader(reader);
+    QImage image = reader.read();
+    if (image.isNull()) FailOpen(fileName, ReaderCause(reader));
+    if (image.size() != size) FailOpen(fileName, QStringLiteral("圖片資料損壞或不完整"));
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+TColor Picture::GetPixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return -1;
+    const QRgb p = reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x];
+    return PackColor(qRed(p), qGreen(p), qBlue(p));
+}
+
+void Picture::SetPixel(int x, int y, TColor c) {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+    reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = qRgb(RedOf(c), GreenOf(c), BlueOf(c));
+}
+
+void Picture::Assign(const QImage& image) {
+    image_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+}
+
+void Picture::SaveToFile(const std::string& fileName) const {
+    const auto failSave = [&](const QString& cause) { Fail("無法儲存", fileName, cause); };
+    if (image_.isNull()) failSave(QStringLiteral("沒有可儲存的圖片"));
+    const QFileInfo info(ToQString(fileName));
+    if (info.isDir()) failSave(QStringLiteral("這是資料夾"));
+    // The rename below would replace a read-only file; refuse as a plain write would.
+    if (info.exists() && !info.isWritable()) failSave(QStringLiteral("檔案是唯讀的"));
+    if (!info.absoluteDir().exists()) failSave(QStringLiteral("資料夾不存在"));
+
+    QSaveFile file(ToQString(fileName));
+    if (!file.open(QIODevice::WriteOnly))
+        failSave(QStringLiteral("無法寫入(%1)").arg(file.errorString()));
+    QImageWriter writer(&file, "bmp");
+    if (!writer.write(image_)) {
+        file.cancelWriting();
+        failSave(QStringLiteral("無法寫入(%1)").arg(writer.errorString()));
+    }
+    if (!file.commit()) failSave(QStringLiteral("無法寫入(%1)").arg(file.errorString()));
+}
+
+}  // namespace colorsplit

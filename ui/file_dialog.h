@@ -1,0 +1,47 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+
+namespace colorsplit {
+
+// A file dialog as the commands see it: run it, then read the name. The name is empty until
+// one has been chosen, and a cancel keeps the name chosen before; the open and save commands
+// rely on that to reuse the previous name.
+class FileDialog {
+public:
+    virtual ~FileDialog() = default;
+
+    void Execute() {
+        if (std::optional<std::string> chosen = Ask()) fileName_ = std::move(*chosen);
+    }
+    const std::string& FileName() const { return fileName_; }
+
+protected:
+    // Asks the user for a name; nullopt when cancelled.
+    virtual std::optional<std::string> Ask() = 0;
+
+private:
+    std::string fileName_;
+};
+
+// Answers from a script, in order: a name, or nullopt for a cancel. With no answers left it
+// cancels. Used by the batch front end and by tests.
+class ScriptedDialog : public FileDialog {
+public:
+    void Answer(std::optional<std::string> answer) { answers_.push_back(std::move(answer)); }
+
+protected:
+    std::optional<std::string> Ask() override {
+        if (answers_.empty()) return std::nullopt;
+        std::optional<std::string> answer = std::move(answers_.front());
+        answers_.pop_front();
+        return answer;
+    }
+
+private:
+    std::deque<std::optional<std::string>> answers_;
+};
+
+}  // namespace colorsplit

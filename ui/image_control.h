@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class QImage;
+
+namespace colorsplit {
+
+// A control that shows a picture unscaled from its top-left corner and keeps its own size
+// whatever the picture's, so a point clicked on it is the picture's pixel coordinate.
+class ImageControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit ImageControl(QWidget* parent = nullptr);
+
+    // The image is owned elsewhere and must outlive the control (or be reset first).
+    void SetSource(const QImage* image);
+    // Any mouse button; a double click reaches it twice (press, then double-click).
+    std::function<void(int x, int y)> onMouseDown;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    const QImage* source_ = nullptr;
+};
+
+}  // namespace colorsplit

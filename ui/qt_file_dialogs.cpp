@@ -1,0 +1,82 @@
+#include "ui/qt_file_dialogs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace colorsplit {
+
+namespace {
+
+QString PictureFilter() {
+    QStringList patterns;
+    for (const QByteArray& suffix : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(suffix);
+    return QStringLiteral("BMP 圖片 (*.bmp *.dib *.rle);;所有圖片 (%1);;所有檔案 (*)")
+        .arg(patterns.join(QLatin1Char(' ')));
+}
+
+QString StartFolder(const std::string& lastName) {
+    if (lastName.empty()) return SamplesDirectory();
+    return QFileInfo(QString::fromStdString(lastName)).absolutePath();
+}
+
+class OpenPictureDialog : public FileDialog {
+public:
+    explicit OpenPictureDialog(QWidget* parent) : parent_(parent) {}
+
+protected:
+    std::optional<std::string> Ask() override {
+        const QString name = QFileDialog::getOpenFileName(
+            parent_, QStringLiteral("開啟"), StartFolder(FileName()), PictureFilter());
+        if (name.isEmpty()) return std::nullopt;
+        return name.toStdString();
+    }
+
+private:
+    QWidget* parent_;
+};
+
+class SaveDialog : public FileDialog {
+public:
+    explicit SaveDialog(QWidget* parent) : parent_(parent) {}
+
+protected:
+    std::optional<std::string> Ask() override {
+        QFileDialog dialog(parent_, QStringLiteral("另存新檔"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // A name typed without an extension gets .bmp; the file is a BMP whatever its name.
+        dialog.setDefaultSuffix(QStringLiteral("bmp"));
+        dialog.setNameFilter(QStringLiteral("bmp (*.bmp)"));
+        if (!FileName().empty()) dialog.selectFile(QString::fromStdString(FileName()));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().constFirst().toStdString();
+    }
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent) {
+    return std::make_unique<OpenPictureDialog>(parent);
+}
+
+std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent) {
+    return std::make_unique<SaveDialog>(parent);
+}
+
+QString SamplesDirectory() {
+    const QString installed =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/colorsplit/samples");
+    if (QFileInfo(installed).isDir()) return QDir::cleanPath(installed);
+    const QString source = QStringLiteral(COLORSPLIT_SOURCE_SAMPLES_DIR);
+    if (QFileInfo(source).isDir()) return source;
+    return QString();
+}
+
+}  // namespace colorsplit

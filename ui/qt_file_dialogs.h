@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "ui/file_dialog.h"
+
+class QWidget;
+
+namespace colorsplit {
+
+// The real open and save dialogs.
+std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent);
+std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent);
+
+// Where the bundled sample pictures are: installed beside the program's data, or in the
+// source tree when run from the build folder. Empty when neither exists.
+QString SamplesDirectory();
+
+}  // namespace colorsplit

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+
+#include "core/quant_host.h"
+#include "core/quantizer.h"
+#include "platform/picture.h"
+#include "ui/file_dialog.h"
+
+namespace colorsplit {
+
+// What the commands show: the window draws it, the batch front end prints and records it.
+class SessionView {
+public:
+    virtual ~SessionView() = default;
+    virtual void LogLine(const std::string& text) = 0;
+    virtual void ShowSwatch(int row, TColor c) = 0;
+    // The shown picture was replaced or painted on.
+    virtual void PictureChanged() = 0;
+};
+
+// The window's commands on its state, without any widget: the window calls these from its
+// handlers and the batch front end replays them, so both follow one set of rules.
+class Session : public QuantHost {
+public:
+    Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDialog);
+
+    // The state part of start-up; the window selects "color1" and resets its scroll bars.
+    void FormCreate();
+    void Button1Click();  // open
+    void Button2Click();  // execute
+    void Button4Click();  // save
+    void Button5Click();  // mean colour
+    // Mask, keeping the group of the selected item of RadioGroup1 (0 is "color1").
+    void Button7Click(int itemIndex);
+    void Image1MouseDown(int x, int y);
+
+    Quantizer& State() { return state_; }
+    const Quantizer& State() const { return state_; }
+    const Picture& ShownPicture() const { return picture_; }
+
+    // QuantHost
+    int PictureWidth() const override { return picture_.Width(); }
+    int PictureHeight() const override { return picture_.Height(); }
+    TColor GetPixel(int x, int y) const override { return picture_.GetPixel(x, y); }
+    void SetPixel(int x, int y, TColor c) override { picture_.SetPixel(x, y, c); }
+    void LoadFromFile(const std::string& fileName) override;
+    void Refresh() override { view_.PictureChanged(); }
+    void LogLine(const std::string& text) override { view_.LogLine(text); }
+    void ShowSwatch(int row, TColor c) override { view_.ShowSwatch(row, c); }
+
+private:
+    SessionView& view_;
+    FileDialog& openDialog_;
+    FileDialog& saveDialog_;
+    Quantizer state_;
+    Picture picture_;
+};
+
+}  // namespace colorsplit

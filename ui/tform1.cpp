@@ -1,0 +1,232 @@
+#include "ui/tform1.h"
+
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include "ui/image_control.h"
+#include "ui/qt_file_dialogs.h"
+#include "ui/radio_group.h"
+#include "ui/swatch_panel.h"
+
+namespace colorsplit {
+
+namespace {
+
+// The design's outer size and place, in pixels.
+constexpr QPoint kFormPlace(120, 99);
+constexpr QSize kFormOuterSize(788, 528);
+
+QFont FormFont() {
+    QFont font;
+    // The designed face first; where it is missing, faces that have Traditional Chinese.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Noto Sans CJK TC"),
+                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("sans-serif")});
+    font.setPixelSize(14);
+    return font;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* text, const QRect& place) {
+    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+    button->setGeometry(place);
+    return button;
+}
+
+}  // namespace
+
+TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialog> saveDialog,
+               QWidget* parent)
+    : QWidget(parent),
+      OpenPictureDialog1(openDialog ? std::move(openDialog) : MakeOpenPictureDialog(this)),
+      SaveDialog1(saveDialog ? std::move(saveDialog) : MakeSaveDialog(this)),
+      session_(*this, *OpenPictureDialog1, *SaveDialog1),
+      colorInfImage_(kSwatchPanelWidth, kSwatchPanelHeight, QImage::Format_RGB32) {
+    BuildControls();
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    // The controls go before the images they point at.
+    Image1->SetSource(nullptr);
+    ColorInf->SetSource(nullptr);
+}
+
+void TForm1::BuildControls() {
+    setWindowTitle(QStringLiteral("Form1"));
+    setFont(FormFont());
+    move(kFormPlace);
+    resize(kFormOuterSize);
+
+    Button1 = MakeButton(this, "開啟檔案", {640, 10, 92, 31});
+    Button2 = MakeButton(this, "執行", {502, 49, 92, 31});
+    Button3 = MakeButton(this, "離開", {640, 89, 92, 30});
+
+    GroupBox1 = new QGroupBox(QStringLiteral("圖片"), this);
+    GroupBox1->setGeometry(0, 10, 474, 395);
+    Image1 = new ImageControl(GroupBox1);
+    Image1->setGeometry(20, 30, 1575, 1181);
+    Image1->SetSource(&session_.ShownPicture().Image());
+
+    Button4 = MakeButton(this, "儲存檔案", {640, 49, 90, 31});
+    Button5 = MakeButton(this, "平均顏色", {502, 10, 92, 31});
+    Button7 = MakeButton(this, "MASK", {502, 89, 92, 30});
+
+    RadioGroup1 = new RadioGroup(QStringLiteral("Mask Color"),
+                                 {QStringLiteral("color1"), QStringLiteral("color2"),
+                                  QStringLiteral("color3"), QStringLiteral("color4")},
+                                 this);
+    RadioGroup1->setGeometry(650, 128, 80, 198);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setGeometry(502, 345, 228, 99);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setPlainText(QStringLiteral("程式資訊"));
+
+    GroupBox2 = new QGroupBox(QStringLiteral("選擇之顏色"), this);
+    GroupBox2->setGeometry(502, 128, 139, 198);
+    // Outside what is drawn, the panel shows the window's own colour.
+    colorInfImage_.fill(palette().color(QPalette::Window));
+    ColorInf = new ImageControl(GroupBox2);
+    ColorInf->setGeometry(10, 20, kSwatchPanelWidth, kSwatchPanelHeight);
+    ColorInf->SetSource(&colorInfImage_);
+
+    Vshift = new QScrollBar(Qt::Vertical, this);
+    Vshift->setGeometry(473, 20, 21, 385);
+    Hshift = new QScrollBar(Qt::Horizontal, this);
+    Hshift->setGeometry(10, 414, 464, 20);
+    for (QScrollBar* bar : {Vshift, Hshift}) {
+        bar->setRange(0, 10);
+        // One step per arrow click and per click in the track.
+        bar->setSingleStep(1);
+        bar->setPageStep(1);
+        bar->setFocusPolicy(Qt::StrongFocus);
+    }
+
+    QWidget* tabOrder[] = {Button1, Button2, Button3, GroupBox1, Button4, Button5,
+                           Button7, RadioGroup1, Memo1, GroupBox2, Vshift, Hshift};
+    for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    Image1->onMouseDown = [this](int x, int y) { Image1MouseDown(x, y); };
+    // valueChanged fires on every real change, also while the thumb is dragged.
+    connect(Hshift, &QScrollBar::valueChanged, this, &TForm1::HshiftChange);
+    connect(Vshift, &QScrollBar::valueChanged, this, &TForm1::VshiftChange);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (placed_) return;
+    placed_ = true;
+    // The design gives the outer size; take the frame the window manager adds, if any, off it.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isValid() && !frame.isEmpty()) resize(kFormOuterSize - frame);
+}
+
+void TForm1::SetErrorReporter(std::function<void(const QString&)> reporter) {
+    errorReporter_ = std::move(reporter);
+}
+
+QStringList TForm1::LogLines() const {
+    QStringList lines;
+    for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next())
+        lines << block.text();
+    return lines;
+}
+
+template <class Handler>
+void TForm1::Guard(Handler&& handler) noexcept {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowError(QString());
+    }
+}
+
+void TForm1::ShowError(const QString& message) {
+    if (errorReporter_) {
+        errorReporter_(message);
+        return;
+    }
+    QMessageBox::critical(this, QStringLiteral("colorsplit"), message);
+}
+
+void TForm1::FormCreate() {
+    Guard([this] {
+        session_.FormCreate();
+        RadioGroup1->SetItemIndex(0);
+        // No real change, so the picture stays at its designed place.
+        Vshift->setValue(0);
+        Hshift->setValue(0);
+    });
+}
+
+void TForm1::Button1Click() {
+    Guard([this] { session_.Button1Click(); });
+}
+
+void TForm1::Button2Click() {
+    Guard([this] { session_.Button2Click(); });
+}
+
+void TForm1::Button3Click() {
+    Guard([this] { close(); });
+}
+
+void TForm1::Button4Click() {
+    Guard([this] { session_.Button4Click(); });
+}
+
+void TForm1::Button5Click() {
+    Guard([this] { session_.Button5Click(); });
+}
+
+void TForm1::Button7Click() {
+    Guard([this] { session_.Button7Click(RadioGroup1->ItemIndex()); });
+}
+
+void TForm1::Image1MouseDown(int x, int y) {
+    Guard([this, x, y] { session_.Image1MouseDown(x, y); });
+}
+
+// The step is computed from the control's size, not the picture's, and the division
+// (truncating) comes before the multiplication: 1575 wide moves 157 pixels a step.
+void TForm1::HshiftChange() {
+    Guard([this] {
+        const int range = Hshift->maximum() - Hshift->minimum();
+        Image1->move((-Image1->width() / range) * Hshift->value(), Image1->y());
+    });
+}
+
+void TForm1::VshiftChange() {
+    Guard([this] {
+        const int range = Vshift->maximum() - Vshift->minimum();
+        Image1->move(Image1->x(), (-Image1->height() / range) * Vshift->value());
+    });
+}
+
+void TForm1::LogLine(const std::string& text) {
+    Memo1->appendPlainText(QString::fromStdString(text));
+}
+
+void TForm1::ShowSwatch(int row, TColor c) {
+    DrawSwatch(colorInfImage_, row, c, SwatchFont());
+    ColorInf->update();
+}
+
+void TForm1::PictureChanged() { Image1->update(); }
+
+}  // namespace colorsplit

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "ui/file_dialog.h"
+#include "ui/session.h"
+
+class QGroupBox;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+
+namespace colorsplit {
+
+class ImageControl;
+class RadioGroup;
+
+// The one window: its controls as designed, the message log, the swatch panel, and a handler
+// per control. The handlers run the commands of Session on the window's state.
+class TForm1 : public QWidget, private SessionView {
+    Q_OBJECT
+public:
+    // Dialogs default to the real file dialogs; tests and other front ends pass their own.
+    explicit TForm1(std::unique_ptr<FileDialog> openDialog = nullptr,
+                    std::unique_ptr<FileDialog> saveDialog = nullptr, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Errors escaping a handler go here instead of a message box when set.
+    void SetErrorReporter(std::function<void(const QString&)> reporter);
+
+    // The message log, one entry per line.
+    QStringList LogLines() const;
+    const QImage& SwatchImage() const { return colorInfImage_; }
+    Session& Commands() { return session_; }
+    const Quantizer& State() const { return session_.State(); }
+
+    void FormCreate();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void Button7Click();
+    void Image1MouseDown(int x, int y);
+    void HshiftChange();
+    void VshiftChange();
+
+    // Controls, in their declared order.
+    std::unique_ptr<FileDialog> OpenPictureDialog1;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QPushButton* Button3;
+    QGroupBox* GroupBox1;
+    ImageControl* Image1;
+    QPushButton* Button4;
+    std::unique_ptr<FileDialog> SaveDialog1;
+    QPushButton* Button5;
+    QPushButton* Button7;
+    RadioGroup* RadioGroup1;
+    QPlainTextEdit* Memo1;
+    QGroupBox* GroupBox2;
+    ImageControl* ColorInf;
+    QScrollBar* Vshift;
+    QScrollBar* Hshift;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // SessionView
+    void LogLine(const std::string& text) override;
+    void ShowSwatch(int row, TColor c) override;
+    void PictureChanged() override;
+
+    // Every handler runs inside this: what escapes it is shown, and the window goes on with
+    // whatever state the handler had reached.
+    template <class Handler>
+    void Guard(Handler&& handler) noexcept;
+    void ShowError(const QString& message);
+
+    void BuildControls();
+
+    Session session_;
+    QImage colorInfImage_;
+    std::function<void(const QString&)> errorReporter_;
+    bool placed_ = false;
+};
+
+}  // namespace colorsplit
