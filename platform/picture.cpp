@@ -5,12 +5,17 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <climits>
+#include <filesystem>
+#include <optional>
 
 #include "platform/picture_error.h"
 
 namespace colorsplit {
 
 namespace {
+
+constexpr int kAllocationLimitMiB = 512;
 
 QString ToQString(const std::string& s) { return QString::fromStdString(s); }
 
@@ -38,6 +43,29 @@ void PrepareReader(QImageReader& reader) {
     reader.setAutoTransform(false);
 }
 
+// The size a BMP header declares. Qt's reader gives no size for top-down files, nor for
+// sizes it finds too large, and both must be known before anything is decoded.
+std::optional<QSize> BmpDeclaredSize(const std::string& fileName) {
+    QFile file(ToQString(fileName));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray head = file.read(26);
+    if (head.size() < 26 || !head.startsWith("BM")) return std::nullopt;
+    const auto le = [&](int offset, int bytes) {
+        quint32 v = 0;
+        for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<quint8>(head[offset + i]);
+        return v;
+    };
+    const quint32 headerSize = le(14, 4);
+    if (headerSize == 12) return QSize(static_cast<int>(le(18, 2)), static_cast<int>(le(20, 2)));
+    if (headerSize < 40) return std::nullopt;
+    const qint64 width = static_cast<qint32>(le(18, 4));
+    const qint64 height = static_cast<qint32>(le(22, 4));
+    // A negative height marks a top-down picture; sizes beyond int come out as invalid.
+    const qint64 rows = height < 0 ? -height : height;
+    if (width > INT_MAX || rows > INT_MAX) return QSize(-1, -1);
+    return QSize(static_cast<int>(width), static_cast<int>(rows));
+}
+
 QString ReaderCause(const QImageReader& reader) {
     switch (reader.error()) {
         case QImageReader::FileNotFoundError:
@@ -60,23 +88,32 @@ QSize Picture::ReadSize(const std::string& fileName) {
     QImageReader reader(ToQString(fileName));
     PrepareReader(reader);
     if (!reader.canRead()) FailOpen(fileName, ReaderCause(reader));
-    const QSize size = reader.size();
-    if (!size.isValid()) FailOpen(fileName, QStringLiteral("圖片大小無法讀取"));
-    return size;
+    if (reader.format() == "bmp") {
+        if (const std::optional<QSize> declared = BmpDeclaredSize(fileName)) return *declared;
+    }
+    return reader.size();
 }
 
 QImage Picture::ReadFile(const std::string& fileName, qint64 maxPixels) {
     const QSize size = ReadSize(fileName);
-    if (size.width() <= 0 || size.height() <= 0)
+    const auto tooLarge = [&](const QSize& s) {
+        return static_cast<qint64>(s.width()) * s.height() > maxPixels;
+    };
+    // Some readers cannot tell the size before decoding; their allocation limit guards then.
+    const bool sizeKnown = size.width() >= 0 && size.height() >= 0;
+    if (sizeKnown && (size.width() == 0 || size.height() == 0))
         FailOpen(fileName, QStringLiteral("圖片大小無效"));
-    if (static_cast<qint64>(size.width()) * size.height() > maxPixels)
+    if (!sizeKnown && size != QSize()) FailOpen(fileName, QStringLiteral("圖片太大"));
+    if (sizeKnown && tooLarge(size))
         FailOpen(fileName, QStringLiteral("圖片太大(%1x%2)").arg(size.width()).arg(size.height()));
 
     QImageReader reader(ToQString(fileName));
     PrepareReader(reader);
+    reader.setAllocationLimit(kAllocationLimitMiB);
     QImage image = reader.read();
     if (image.isNull()) FailOpen(fileName, ReaderCause(reader));
-    if (image.size() != size) FailOpen(fileName, QStringLiteral("圖片資料損壞或不完整"));
+    if ((sizeKnown && image.size() != size) || tooLarge(image.size()))
+        FailOpen(fileName, QStringLiteral("圖片資料損壞或不完整"));
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
@@ -100,9 +137,24 @@ void Picture::SaveToFile(const std::string& fileName) const {
     if (image_.isNull()) failSave(QStringLiteral("沒有可儲存的圖片"));
     const QFileInfo info(ToQString(fileName));
     if (info.isDir()) failSave(QStringLiteral("這是資料夾"));
-    // The rename below would replace a read-only file; refuse as a plain write would.
-    if (info.exists() && !info.isWritable()) failSave(QStringLiteral("檔案是唯讀的"));
+    // The rename below would replace a read-only file; refuse as a plain write would, and
+    // honour the read-only mark even for root.
+    if (info.exists() && (!info.isWritable() || !(info.permissions() & QFile::WriteOwner)))
+        failSave(QStringLiteral("檔案是唯讀的"));
     if (!info.absoluteDir().exists()) failSave(QStringLiteral("資料夾不存在"));
+
+    // A device or pipe is written in place: renaming a new file over it would replace it.
+    std::error_code ec;
+    const auto status = std::filesystem::status(fileName, ec);
+    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        QFile file(ToQString(fileName));
+        if (!file.open(QIODevice::WriteOnly))
+            failSave(QStringLiteral("無法寫入(%1)").arg(file.errorString()));
+        QImageWriter writer(&file, "bmp");
+        if (!writer.write(image_) || !file.flush())
+            failSave(QStringLiteral("無法寫入(%1)").arg(file.errorString()));
+        return;
+    }
 
     QSaveFile file(ToQString(fileName));
     if (!file.open(QIODevice::WriteOnly))
