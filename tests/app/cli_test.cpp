@@ -1,0 +1,224 @@
+// End-to-end runs of the built colorsplit-cli, with no display in its environment.
+#define QTEST_QPA_MOUSE_HANDLING
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/picture.h"
+#include "support/pictures.h"
+#include "support/qt_printers.h"
+#include "ui/image_control.h"
+#include "ui/radio_group.h"
+#include "ui/tform1.h"
+
+namespace colorsplit {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QStringList out;
+    QString err;
+};
+
+CliRun RunCli(const QStringList& args) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(COLORSPLIT_CLI), args);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    CliRun run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    QString out = QString::fromUtf8(process.readAllStandardOutput());
+    if (out.endsWith('\n')) out.chop(1);
+    run.out = out.isEmpty() ? QStringList() : out.split('\n');
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class CliTest : public ::testing::Test {
+protected:
+    CliTest() {
+        quadrants = Path("quadrants.bmp");
+        test::WriteFile(quadrants.toStdString(), test::EncodeBmp(test::QuadrantPicture(), 24));
+    }
+    QString Path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    // The base pixel of each quadrant as "pick X Y".
+    static QStringList PickBases() {
+        // A named list: operator+ on QStringList wants lvalues on both sides.
+        QStringList args;
+        for (int q = 0; q < 4; ++q) {
+            int x = 0, y = 0;
+            test::BasePixelOf(q, x, y);
+            args << "pick" << QString::number(x) << QString::number(y);
+        }
+        return args;
+    }
+    static QJsonObject ReadJson(const QString& path) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+        return doc.object();
+    }
+
+    QTemporaryDir dir;
+    QString quadrants;
+};
+
+TEST_F(CliTest, WholeUsePrintsTheLogWritesTheSummaryAndTheMaskedPicture) {
+    const QString out = Path("out.bmp");
+    const QString summary = Path("summary.json");
+    const CliRun run = RunCli(QStringList{"--summary", summary, "open", quadrants} + PickBases() +
+                              QStringList{"execute", "mask", "2", "save", out, "mean"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty());
+    ASSERT_EQ(run.out.size(), 8 + 2 + 2 * 5 + 2);
+    EXPECT_EQ(run.out.mid(0, 3), QStringList({Q("程式資訊"), Q("尚未載入檔案"),
+                                              Q("開檔完成,請選擇四種顏色")}));
+    EXPECT_EQ(run.out[19], Q("代表顏色4值為") + QString::number(PackColor(0xC8, 0xC8, 0x0A)));
+    EXPECT_EQ(run.out.mid(20), QStringList({Q("運算完成,請執行Mask,共計執行2回"), Q("處理完成")}));
+
+    const QJsonObject s = ReadJson(summary);
+    EXPECT_EQ(s["run_count"].toInt(), 2);
+    EXPECT_EQ(s["color_count"].toInt(), 4);
+    EXPECT_TRUE(s["mask_done"].toBool());
+    EXPECT_EQ(s["group_counts"].toArray(), QJsonArray({360, 360, 360, 360}));
+    EXPECT_EQ(s["code_book"].toArray()[1].toArray(), QJsonArray({10, 200, 10}));
+    // 3 x 120 of each quadrant's 360 pixels lie 5 away from its base: 25 / 3 = 8 each.
+    EXPECT_EQ(s["distortion"].toDouble(), 4 * 240 * 8);
+    EXPECT_EQ(s["last_distortion"].toDouble(), 4 * 240 * 8);
+    const QJsonArray swatches = s["swatches"].toArray();
+    ASSERT_EQ(swatches.size(), 5);
+    EXPECT_EQ(swatches[0].toInteger(), PackColor(0xC8, 0x0A, 0x0A));
+    // The mean is taken from the masked picture: only the top-right quadrant is left.
+    EXPECT_EQ(swatches[4].toInteger(), s["mean_color"].toInteger());
+    EXPECT_EQ(s["mean_color"].toInteger(), PackColor(10 / 4, 200 / 4, 10 / 4));
+
+    Picture saved;
+    saved.LoadFromFile(out.toStdString());
+    EXPECT_EQ(saved.GetPixel(0, 0), 0);
+    EXPECT_EQ(saved.GetPixel(20, 0), PackColor(10, 205, 10));
+}
+
+TEST_F(CliTest, UnrunSwatchesAreNullAndTheStartUpLogStands) {
+    const QString summary = Path("s.json");
+    const CliRun run = RunCli({"--summary", summary, "pick", "3", "4"});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, QStringList({Q("程式資訊"), Q("尚未載入檔案"), Q("選擇顏色1")}));
+    const QJsonObject s = ReadJson(summary);
+    EXPECT_EQ(s["swatches"].toArray(), QJsonArray({-1, QJsonValue(), QJsonValue(), QJsonValue(),
+                                                   QJsonValue()}));
+    EXPECT_EQ(s["sel_color"].toArray()[0].toInt(), -1);
+    EXPECT_EQ(s["last_distortion"].toDouble(), 65536.0);
+}
+
+TEST_F(CliTest, AFailingCommandStopsTheRunWithOneLineOnStandardError) {
+    const struct {
+        QStringList args;
+        int linesBefore;
+    } cases[] = {
+        {{"open", Path("missing.bmp"), "pick", "1", "1"}, 2},
+        {{"open", dir.path()}, 2},
+        {{"save", Path("nothing.bmp")}, 2},
+        {{"open", quadrants, "save", Path("no/such/dir/x.bmp"), "mean"}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliRun run = RunCli(c.args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out.size(), c.linesBefore);
+        EXPECT_TRUE(run.err.startsWith("colorsplit-cli: ")) << run.err.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1);
+    }
+    EXPECT_FALSE(QFile::exists(Path("nothing.bmp")));
+}
+
+TEST_F(CliTest, MalformedCommandLinesAreRefusedBeforeAnythingRuns) {
+    const QString out = Path("never.bmp");
+    const QStringList bad[] = {
+        {},
+        {"frobnicate"},
+        {"open"},
+        {"pick", "1"},
+        {"pick", "1", "y"},
+        {"pick", "1575", "0"},
+        {"pick", "0", "1181"},
+        {"pick", "-1", "0"},
+        {"pick", "1.5", "0"},
+        {"mask", "0"},
+        {"mask", "5"},
+        {"--summary"},
+        {"open", quadrants, "save", out, "mask"},
+    };
+    for (const QStringList& args : bad) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.contains("Usage:"));
+    }
+    EXPECT_FALSE(QFile::exists(out));
+
+    const CliRun help = RunCli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* command : {"open PATH", "pick X Y", "execute", "mask N", "save PATH", "mean"})
+        EXPECT_TRUE(help.out.join('\n').contains(command)) << command;
+    EXPECT_EQ(RunCli({"--version"}).status, 0);
+}
+
+// The same sequence in the window and in the batch program: the same log and the same state.
+TEST_F(CliTest, AgreesWithTheWindow) {
+    auto open = std::make_unique<ScriptedDialog>();
+    auto save = std::make_unique<ScriptedDialog>();
+    ScriptedDialog* openDialog = open.get();
+    TForm1 form(std::move(open), std::move(save));
+    form.SetErrorReporter([](const QString& m) { ADD_FAILURE() << m.toStdString(); });
+    form.show();
+
+    openDialog->Answer(quadrants.toStdString());
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    // One pick lands on Image1 beyond the picture, where the frame still shows it.
+    const QPoint picks[] = {{3, 7}, {25, 3}, {400, 300}, {30, 33}};
+    QStringList args = {"--summary", Path("s.json"), "open", quadrants};
+    for (const QPoint& p : picks) {
+        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, p);
+        args << "pick" << QString::number(p.x()) << QString::number(p.y());
+    }
+    QTest::mouseClick(form.Button2, Qt::LeftButton);
+    form.RadioGroup1->SetItemIndex(2);
+    QTest::mouseClick(form.Button7, Qt::LeftButton);
+    QTest::mouseClick(form.Button5, Qt::LeftButton);
+    QTest::mouseClick(form.Button2, Qt::LeftButton);
+    form.RadioGroup1->SetItemIndex(0);
+    QTest::mouseClick(form.Button7, Qt::LeftButton);
+    args << "execute" << "mask" << "3" << "mean" << "execute" << "mask" << "1";
+
+    const CliRun run = RunCli(args);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, form.LogLines());
+    const QJsonObject s = ReadJson(Path("s.json"));
+    const Quantizer& state = form.State();
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(s["sel_color"].toArray()[k].toInteger(), state.SelColor[k]);
+        EXPECT_EQ(s["code_book"].toArray()[k].toArray(),
+                  QJsonArray({state.CodeBook[k].R, state.CodeBook[k].G, state.CodeBook[k].B}));
+    }
+    EXPECT_EQ(s["distortion"].toDouble(), state.Distortion);
+    EXPECT_EQ(s["run_count"].toInt(), state.RunCount);
+    EXPECT_EQ(s["mean_color"].toInteger(), state.MeanColor);
+}
+
+}  // namespace
+}  // namespace colorsplit

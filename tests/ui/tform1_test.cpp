@@ -1,0 +1,359 @@
+// Mouse events go through the window system, as real ones do: a double click then reaches the
+// widget as a press, a release, a double-click event and a release.
+#define QTEST_QPA_MOUSE_HANDLING
+#include "ui/tform1.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/picture.h"
+#include "support/pictures.h"
+#include "support/qt_printers.h"
+#include "ui/image_control.h"
+#include "ui/radio_group.h"
+
+namespace colorsplit {
+namespace {
+
+using test::BasePixelOf;
+using test::kQuadrantBases;
+
+TColor FromRgb(std::uint32_t rgb) { return PackColor(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class FormTest : public ::testing::Test {
+protected:
+    FormTest() {
+        auto open = std::make_unique<ScriptedDialog>();
+        auto save = std::make_unique<ScriptedDialog>();
+        openDialog = open.get();
+        saveDialog = save.get();
+        form = std::make_unique<TForm1>(std::move(open), std::move(save));
+        form->SetErrorReporter([this](const QString& m) { errors << m; });
+        form->show();
+        quadrants = Write("quadrants.bmp", test::EncodeBmp(test::QuadrantPicture(), 24));
+    }
+
+    std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const std::string path = dir.filePath(QString::fromStdString(name)).toStdString();
+        test::WriteFile(path, bytes);
+        return path;
+    }
+    std::string Path(const std::string& name) const {
+        return dir.filePath(QString::fromStdString(name)).toStdString();
+    }
+
+    void Open(const std::optional<std::string>& name) {
+        openDialog->Answer(name);
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+    }
+    void Save(const std::optional<std::string>& name) {
+        saveDialog->Answer(name);
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+    }
+    void Click(int x, int y, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(form->Image1, button, {}, QPoint(x, y));
+    }
+    void PickBases() {
+        for (int q = 0; q < 4; ++q) {
+            int x = 0, y = 0;
+            BasePixelOf(q, x, y);
+            Click(x, y);
+        }
+    }
+    QStringList LogTail(int from) const { return form->LogLines().mid(from); }
+
+    QTemporaryDir dir;
+    ScriptedDialog* openDialog = nullptr;
+    ScriptedDialog* saveDialog = nullptr;
+    std::unique_ptr<TForm1> form;
+    QStringList errors;
+    std::string quadrants;
+};
+
+TEST_F(FormTest, StartsUpAsDesigned) {
+    EXPECT_EQ(form->LogLines(), QStringList({Q("程式資訊"), Q("尚未載入檔案")}));
+    EXPECT_EQ(form->windowTitle(), "Form1");
+    EXPECT_EQ(form->RadioGroup1->ItemIndex(), 0);
+    EXPECT_EQ(form->Vshift->value(), 0);
+    EXPECT_EQ(form->Hshift->value(), 0);
+    EXPECT_EQ(form->Image1->pos(), QPoint(20, 30)) << "the reset must not move the picture";
+    EXPECT_EQ(form->State().ColorCount, 0);
+    EXPECT_EQ(form->State().Distortion, 0.0f);
+    EXPECT_EQ(form->State().LastDistortion, 65536.0f);
+    EXPECT_FALSE(form->State().MaskDone);
+
+    struct Placed {
+        QWidget* widget;
+        QRect place;
+        const char* text;
+    };
+    const Placed design[] = {
+        {form->Button1, {640, 10, 92, 31}, "開啟檔案"}, {form->Button2, {502, 49, 92, 31}, "執行"},
+        {form->Button3, {640, 89, 92, 30}, "離開"},     {form->GroupBox1, {0, 10, 474, 395}, "圖片"},
+        {form->Image1, {20, 30, 1575, 1181}, nullptr}, {form->Button4, {640, 49, 90, 31}, "儲存檔案"},
+        {form->Button5, {502, 10, 92, 31}, "平均顏色"}, {form->Button7, {502, 89, 92, 30}, "MASK"},
+        {form->RadioGroup1, {650, 128, 80, 198}, "Mask Color"},
+        {form->Memo1, {502, 345, 228, 99}, nullptr},
+        {form->GroupBox2, {502, 128, 139, 198}, "選擇之顏色"},
+        {form->ColorInf, {10, 20, 123, 172}, nullptr},
+        {form->Vshift, {473, 20, 21, 385}, nullptr},
+        {form->Hshift, {10, 414, 464, 20}, nullptr},
+    };
+    for (const Placed& p : design) {
+        EXPECT_EQ(p.widget->geometry(), p.place) << p.widget->metaObject()->className();
+        if (p.text == nullptr) continue;
+        if (auto* button = qobject_cast<QPushButton*>(p.widget)) {
+            EXPECT_EQ(button->text(), Q(p.text));
+        } else if (auto* box = qobject_cast<QGroupBox*>(p.widget)) {
+            EXPECT_EQ(box->title(), Q(p.text));
+        }
+    }
+    EXPECT_EQ(form->Image1->parentWidget(), form->GroupBox1);
+    EXPECT_EQ(form->ColorInf->parentWidget(), form->GroupBox2);
+    EXPECT_EQ(form->Vshift->orientation(), Qt::Vertical);
+    EXPECT_EQ(form->Hshift->orientation(), Qt::Horizontal);
+    EXPECT_EQ(form->Hshift->maximum(), 10);
+    EXPECT_EQ(form->Hshift->pageStep(), 1);
+    EXPECT_EQ(form->frameGeometry().size(), QSize(788, 528)) << "the outer size";
+
+    // Tab order follows the design, from Button1 through Hshift.
+    QWidget* next = form->Button1;
+    const QList<QWidget*> order = {form->Button2, form->Button3, form->Button4, form->Button5,
+                                   form->Button7, form->RadioGroup1->Item(0), form->Memo1,
+                                   form->Vshift, form->Hshift};
+    for (QWidget* expected : order) {
+        do next = next->nextInFocusChain();
+        while (next->focusPolicy() == Qt::NoFocus || !next->isVisibleTo(form.get()) ||
+               qobject_cast<QGroupBox*>(next) || (qobject_cast<QAbstractButton*>(next) &&
+                                                  next->parentWidget() == form->RadioGroup1 &&
+                                                  next != form->RadioGroup1->Item(0)));
+        EXPECT_EQ(next, expected) << next->metaObject()->className();
+    }
+}
+
+// Open, four picks, execute with two iterations in which all four groups keep pixels, mask.
+TEST_F(FormTest, WholeUseLogsExactlyAsDesigned) {
+    Open(quadrants);
+    PickBases();
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    form->RadioGroup1->SetItemIndex(1);
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+
+    QStringList expected = {Q("程式資訊"),     Q("尚未載入檔案"), Q("開檔完成,請選擇四種顏色"),
+                            Q("選擇顏色1"),    Q("選擇顏色2"),    Q("選擇顏色3"),
+                            Q("選擇顏色4"),    Q("選擇顏色完成"), Q("初始化運算開始"),
+                            Q("初始化完成,VQ運算開始")};
+    for (int run = 1; run <= 2; ++run) {
+        expected << Q("***********運算執行第") + QString::number(run) + Q("回********");
+        for (int k = 0; k < 4; ++k)
+            expected << Q("代表顏色") + QString::number(k + 1) + Q("值為") +
+                            QString::number(FromRgb(kQuadrantBases[k]));
+    }
+    expected << Q("運算完成,請執行Mask,共計執行2回") << Q("處理完成");
+    EXPECT_EQ(form->LogLines(), expected);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+    // Only the top-right quadrant (group 1) keeps its colours.
+    Save(Path("masked.bmp"));
+    Picture saved;
+    saved.LoadFromFile(Path("masked.bmp"));
+    const test::RgbImage original = test::QuadrantPicture();
+    for (int y = 0; y < saved.Height(); ++y) {
+        for (int x = 0; x < saved.Width(); ++x) {
+            const bool kept = x >= test::kQuadrantWidth && y < test::kQuadrantHeight;
+            ASSERT_EQ(saved.GetPixel(x, y), kept ? FromRgb(original.at(x, y)) : 0) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(FormTest, MaskingTwiceReloadsThePictureFirst) {
+    Open(quadrants);
+    PickBases();
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    form->RadioGroup1->SetItemIndex(0);
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+    QTest::mouseClick(form->RadioGroup1->Item(3), Qt::LeftButton);
+    ASSERT_EQ(form->RadioGroup1->ItemIndex(), 3);
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+
+    const Picture& shown = form->Commands().ShownPicture();
+    const test::RgbImage original = test::QuadrantPicture();
+    EXPECT_EQ(shown.GetPixel(0, 0), 0) << "group 0 is black after the second mask";
+    EXPECT_EQ(shown.GetPixel(35, 39), FromRgb(original.at(35, 39)));
+}
+
+TEST_F(FormTest, PicksOutsideThePictureReadAllBitsSet) {
+    Click(5, 5);  // before any picture
+    Open(quadrants);
+    Click(300, 200);  // on Image1, beyond the 36 x 40 picture
+    const Quantizer& s = form->State();
+    EXPECT_EQ(s.SelColor[0], -1);
+    EXPECT_EQ(s.SelColor[1], -1);
+    EXPECT_EQ(s.CodeBook[1].R, 255);
+    EXPECT_EQ(s.CodeBook[1].G, 255);
+    EXPECT_EQ(s.CodeBook[1].B, 255);
+    EXPECT_EQ(s.ColorCount, 2);
+}
+
+TEST_F(FormTest, AnyButtonPicksAndAFifthClickOnlyLogsDone) {
+    Open(quadrants);
+    Click(1, 0, Qt::RightButton);
+    Click(1, 0, Qt::MiddleButton);
+    QTest::mouseDClick(form->Image1, Qt::LeftButton, {}, QPoint(20, 0));
+    EXPECT_EQ(form->State().ColorCount, 4) << "a double click is two picks";
+    const int before = static_cast<int>(form->LogLines().size());
+    const auto codeBook = form->State().CodeBook;
+    Click(30, 30);
+    EXPECT_EQ(LogTail(before), QStringList({Q("選擇顏色完成")}));
+    EXPECT_EQ(form->State().ColorCount, 4);
+    EXPECT_EQ(form->State().CodeBook[3].G, codeBook[3].G);
+}
+
+TEST_F(FormTest, SwatchesAreDrawnToThePixel) {
+    // (0, 0) would be taken as "no position" by QTest; the colours start at x = 1.
+    test::RgbImage red{3, 1, {0x00FF00, 0xFF0000, 0x0000FF}};
+    Open(Write("red.bmp", test::EncodeBmp(red, 24)));
+    Click(1, 0);
+    const QImage& panel = form->SwatchImage();
+    const QRgb black = qRgb(0, 0, 0);
+    EXPECT_EQ(panel.pixel(0, 0), black);
+    EXPECT_EQ(panel.pixel(49, 0), black);
+    EXPECT_EQ(panel.pixel(0, 19), black);
+    EXPECT_EQ(panel.pixel(49, 19), black);
+    EXPECT_EQ(panel.pixel(1, 1), qRgb(255, 0, 0));
+    EXPECT_EQ(panel.pixel(48, 18), qRgb(255, 0, 0));
+    EXPECT_NE(panel.pixel(0, 20), black) << "rectangles exclude the bottom edge";
+    EXPECT_EQ(form->State().CodeBook[0].R, 255);
+    EXPECT_EQ(LogTail(3), QStringList({Q("選擇顏色1")}));
+
+    // "255" starts at (50, 0) on white; nothing is drawn left of the border's right edge.
+    const auto inkIn = [&](int x0, int y0, int x1, int y1) {
+        int ink = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (qGray(panel.pixel(x, y)) < 128) ++ink;
+        return ink;
+    };
+    EXPECT_EQ(panel.pixel(50, 0), qRgb(255, 255, 255));
+    EXPECT_GT(inkIn(50, 0, 70, 16), 0);
+
+    // A shorter number over a longer one leaves the longer one's tail.
+    Click(2, 0);  // blue: 16711680
+    const int longTail = inkIn(75, 30, 123, 46);
+    ASSERT_GT(longTail, 0);
+    // Row 1 again, through the update pass, with a value of three digits.
+    form->Commands().ShowSwatch(1, 255);
+    EXPECT_EQ(inkIn(75, 30, 123, 46), longTail);
+}
+
+TEST_F(FormTest, ExecuteMovesTheSwatchesToTheGroupColours) {
+    Open(quadrants);
+    int x = 0, y = 0;
+    BasePixelOf(0, x, y);
+    Click(x + 1, y);  // a lighter shade, not the base
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    EXPECT_EQ(form->State().SelColor[0], form->State().Computer_Mean(form->Commands()));
+    const QRgb shown = form->SwatchImage().pixel(25, 10);
+    const TColor c = form->State().SelColor[0];
+    EXPECT_EQ(shown, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+}
+
+TEST_F(FormTest, MeanColourWithoutAPictureShowsZero) {
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    EXPECT_EQ(form->State().MeanColor, 0);
+    EXPECT_EQ(form->SwatchImage().pixel(25, 130), qRgb(0, 0, 0));
+    EXPECT_EQ(form->SwatchImage().pixel(50, 121), qRgb(255, 255, 255));
+    EXPECT_NE(form->SwatchImage().pixel(50, 120), qRgb(255, 255, 255))
+        << "the mean's text stands at (50, 121)";
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(FormTest, ScrollBarsMoveThePictureByTheControlsSize) {
+    form->Hshift->setValue(10);
+    EXPECT_EQ(form->Image1->pos(), QPoint(-1570, 30));
+    form->Vshift->setValue(3);
+    EXPECT_EQ(form->Image1->pos(), QPoint(-1570, -354));
+    form->Hshift->setValue(0);
+    EXPECT_EQ(form->Image1->x(), 0) << "position 0 is 0, not the designed 20";
+    form->Vshift->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(form->Vshift->value(), 4);
+    EXPECT_EQ(form->Image1->y(), -472);
+}
+
+TEST_F(FormTest, CancelledDialogsReuseTheirPreviousNames) {
+    Open(std::nullopt);
+    EXPECT_EQ(form->LogLines().size(), 2) << "a cancel before any open does nothing";
+    EXPECT_TRUE(form->Commands().ShownPicture().IsEmpty());
+
+    Open(quadrants);
+    Open(std::nullopt);
+    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色"), Q("開檔完成,請選擇四種顏色")}));
+
+    Save(std::nullopt);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("out.bmp"))));
+    Save(Path("out.bmp"));
+    ASSERT_TRUE(QFile::remove(QString::fromStdString(Path("out.bmp"))));
+    Save(std::nullopt);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Path("out.bmp"))));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(FormTest, FailedOpenIsShownAndChangesNothing) {
+    Open(quadrants);
+    const QStringList log = form->LogLines();
+    Open(Write("broken.bmp", {'B', 'M', 1, 2, 3}));
+    Open(Path("missing.bmp"));
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_TRUE(errors[0].contains(QString::fromStdString(Path("broken.bmp"))));
+    EXPECT_TRUE(errors[1].contains(Q("不存在")));
+    EXPECT_EQ(form->LogLines(), log);
+    EXPECT_EQ(form->State().OpenFileName, quadrants);
+    EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
+
+    // The window goes on: the next command works.
+    Click(1, 1);
+    EXPECT_EQ(form->State().ColorCount, 1);
+}
+
+TEST_F(FormTest, OversizePicturesAreRefusedWithALogLine) {
+    Open(quadrants);
+    test::RgbImage wide{1281, 2, std::vector<std::uint32_t>(1281 * 2, 0x123456)};
+    Open(Write("wide.bmp", test::EncodeBmp(wide, 24)));
+    test::RgbImage tall{3, 961, std::vector<std::uint32_t>(3 * 961, 0x123456)};
+    Open(Write("tall.bmp", test::EncodeBmp(tall, 24)));
+    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色"), Q("圖片超過1280x960,無法載入"),
+                                       Q("圖片超過1280x960,無法載入")}));
+    EXPECT_EQ(form->State().OpenFileName, quadrants);
+    EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
+    EXPECT_TRUE(errors.isEmpty());
+
+    test::RgbImage full{1280, 960, std::vector<std::uint32_t>(1280 * 960, 0x123456)};
+    Open(Write("full.bmp", test::EncodeBmp(full, 24)));
+    EXPECT_EQ(form->Commands().ShownPicture().Width(), 1280);
+}
+
+TEST_F(FormTest, SavingWithoutAPictureIsAnErrorAndWritesNothing) {
+    Save(Path("nothing.bmp"));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(Q("沒有可儲存的圖片")));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("nothing.bmp"))));
+}
+
+TEST_F(FormTest, ExitClosesTheWindow) {
+    ASSERT_TRUE(form->isVisible());
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+}
+
+}  // namespace
+}  // namespace colorsplit
