@@ -1,0 +1,122 @@
+#include <benchmark/benchmark.h>
+
+#include "core/quantizer.h"
+#include "platform/picture.h"
+#include "support/photo.h"
+
+namespace colorsplit {
+namespace {
+
+constexpr int kW = kTableWidth;
+constexpr int kH = kTableHeight;
+
+// The real picture layer behind the core's host, with the log and swatches thrown away.
+class BenchHost : public QuantHost {
+public:
+    BenchHost() {
+        const std::vector<TColor> pixels = test::PhotoLike(kW, kH, 2026);
+        QImage image(kW, kH, QImage::Format_RGB32);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                const TColor c = pixels[static_cast<size_t>(y) * kW + x];
+                image.setPixel(x, y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+            }
+        picture.Assign(image);
+    }
+    int PictureWidth() const override { return picture.Width(); }
+    int PictureHeight() const override { return picture.Height(); }
+    TColor GetPixel(int x, int y) const override { return picture.GetPixel(x, y); }
+    void SetPixel(int x, int y, TColor c) override { picture.SetPixel(x, y, c); }
+    void LoadFromFile(const std::string&) override {}
+    void Refresh() override {}
+    void LogLine(const std::string&) override {}
+    void ShowSwatch(int, TColor) override {}
+
+    Picture picture;
+};
+
+BenchHost& Host() {
+    static BenchHost host;
+    return host;
+}
+
+// Four picks spread over the picture, as a user would click them.
+void PickFour(Quantizer& q, const QuantHost& host) {
+    const int points[4][2] = {{100, 100}, {900, 200}, {400, 700}, {1200, 900}};
+    for (const auto& p : points) {
+        const TColor c = host.GetPixel(p[0], p[1]);
+        q.SelColor[q.ColorCount] = c;
+        q.CodeBook[q.ColorCount] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
+        ++q.ColorCount;
+    }
+}
+
+void BM_Execute(benchmark::State& state) {
+    BenchHost& host = Host();
+    auto q = std::make_unique<Quantizer>();
+    std::int64_t iterations = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        q->ColorCount = 0;
+        PickFour(*q, host);
+        q->Distortion = 0.0f;
+        q->LastDistortion = kInitialLastDistortion;
+        state.ResumeTiming();
+        q->Button2Click(host);
+        iterations += q->RunCount;
+    }
+    state.counters["iterations"] =
+        benchmark::Counter(static_cast<double>(iterations) / state.iterations());
+    state.counters["seconds_per_iteration"] = benchmark::Counter(
+        static_cast<double>(iterations), benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
+        benchmark::Counter::kIs1000);
+    state.counters["pixels_per_second"] = benchmark::Counter(
+        static_cast<double>(iterations) * kW * kH, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Execute)->Unit(benchmark::kMillisecond);
+
+void BM_Iteration(benchmark::State& state) {
+    BenchHost& host = Host();
+    auto q = std::make_unique<Quantizer>();
+    PickFour(*q, host);
+    q->SparateColor(host);
+    for (auto _ : state) {
+        q->Computer_Group(host);
+        q->Computer_Cenproid(host);
+        benchmark::DoNotOptimize(q->Distortion);
+    }
+    state.counters["pixels_per_second"] =
+        benchmark::Counter(static_cast<double>(kW) * kH, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_Iteration)->Unit(benchmark::kMillisecond);
+
+void BM_SparateColor(benchmark::State& state) {
+    BenchHost& host = Host();
+    auto q = std::make_unique<Quantizer>();
+    for (auto _ : state) {
+        q->SparateColor(host);
+        benchmark::DoNotOptimize(q->Pixels[kW - 1][kH - 1].B);
+    }
+}
+BENCHMARK(BM_SparateColor)->Unit(benchmark::kMillisecond);
+
+void BM_Mask(benchmark::State& state) {
+    BenchHost& host = Host();
+    auto q = std::make_unique<Quantizer>();
+    const QImage original = host.picture.Image();
+    PickFour(*q, host);
+    q->SparateColor(host);
+    q->Computer_Group(host);
+    for (auto _ : state) {
+        state.PauseTiming();
+        host.picture.Assign(original);
+        state.ResumeTiming();
+        q->Mask(host, 1);
+    }
+}
+BENCHMARK(BM_Mask)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace colorsplit
+
+BENCHMARK_MAIN();

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Starts the real program in a real X server, waits for its window, checks its size and that
+# it draws, closes it with its exit button and checks that it ends with status 0.
+set -euo pipefail
+program=$1
+
+if [ "${2:-}" != "--inside" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$program" --inside
+fi
+unset QT_QPA_PLATFORM
+work=$(mktemp -d)
+trap 'rm -rf "$work"; kill "$pid" 2>/dev/null || true' EXIT
+
+"$program" &
+pid=$!
+
+wid=
+for _ in $(seq 100); do
+    wid=$(xdotool search --onlyvisible --name '^Form1$' 2>/dev/null | head -n 1) && [ -n "$wid" ] && break
+    sleep 0.1
+done
+[ -n "$wid" ] || { echo "FAIL: no window named Form1 appeared"; exit 1; }
+sleep 0.5
+
+geometry=$(xwininfo -id "$wid")
+width=$(awk '/Width:/ {print $2}' <<<"$geometry")
+height=$(awk '/Height:/ {print $2}' <<<"$geometry")
+# No window manager here: the window has no frame, so its outer size is its own.
+[ "$width" = 788 ] && [ "$height" = 528 ] || { echo "FAIL: window is ${width}x${height}"; exit 1; }
+
+import -window "$wid" "$work/shot.png"
+colours=$(convert "$work/shot.png" -format '%k' info:)
+[ "$colours" -gt 16 ] || { echo "FAIL: the window drew only $colours colours"; exit 1; }
+
+# The exit button, 離開, at (640, 89), 92 x 30.
+xdotool mousemove --window "$wid" 686 104 click 1
+for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then echo "FAIL: still running after 離開"; exit 1; fi
+status=0
+wait "$pid" || status=$?
+[ "$status" = 0 ] || { echo "FAIL: exit status $status"; exit 1; }
+echo "window smoke test: 1 passed, 0 failed"

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "core/colors.h"
+
+namespace colorsplit::test {
+
+// A photo-like picture, row by row: smooth regions of a few colours with shading, edges and
+// sensor noise, so that groups are uneven and distances vary as in real pictures.
+inline std::vector<TColor> PhotoLike(int w, int h, unsigned seed) {
+    std::mt19937 rng(seed);
+    struct Blob {
+        double cx, cy, r;
+        int red, green, blue;
+    };
+    std::vector<Blob> blobs;
+    for (int i = 0; i < 7; ++i) {
+        blobs.push_back({static_cast<double>(rng() % (w + 1)), static_cast<double>(rng() % (h + 1)),
+                         20.0 + rng() % (w / 2 + 20), static_cast<int>(rng() % 256),
+                         static_cast<int>(rng() % 256), static_cast<int>(rng() % 256)});
+    }
+    std::vector<TColor> pixels(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            // Background: a diagonal gradient.
+            int r = 40 + (150 * x) / (w + 1), g = 60 + (120 * y) / (h + 1), b = 120;
+            for (const Blob& blob : blobs) {
+                const double dx = x - blob.cx, dy = y - blob.cy;
+                const double d2 = (dx * dx + dy * dy) / (blob.r * blob.r);
+                if (d2 < 1.0) {
+                    const double shade = 1.0 - 0.35 * d2;
+                    r = static_cast<int>(blob.red * shade);
+                    g = static_cast<int>(blob.green * shade);
+                    b = static_cast<int>(blob.blue * shade);
+                }
+            }
+            const auto noisy = [&](int v) {
+                v += static_cast<int>(rng() % 9) - 4;
+                return v < 0 ? 0 : v > 255 ? 255 : v;
+            };
+            pixels[static_cast<size_t>(y) * w + x] = PackColor(noisy(r), noisy(g), noisy(b));
+        }
+    }
+    return pixels;
+}
+
+}  // namespace colorsplit::test
