@@ -24,26 +24,44 @@ constexpr int kImage1Height = 1181;
 
 const char kUsage[] =
     "Usage: colorsplit-cli [--summary FILE] COMMAND...\n"
-    "       colorsplit-cli --help | --version\n"
+    "       colorsplit-cli --help | --version\n";
+
+const char kHelp[] =
+    "NAME\n"
+    "    colorsplit-cli - split a picture's colours into groups, without a window\n"
     "\n"
-    "Replays a use of the colorsplit window, command by command, without a display, and\n"
-    "prints every line of the window's message log to standard output as it is logged.\n"
+    "SYNOPSIS\n"
+    "    colorsplit-cli [--summary FILE] COMMAND...\n"
+    "    colorsplit-cli --help | --version\n"
     "\n"
-    "Commands (run in the order given):\n"
-    "  open PATH     the open command, with PATH chosen in the open dialog\n"
-    "  pick X Y      a click on the picture at (X, Y); 0 <= X < 1575, 0 <= Y < 1181\n"
-    "  execute       the execute button: the quantisation from the picked colours\n"
-    "  mask N        select colorN (N from 1 to 4) and press the MASK button\n"
-    "  save PATH     the save command, writing the shown picture to PATH as a BMP file\n"
-    "  mean          the mean colour button\n"
+    "DESCRIPTION\n"
+    "    Replays a use of the colorsplit window, command by command, through the same code\n"
+    "    as the window's buttons, and prints every line of the window's message log to\n"
+    "    standard output as it is logged. Needs no display.\n"
     "\n"
-    "Options:\n"
-    "  --summary FILE  write the final state to FILE as one JSON object\n"
-    "  --help          show this text\n"
-    "  --version       show the version\n"
+    "COMMANDS\n"
+    "    open PATH   the open command, with PATH chosen in the open dialog\n"
+    "    pick X Y    a click on the picture at (X, Y); 0 <= X < 1575, 0 <= Y < 1181\n"
+    "    execute     the execute button: the quantisation from the picked colours\n"
+    "    mask N      select colorN (N from 1 to 4) and press the MASK button\n"
+    "    save PATH   the save command: the shown picture to PATH as a BMP file\n"
+    "    mean        the mean colour button\n"
     "\n"
-    "Exit status: 0 when every command ran; 1 when a command failed (the message is printed\n"
-    "to standard error and no further command runs); 2 for a malformed command line.\n";
+    "OPTIONS\n"
+    "    --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
+    "                    code_book, sel_color, mean_color, color_count, run_count,\n"
+    "                    distortion, last_distortion, mask_done, group_counts\n"
+    "    --help          show this text\n"
+    "    --version       show the version\n"
+    "\n"
+    "EXIT STATUS\n"
+    "    0  every command ran\n"
+    "    1  a command failed: its message went to standard error and no later command ran\n"
+    "    2  the command line was malformed; nothing ran\n"
+    "\n"
+    "EXAMPLE\n"
+    "    colorsplit-cli open in.bmp pick 10 10 pick 200 40 pick 90 300 pick 400 250 \\\n"
+    "        execute mask 2 save out.bmp\n";
 
 struct Command {
     enum Kind { kOpen, kPick, kExecute, kMask, kSave, kMean } kind;
@@ -65,15 +83,18 @@ std::optional<int> ParseInt(const char* text) {
     int value = 0;
     const char* end = text + std::strlen(text);
     const auto [ptr, ec] = std::from_chars(text, end, value);
-    if (ec != std::errc() || ptr != end || ptr == text) return std::nullopt;
+    if (ec != std::errc() || ptr != end || ptr == text)
+        return std::nullopt;
     return value;
 }
 
 int IntArgument(const std::vector<std::string>& args, size_t& i, const char* what, int low,
                 int high) {
-    if (i >= args.size()) throw UsageError{std::string("missing ") + what};
+    if (i >= args.size())
+        throw UsageError{std::string("missing ") + what};
     const std::optional<int> value = ParseInt(args[i].c_str());
-    if (!value) throw UsageError{std::string(what) + " is not a whole number: " + args[i]};
+    if (!value)
+        throw UsageError{std::string(what) + " is not a whole number: " + args[i]};
     if (*value < low || *value > high)
         throw UsageError{std::string(what) + " must be from " + std::to_string(low) + " to " +
                          std::to_string(high) + ": " + args[i]};
@@ -82,7 +103,8 @@ int IntArgument(const std::vector<std::string>& args, size_t& i, const char* wha
 }
 
 std::string PathArgument(const std::vector<std::string>& args, size_t& i, const char* command) {
-    if (i >= args.size()) throw UsageError{std::string(command) + " needs a PATH"};
+    if (i >= args.size())
+        throw UsageError{std::string(command) + " needs a PATH"};
     return args[i++];
 }
 
@@ -90,7 +112,8 @@ Options Parse(const std::vector<std::string>& args) {
     Options options;
     size_t i = 0;
     if (i < args.size() && args[i] == "--summary") {
-        if (++i >= args.size()) throw UsageError{"--summary needs a FILE"};
+        if (++i >= args.size())
+            throw UsageError{"--summary needs a FILE"};
         options.summaryFile = args[i++];
     }
     while (i < args.size()) {
@@ -130,7 +153,8 @@ public:
         std::fflush(stdout);
     }
     void ShowSwatch(int row, TColor c) override {
-        if (row >= 0 && row < static_cast<int>(swatches.size())) swatches[row] = c;
+        if (row >= 0 && row < static_cast<int>(swatches.size()))
+            swatches[row] = c;
     }
     void PictureChanged() override {}
 
@@ -148,7 +172,8 @@ std::string Summary(const colorsplit::Session& session, const BatchView& view) {
     const colorsplit::Quantizer& s = session.State();
     std::string json = "{\n  \"swatches\": [";
     for (size_t i = 0; i < view.swatches.size(); ++i) {
-        if (i > 0) json += ", ";
+        if (i > 0)
+            json += ", ";
         json += view.swatches[i] ? std::to_string(*view.swatches[i]) : "null";
     }
     json += "],\n  \"code_book\": [";
@@ -166,7 +191,8 @@ std::string Summary(const colorsplit::Session& session, const BatchView& view) {
     for (int x = 0; x < w; ++x) {
         for (int y = 0; y < h; ++y) {
             const int g = s.Pixels[x][y].Group;
-            if (g >= 0 && g < colorsplit::kMaxColors) ++groups[g];
+            if (g >= 0 && g < colorsplit::kMaxColors)
+                ++groups[g];
         }
     }
     json += "],\n  \"mean_color\": " + std::to_string(s.MeanColor);
@@ -176,7 +202,8 @@ std::string Summary(const colorsplit::Session& session, const BatchView& view) {
     json += ",\n  \"last_distortion\": " + FloatJson(s.LastDistortion);
     json += ",\n  \"mask_done\": " + std::string(s.MaskDone ? "true" : "false");
     json += ",\n  \"group_counts\": [";
-    for (size_t i = 0; i < groups.size(); ++i) json += (i > 0 ? ", " : "") + std::to_string(groups[i]);
+    for (size_t i = 0; i < groups.size(); ++i)
+        json += (i > 0 ? ", " : "") + std::to_string(groups[i]);
     json += "]\n}\n";
     return json;
 }
@@ -185,7 +212,8 @@ void WriteSummary(const std::string& fileName, const std::string& json) {
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     out << json;
     out.close();
-    if (!out) throw std::runtime_error("無法寫入摘要檔「" + fileName + "」");
+    if (!out)
+        throw std::runtime_error("無法寫入摘要檔「" + fileName + "」");
 }
 
 void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
@@ -220,7 +248,7 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (args.size() == 1 && args[0] == "--help") {
-        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
         return kExitOk;
     }
     if (args.size() == 1 && args[0] == "--version") {
@@ -230,9 +258,11 @@ int main(int argc, char** argv) {
     Options options;
     try {
         options = Parse(args);
-        if (options.commands.empty()) throw UsageError{"no command given"};
+        if (options.commands.empty())
+            throw UsageError{"no command given"};
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "colorsplit-cli: %s\n\n%s", e.message.c_str(), kUsage);
+        std::fprintf(stderr, "colorsplit-cli: %s\n%sTry 'colorsplit-cli --help' for more.\n",
+                     e.message.c_str(), kUsage);
         return kExitUsage;
     }
 

@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
     form.Button7->click();
     form.Button5->click();
     QApplication::processEvents();
-    if (failures > 0 || !form.grab().save(QString::fromLocal8Bit(argv[1]))) return 1;
+    if (failures > 0 || !form.grab().save(QString::fromLocal8Bit(argv[1])))
+        return 1;
     return 0;
 }

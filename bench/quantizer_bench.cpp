@@ -70,8 +70,8 @@ void BM_Execute(benchmark::State& state) {
     state.counters["seconds_per_iteration"] = benchmark::Counter(
         static_cast<double>(iterations), benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
         benchmark::Counter::kIs1000);
-    state.counters["pixels_per_second"] = benchmark::Counter(
-        static_cast<double>(iterations) * kW * kH, benchmark::Counter::kIsRate);
+    state.counters["pixels_per_second"] =
+        benchmark::Counter(static_cast<double>(iterations) * kW * kH, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Execute)->Unit(benchmark::kMillisecond);
 
@@ -85,8 +85,8 @@ void BM_Iteration(benchmark::State& state) {
         q->Computer_Cenproid(host);
         benchmark::DoNotOptimize(q->Distortion);
     }
-    state.counters["pixels_per_second"] =
-        benchmark::Counter(static_cast<double>(kW) * kH, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["pixels_per_second"] = benchmark::Counter(
+        static_cast<double>(kW) * kH, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_Iteration)->Unit(benchmark::kMillisecond);
 

@@ -16,9 +16,15 @@ struct PixelRec {
     std::int32_t Group = 0;
 };
 
-constexpr std::int32_t RedOf(TColor c) { return c & 0xFF; }
-constexpr std::int32_t GreenOf(TColor c) { return (c >> 8) & 0xFF; }
-constexpr std::int32_t BlueOf(TColor c) { return (c >> 16) & 0xFF; }
+constexpr std::int32_t RedOf(TColor c) {
+    return c & 0xFF;
+}
+constexpr std::int32_t GreenOf(TColor c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr std::int32_t BlueOf(TColor c) {
+    return (c >> 16) & 0xFF;
+}
 
 // Only the low byte of each component is used; the top byte of the result is 0.
 constexpr TColor PackColor(std::int32_t r, std::int32_t g, std::int32_t b) {

@@ -11,8 +11,7 @@ constexpr double kStopThreshold = 0.001;
 
 }  // namespace
 
-Quantizer::Quantizer()
-    : Pixels(std::make_unique<Column[]>(kTableWidth)) {}
+Quantizer::Quantizer() : Pixels(std::make_unique<Column[]>(kTableWidth)) {}
 
 int Quantizer::ClampedWidth(const QuantHost& host) {
     return std::clamp(host.PictureWidth(), 0, kTableWidth);
@@ -49,7 +48,8 @@ TColor Quantizer::Computer_Mean(const QuantHost& host) const {
         }
     }
     const std::int32_t n = w * h;
-    if (n == 0) return 0;
+    if (n == 0)
+        return 0;
     return PackColor(r / n, g / n, b / n);
 }
 
@@ -67,11 +67,13 @@ void Quantizer::Computer_Group(const QuantHost& host) {
                 continue;
             }
             float dist[kMaxColors];
-            for (int i = 0; i < k; ++i) dist[i] = static_cast<float>(GroupDistance(p, CodeBook[i]));
+            for (int i = 0; i < k; ++i)
+                dist[i] = static_cast<float>(GroupDistance(p, CodeBook[i]));
             // Strictly smaller wins, so equal distances keep the lower index.
             int best = 0;
             for (int i = 1; i < k; ++i) {
-                if (dist[best] > dist[i]) best = i;
+                if (dist[best] > dist[i])
+                    best = i;
             }
             p.Group = best;
             // One float add per pixel in this order: the result depends on it to the last bit.
@@ -98,7 +100,8 @@ void Quantizer::Computer_Cenproid(QuantHost& host) {
             }
         }
         // An empty group keeps its code vector and colour, and is neither shown nor logged.
-        if (n == 0) continue;
+        if (n == 0)
+            continue;
         CodeBook[g].R = r / n;
         CodeBook[g].G = gr / n;
         CodeBook[g].B = b / n;
@@ -110,9 +113,8 @@ void Quantizer::Computer_Cenproid(QuantHost& host) {
 
 bool Quantizer::RunOver() {
     // Compared in double; a change of exactly 0.001 or less ends the run.
-    const bool more =
-        std::fabs(static_cast<double>(Distortion) - static_cast<double>(LastDistortion)) >
-        kStopThreshold;
+    const bool more = std::fabs(static_cast<double>(Distortion) -
+                                static_cast<double>(LastDistortion)) > kStopThreshold;
     LastDistortion = Distortion;
     return more;
 }
@@ -134,12 +136,14 @@ void Quantizer::Button2Click(QuantHost& host) {
 
 void Quantizer::Mask(QuantHost& host, int keep) {
     // Undo an earlier mask by reloading the picture before painting the new one.
-    if (MaskDone && !OpenFileName.empty()) host.LoadFromFile(OpenFileName);
+    if (MaskDone && !OpenFileName.empty())
+        host.LoadFromFile(OpenFileName);
     const int w = ClampedWidth(host);
     const int h = ClampedHeight(host);
     for (int x = 0; x < w; ++x) {
         for (int y = 0; y < h; ++y) {
-            if (Pixels[x][y].Group != keep) host.SetPixel(x, y, 0);
+            if (Pixels[x][y].Group != keep)
+                host.SetPixel(x, y, 0);
         }
     }
     host.Refresh();

@@ -17,12 +17,14 @@ namespace {
 
 constexpr int kAllocationLimitMiB = 512;
 
-QString ToQString(const std::string& s) { return QString::fromStdString(s); }
+QString ToQString(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 [[noreturn]] void Fail(const char* what, const std::string& fileName, const QString& cause) {
-    throw PictureError(
-        QStringLiteral("%1「%2」:%3").arg(QString::fromUtf8(what), ToQString(fileName), cause)
-            .toStdString());
+    throw PictureError(QStringLiteral("%1「%2」:%3")
+                           .arg(QString::fromUtf8(what), ToQString(fileName), cause)
+                           .toStdString());
 }
 
 [[noreturn]] void FailOpen(const std::string& fileName, const QString& cause) {
@@ -32,9 +34,12 @@ QString ToQString(const std::string& s) { return QString::fromStdString(s); }
 // The file-system reasons first: they say more than a decoder's error would.
 void CheckReadable(const std::string& fileName) {
     const QFileInfo info(ToQString(fileName));
-    if (!info.exists()) FailOpen(fileName, QStringLiteral("檔案不存在"));
-    if (info.isDir()) FailOpen(fileName, QStringLiteral("這是資料夾,不是圖片檔"));
-    if (!info.isReadable()) FailOpen(fileName, QStringLiteral("沒有讀取權限"));
+    if (!info.exists())
+        FailOpen(fileName, QStringLiteral("檔案不存在"));
+    if (info.isDir())
+        FailOpen(fileName, QStringLiteral("這是資料夾,不是圖片檔"));
+    if (!info.isReadable())
+        FailOpen(fileName, QStringLiteral("沒有讀取權限"));
 }
 
 void PrepareReader(QImageReader& reader) {
@@ -47,22 +52,28 @@ void PrepareReader(QImageReader& reader) {
 // sizes it finds too large, and both must be known before anything is decoded.
 std::optional<QSize> BmpDeclaredSize(const std::string& fileName) {
     QFile file(ToQString(fileName));
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
     const QByteArray head = file.read(26);
-    if (head.size() < 26 || !head.startsWith("BM")) return std::nullopt;
+    if (head.size() < 26 || !head.startsWith("BM"))
+        return std::nullopt;
     const auto le = [&](int offset, int bytes) {
         quint32 v = 0;
-        for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<quint8>(head[offset + i]);
+        for (int i = bytes - 1; i >= 0; --i)
+            v = (v << 8) | static_cast<quint8>(head[offset + i]);
         return v;
     };
     const quint32 headerSize = le(14, 4);
-    if (headerSize == 12) return QSize(static_cast<int>(le(18, 2)), static_cast<int>(le(20, 2)));
-    if (headerSize < 40) return std::nullopt;
+    if (headerSize == 12)
+        return QSize(static_cast<int>(le(18, 2)), static_cast<int>(le(20, 2)));
+    if (headerSize < 40)
+        return std::nullopt;
     const qint64 width = static_cast<qint32>(le(18, 4));
     const qint64 height = static_cast<qint32>(le(22, 4));
     // A negative height marks a top-down picture; sizes beyond int come out as invalid.
     const qint64 rows = height < 0 ? -height : height;
-    if (width > INT_MAX || rows > INT_MAX) return QSize(-1, -1);
+    if (width > INT_MAX || rows > INT_MAX)
+        return QSize(-1, -1);
     return QSize(static_cast<int>(width), static_cast<int>(rows));
 }
 
@@ -87,9 +98,11 @@ QSize Picture::ReadSize(const std::string& fileName) {
     CheckReadable(fileName);
     QImageReader reader(ToQString(fileName));
     PrepareReader(reader);
-    if (!reader.canRead()) FailOpen(fileName, ReaderCause(reader));
+    if (!reader.canRead())
+        FailOpen(fileName, ReaderCause(reader));
     if (reader.format() == "bmp") {
-        if (const std::optional<QSize> declared = BmpDeclaredSize(fileName)) return *declared;
+        if (const std::optional<QSize> declared = BmpDeclaredSize(fileName))
+            return *declared;
     }
     return reader.size();
 }
@@ -103,7 +116,8 @@ QImage Picture::ReadFile(const std::string& fileName, qint64 maxPixels) {
     const bool sizeKnown = size.width() >= 0 && size.height() >= 0;
     if (sizeKnown && (size.width() == 0 || size.height() == 0))
         FailOpen(fileName, QStringLiteral("圖片大小無效"));
-    if (!sizeKnown && size != QSize()) FailOpen(fileName, QStringLiteral("圖片太大"));
+    if (!sizeKnown && size != QSize())
+        FailOpen(fileName, QStringLiteral("圖片太大"));
     if (sizeKnown && tooLarge(size))
         FailOpen(fileName, QStringLiteral("圖片太大(%1x%2)").arg(size.width()).arg(size.height()));
 
@@ -111,20 +125,23 @@ QImage Picture::ReadFile(const std::string& fileName, qint64 maxPixels) {
     PrepareReader(reader);
     reader.setAllocationLimit(kAllocationLimitMiB);
     QImage image = reader.read();
-    if (image.isNull()) FailOpen(fileName, ReaderCause(reader));
+    if (image.isNull())
+        FailOpen(fileName, ReaderCause(reader));
     if ((sizeKnown && image.size() != size) || tooLarge(image.size()))
         FailOpen(fileName, QStringLiteral("圖片資料損壞或不完整"));
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
 TColor Picture::GetPixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return -1;
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
+        return -1;
     const QRgb p = reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x];
     return PackColor(qRed(p), qGreen(p), qBlue(p));
 }
 
 void Picture::SetPixel(int x, int y, TColor c) {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
+        return;
     reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = qRgb(RedOf(c), GreenOf(c), BlueOf(c));
 }
 
@@ -134,14 +151,17 @@ void Picture::Assign(const QImage& image) {
 
 void Picture::SaveToFile(const std::string& fileName) const {
     const auto failSave = [&](const QString& cause) { Fail("無法儲存", fileName, cause); };
-    if (image_.isNull()) failSave(QStringLiteral("沒有可儲存的圖片"));
+    if (image_.isNull())
+        failSave(QStringLiteral("沒有可儲存的圖片"));
     const QFileInfo info(ToQString(fileName));
-    if (info.isDir()) failSave(QStringLiteral("這是資料夾"));
+    if (info.isDir())
+        failSave(QStringLiteral("這是資料夾"));
     // The rename below would replace a read-only file; refuse as a plain write would, and
     // honour the read-only mark even for root.
     if (info.exists() && (!info.isWritable() || !(info.permissions() & QFile::WriteOwner)))
         failSave(QStringLiteral("檔案是唯讀的"));
-    if (!info.absoluteDir().exists()) failSave(QStringLiteral("資料夾不存在"));
+    if (!info.absoluteDir().exists())
+        failSave(QStringLiteral("資料夾不存在"));
 
     // A device or pipe is written in place: renaming a new file over it would replace it.
     std::error_code ec;
@@ -164,7 +184,8 @@ void Picture::SaveToFile(const std::string& fileName) const {
         file.cancelWriting();
         failSave(QStringLiteral("無法寫入(%1)").arg(writer.errorString()));
     }
-    if (!file.commit()) failSave(QStringLiteral("無法寫入(%1)").arg(file.errorString()));
+    if (!file.commit())
+        failSave(QStringLiteral("無法寫入(%1)").arg(file.errorString()));
 }
 
 }  // namespace colorsplit

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
         const double t = static_cast<double>(y) / h;
         const QRgb sky = qRgb(40 + static_cast<int>(120 * t), 90 + static_cast<int>(110 * t),
                               200 + static_cast<int>(40 * t));
-        for (int x = 0; x < w; ++x) image.setPixel(x, y, sky);
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, sky);
     }
     {
         QPainter p(&image);

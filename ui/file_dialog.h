@@ -14,7 +14,8 @@ public:
     virtual ~FileDialog() = default;
 
     void Execute() {
-        if (std::optional<std::string> chosen = Ask()) fileName_ = std::move(*chosen);
+        if (std::optional<std::string> chosen = Ask())
+            fileName_ = std::move(*chosen);
     }
     const std::string& FileName() const { return fileName_; }
 
@@ -34,7 +35,8 @@ public:
 
 protected:
     std::optional<std::string> Ask() override {
-        if (answers_.empty()) return std::nullopt;
+        if (answers_.empty())
+            return std::nullopt;
         std::optional<std::string> answer = std::move(answers_.front());
         answers_.pop_front();
         return answer;

@@ -14,7 +14,8 @@ void ImageControl::SetSource(const QImage* image) {
 }
 
 void ImageControl::paintEvent(QPaintEvent* event) {
-    if (source_ == nullptr || source_->isNull()) return;
+    if (source_ == nullptr || source_->isNull())
+        return;
     QPainter painter(this);
     painter.drawImage(event->rect().topLeft(), *source_, event->rect());
 }
@@ -22,7 +23,8 @@ void ImageControl::paintEvent(QPaintEvent* event) {
 void ImageControl::mousePressEvent(QMouseEvent* event) {
     // Whole logical pixels: at any display scale the click names the pixel under it.
     const QPoint p = event->position().toPoint();
-    if (onMouseDown) onMouseDown(p.x(), p.y());
+    if (onMouseDown)
+        onMouseDown(p.x(), p.y());
     event->accept();
 }
 

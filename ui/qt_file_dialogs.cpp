@@ -19,7 +19,8 @@ QString PictureFilter() {
 }
 
 QString StartFolder(const std::string& lastName) {
-    if (lastName.empty()) return SamplesDirectory();
+    if (lastName.empty())
+        return SamplesDirectory();
     return QFileInfo(QString::fromStdString(lastName)).absolutePath();
 }
 
@@ -29,9 +30,10 @@ public:
 
 protected:
     std::optional<std::string> Ask() override {
-        const QString name = QFileDialog::getOpenFileName(
-            parent_, QStringLiteral("開啟"), StartFolder(FileName()), PictureFilter());
-        if (name.isEmpty()) return std::nullopt;
+        const QString name = QFileDialog::getOpenFileName(parent_, QStringLiteral("開啟"),
+                                                          StartFolder(FileName()), PictureFilter());
+        if (name.isEmpty())
+            return std::nullopt;
         return name.toStdString();
     }
 
@@ -50,7 +52,8 @@ protected:
         // A name typed without an extension gets .bmp; the file is a BMP whatever its name.
         dialog.setDefaultSuffix(QStringLiteral("bmp"));
         dialog.setNameFilter(QStringLiteral("bmp (*.bmp)"));
-        if (!FileName().empty()) dialog.selectFile(QString::fromStdString(FileName()));
+        if (!FileName().empty())
+            dialog.selectFile(QString::fromStdString(FileName()));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().constFirst().toStdString();
@@ -73,9 +76,11 @@ std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent) {
 QString SamplesDirectory() {
     const QString installed =
         QCoreApplication::applicationDirPath() + QStringLiteral("/../share/colorsplit/samples");
-    if (QFileInfo(installed).isDir()) return QDir::cleanPath(installed);
+    if (QFileInfo(installed).isDir())
+        return QDir::cleanPath(installed);
     const QString source = QStringLiteral(COLORSPLIT_SOURCE_SAMPLES_DIR);
-    if (QFileInfo(source).isDir()) return source;
+    if (QFileInfo(source).isDir())
+        return source;
     return QString();
 }
 

@@ -7,22 +7,29 @@ namespace colorsplit {
 
 RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), buttons_(new QButtonGroup(this)) {
-    for (int i = 0; i < items.size(); ++i) buttons_->addButton(new QRadioButton(items[i], this), i);
+    for (int i = 0; i < items.size(); ++i)
+        buttons_->addButton(new QRadioButton(items[i], this), i);
 }
 
-int RadioGroup::ItemIndex() const { return buttons_->checkedId(); }
+int RadioGroup::ItemIndex() const {
+    return buttons_->checkedId();
+}
 
 void RadioGroup::SetItemIndex(int index) {
-    if (QAbstractButton* button = buttons_->button(index)) button->setChecked(true);
+    if (QAbstractButton* button = buttons_->button(index))
+        button->setChecked(true);
 }
 
-QWidget* RadioGroup::Item(int index) const { return buttons_->button(index); }
+QWidget* RadioGroup::Item(int index) const {
+    return buttons_->button(index);
+}
 
 void RadioGroup::resizeEvent(QResizeEvent* event) {
     QGroupBox::resizeEvent(event);
     // Items share the space below the caption evenly, one above the other.
     const QList<QAbstractButton*> items = buttons_->buttons();
-    if (items.isEmpty()) return;
+    if (items.isEmpty())
+        return;
     const int top = 20;
     const int step = (height() - top - 6) / static_cast<int>(items.size());
     for (int i = 0; i < items.size(); ++i)

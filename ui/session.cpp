@@ -28,7 +28,8 @@ void Session::FormCreate() {
 void Session::Button1Click() {
     openDialog_.Execute();
     const std::string name = openDialog_.FileName();
-    if (name.empty()) return;
+    if (name.empty())
+        return;
     // Refused pictures change nothing: OpenFileName is only taken once the picture is shown,
     // so a later mask never reloads a file that could not be opened.
     if (!FitsTable(Picture::ReadSize(name))) {
@@ -41,12 +42,15 @@ void Session::Button1Click() {
     LogLine("開檔完成,請選擇四種顏色");
 }
 
-void Session::Button2Click() { state_.Button2Click(*this); }
+void Session::Button2Click() {
+    state_.Button2Click(*this);
+}
 
 void Session::Button4Click() {
     saveDialog_.Execute();
     const std::string name = saveDialog_.FileName();
-    if (name.empty()) return;
+    if (name.empty())
+        return;
     picture_.SaveToFile(name);
 }
 
@@ -56,7 +60,9 @@ void Session::Button5Click() {
     ShowSwatch(4, state_.MeanColor);
 }
 
-void Session::Button7Click(int itemIndex) { state_.Mask(*this, itemIndex); }
+void Session::Button7Click(int itemIndex) {
+    state_.Mask(*this, itemIndex);
+}
 
 void Session::Image1MouseDown(int x, int y) {
     Quantizer& s = state_;
@@ -73,11 +79,13 @@ void Session::Image1MouseDown(int x, int y) {
         ++s.ColorCount;
         LogLine("選擇顏色" + std::to_string(s.ColorCount));
     }
-    if (s.ColorCount == kMaxColors) LogLine("選擇顏色完成");
+    if (s.ColorCount == kMaxColors)
+        LogLine("選擇顏色完成");
 }
 
 void Session::LoadFromFile(const std::string& fileName) {
-    if (!FitsTable(Picture::ReadSize(fileName))) throw PictureError(kTooLarge);
+    if (!FitsTable(Picture::ReadSize(fileName)))
+        throw PictureError(kTooLarge);
     picture_.Assign(Picture::ReadFile(fileName));
     view_.PictureChanged();
 }

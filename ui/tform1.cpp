@@ -109,9 +109,10 @@ void TForm1::BuildControls() {
         bar->setFocusPolicy(Qt::StrongFocus);
     }
 
-    QWidget* tabOrder[] = {Button1, Button2, Button3, GroupBox1, Button4, Button5,
-                           Button7, RadioGroup1, Memo1, GroupBox2, Vshift, Hshift};
-    for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    QWidget* tabOrder[] = {Button1, Button2,     Button3, GroupBox1, Button4, Button5,
+                           Button7, RadioGroup1, Memo1,   GroupBox2, Vshift,  Hshift};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
@@ -127,11 +128,13 @@ void TForm1::BuildControls() {
 
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (placed_) return;
+    if (placed_)
+        return;
     placed_ = true;
     // The design gives the outer size; take the frame the window manager adds, if any, off it.
     const QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.isValid() && !frame.isEmpty()) resize(kFormOuterSize - frame);
+    if (frame.isValid() && !frame.isEmpty())
+        resize(kFormOuterSize - frame);
 }
 
 void TForm1::SetErrorReporter(std::function<void(const QString&)> reporter) {
@@ -227,6 +230,8 @@ void TForm1::ShowSwatch(int row, TColor c) {
     ColorInf->update();
 }
 
-void TForm1::PictureChanged() { Image1->update(); }
+void TForm1::PictureChanged() {
+    Image1->update();
+}
 
 }  // namespace colorsplit

@@ -38,13 +38,16 @@ CliRun RunCli(const QStringList& args) {
     CliRun run;
     run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     QString out = QString::fromUtf8(process.readAllStandardOutput());
-    if (out.endsWith('\n')) out.chop(1);
+    if (out.endsWith('\n'))
+        out.chop(1);
     run.out = out.isEmpty() ? QStringList() : out.split('\n');
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
 }
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -85,8 +88,8 @@ TEST_F(CliTest, WholeUsePrintsTheLogWritesTheSummaryAndTheMaskedPicture) {
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty());
     ASSERT_EQ(run.out.size(), 8 + 2 + 2 * 5 + 2);
-    EXPECT_EQ(run.out.mid(0, 3), QStringList({Q("程式資訊"), Q("尚未載入檔案"),
-                                              Q("開檔完成,請選擇四種顏色")}));
+    EXPECT_EQ(run.out.mid(0, 3),
+              QStringList({Q("程式資訊"), Q("尚未載入檔案"), Q("開檔完成,請選擇四種顏色")}));
     EXPECT_EQ(run.out[19], Q("代表顏色4值為") + QString::number(PackColor(0xC8, 0xC8, 0x0A)));
     EXPECT_EQ(run.out.mid(20), QStringList({Q("運算完成,請執行Mask,共計執行2回"), Q("處理完成")}));
 
@@ -118,8 +121,8 @@ TEST_F(CliTest, UnrunSwatchesAreNullAndTheStartUpLogStands) {
     ASSERT_EQ(run.status, 0);
     EXPECT_EQ(run.out, QStringList({Q("程式資訊"), Q("尚未載入檔案"), Q("選擇顏色1")}));
     const QJsonObject s = ReadJson(summary);
-    EXPECT_EQ(s["swatches"].toArray(), QJsonArray({-1, QJsonValue(), QJsonValue(), QJsonValue(),
-                                                   QJsonValue()}));
+    EXPECT_EQ(s["swatches"].toArray(),
+              QJsonArray({-1, QJsonValue(), QJsonValue(), QJsonValue(), QJsonValue()}));
     EXPECT_EQ(s["sel_color"].toArray()[0].toInt(), -1);
     EXPECT_EQ(s["last_distortion"].toDouble(), 65536.0);
 }
@@ -203,7 +206,13 @@ TEST_F(CliTest, AgreesWithTheWindow) {
     QTest::mouseClick(form.Button2, Qt::LeftButton);
     form.RadioGroup1->SetItemIndex(0);
     QTest::mouseClick(form.Button7, Qt::LeftButton);
-    args << "execute" << "mask" << "3" << "mean" << "execute" << "mask" << "1";
+    args << "execute"
+         << "mask"
+         << "3"
+         << "mean"
+         << "execute"
+         << "mask"
+         << "1";
 
     const CliRun run = RunCli(args);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();

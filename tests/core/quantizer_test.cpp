@@ -29,7 +29,8 @@ void Pick(Quantizer& q, TColor c) {
 FakePicture RandomPicture(int w, int h, unsigned seed) {
     FakePicture p(w, h);
     std::mt19937 rng(seed);
-    for (TColor& c : p.pixels) c = static_cast<TColor>(rng() & 0xFFFFFF);
+    for (TColor& c : p.pixels)
+        c = static_cast<TColor>(rng() & 0xFFFFFF);
     return p;
 }
 
@@ -141,7 +142,8 @@ TEST(Grouping, DistortionIsTheSequentialFloatSumInColumnOrder) {
     FakeHost host;
     host.picture = RandomPicture(kTableWidth, kTableHeight, 7);
     Quantizer q = StartedUp();
-    for (TColor c : {0x102030, 0xF0E0D0, 0x20C040, 0x8080FF}) Pick(q, c);
+    for (TColor c : {0x102030, 0xF0E0D0, 0x20C040, 0x8080FF})
+        Pick(q, c);
     q.SparateColor(host);
     q.Computer_Group(host);
 
@@ -149,14 +151,17 @@ TEST(Grouping, DistortionIsTheSequentialFloatSumInColumnOrder) {
         const PixelRec p{RedOf(host.picture.at(x, y)), GreenOf(host.picture.at(x, y)),
                          BlueOf(host.picture.at(x, y)), 0};
         std::int32_t best = GroupDistance(p, q.CodeBook[0]);
-        for (int i = 1; i < 4; ++i) best = std::min(best, GroupDistance(p, q.CodeBook[i]));
+        for (int i = 1; i < 4; ++i)
+            best = std::min(best, GroupDistance(p, q.CodeBook[i]));
         return static_cast<float>(best);
     };
     float columns = 0.0f, rows = 0.0f;
     for (int x = 0; x < kTableWidth; ++x)
-        for (int y = 0; y < kTableHeight; ++y) columns += nearest(x, y);
+        for (int y = 0; y < kTableHeight; ++y)
+            columns += nearest(x, y);
     for (int y = 0; y < kTableHeight; ++y)
-        for (int x = 0; x < kTableWidth; ++x) rows += nearest(x, y);
+        for (int x = 0; x < kTableWidth; ++x)
+            rows += nearest(x, y);
 
     ASSERT_GT(columns, 16777216.0f) << "the sum must pass 2^24 for the order to matter";
     ASSERT_NE(std::bit_cast<std::uint32_t>(columns), std::bit_cast<std::uint32_t>(rows))
@@ -219,21 +224,11 @@ TEST(Execute, LogsEveryIterationAndEndsWhenTheDistortionSettles) {
     q.Button2Click(host);
 
     const std::vector<std::string> expected = {
-        "初始化運算開始",
-        "初始化完成,VQ運算開始",
-        "***********運算執行第1回********",
-        "代表顏色1值為0",
-        "代表顏色2值為55",
-        "***********運算執行第2回********",
-        "代表顏色1值為5",
-        "代表顏色2值為100",
-        "***********運算執行第3回********",
-        "代表顏色1值為5",
-        "代表顏色2值為100",
-        "***********運算執行第4回********",
-        "代表顏色1值為5",
-        "代表顏色2值為100",
-        "運算完成,請執行Mask,共計執行4回",
+        "初始化運算開始", "初始化完成,VQ運算開始", "***********運算執行第1回********",
+        "代表顏色1值為0", "代表顏色2值為55",       "***********運算執行第2回********",
+        "代表顏色1值為5", "代表顏色2值為100",      "***********運算執行第3回********",
+        "代表顏色1值為5", "代表顏色2值為100",      "***********運算執行第4回********",
+        "代表顏色1值為5", "代表顏色2值為100",      "運算完成,請執行Mask,共計執行4回",
     };
     EXPECT_EQ(host.log, expected);
     EXPECT_EQ(q.RunCount, 4);
@@ -288,7 +283,8 @@ TEST(Execute, InvariantsHoldOverRandomPictures) {
         FakeHost host;
         host.picture = RandomPicture(w, h, rng());
         Quantizer q = StartedUp();
-        for (int i = 0; i < k; ++i) Pick(q, host.picture.at(rng() % w, rng() % h));
+        for (int i = 0; i < k; ++i)
+            Pick(q, host.picture.at(rng() % w, rng() % h));
         q.Button2Click(host);
 
         std::array<long, 4> n{}, r{}, g{}, b{};
@@ -306,7 +302,8 @@ TEST(Execute, InvariantsHoldOverRandomPictures) {
         ASSERT_GE(q.RunCount, 1);
         EXPECT_EQ(q.Distortion, q.LastDistortion);
         for (int i = 0; i < k; ++i) {
-            if (n[i] == 0) continue;
+            if (n[i] == 0)
+                continue;
             // The last pass left the code book where the grouping before it put the means.
             EXPECT_EQ(q.CodeBook[i].R, r[i] / n[i]) << "round " << round << " group " << i;
             EXPECT_EQ(q.CodeBook[i].G, g[i] / n[i]);
@@ -345,10 +342,12 @@ TEST(Mask, SecondMaskReloadsTheFileAndShowsOnlyTheNewGroup) {
     q.Button2Click(host);
 
     q.Mask(host, 0);
-    EXPECT_EQ(host.picture.pixels, (std::vector<TColor>{original.at(0, 0), 0, original.at(2, 0), 0}));
+    EXPECT_EQ(host.picture.pixels,
+              (std::vector<TColor>{original.at(0, 0), 0, original.at(2, 0), 0}));
     q.Mask(host, 1);
     EXPECT_EQ(host.loads, 1);
-    EXPECT_EQ(host.picture.pixels, (std::vector<TColor>{0, original.at(1, 0), 0, original.at(3, 0)}));
+    EXPECT_EQ(host.picture.pixels,
+              (std::vector<TColor>{0, original.at(1, 0), 0, original.at(3, 0)}));
 
     // A group with no pixels paints everything black.
     q.Mask(host, 3);

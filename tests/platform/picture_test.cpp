@@ -26,7 +26,8 @@ RgbImage TestImage(int w, int h, int colours, unsigned seed) {
         palette.push_back(levels[i % 3] << 16 | levels[(i / 3) % 3] << 8 | levels[i / 9]);
     RgbImage image{w, h, {}};
     std::mt19937 rng(seed);
-    for (int i = 0; i < w * h; ++i) image.rgb.push_back(palette[rng() % palette.size()]);
+    for (int i = 0; i < w * h; ++i)
+        image.rgb.push_back(palette[rng() % palette.size()]);
     return image;
 }
 
@@ -78,10 +79,11 @@ TEST_F(PictureFiles, EveryBmpVariantDecodesToTheSamePixels) {
         SCOPED_TRACE(v.name);
         // Odd sizes exercise row padding; a run of one colour exercises RLE runs.
         RgbImage image = TestImage(13, 7, v.colours, 99);
-        for (int x = 2; x < 9; ++x) image.rgb[size_t(3) * 13 + x] = image.rgb[0];
+        for (int x = 2; x < 9; ++x)
+            image.rgb[size_t(3) * 13 + x] = image.rgb[0];
         Picture picture;
-        picture.LoadFromFile(Write(std::string(v.name) + ".bmp",
-                                   EncodeBmp(image, v.bpp, v.topDown, v.compression)));
+        picture.LoadFromFile(
+            Write(std::string(v.name) + ".bmp", EncodeBmp(image, v.bpp, v.topDown, v.compression)));
         ASSERT_EQ(picture.Width(), 13);
         ASSERT_EQ(picture.Height(), 7);
         for (int y = 0; y < 7; ++y)
@@ -122,7 +124,8 @@ TEST_F(PictureFiles, SavesA24BitBmpThatReadsBackTheSame) {
     Picture back;
     back.LoadFromFile(out);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(back.GetPixel(x, y), picture.GetPixel(x, y));
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(back.GetPixel(x, y), picture.GetPixel(x, y));
     EXPECT_EQ(back.GetPixel(2, 2), 0);
 }
 
@@ -137,12 +140,9 @@ TEST_F(PictureFiles, UnreadableFilesRaiseAnErrorNamingTheFile) {
     test::PutLe32(huge, test::kBmpHeightOffset, 100000);
 
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {Write("empty.bmp", {}), ""},
-        {Write("magic.bmp", badMagic), ""},
-        {Write("header.bmp", headerOnly), ""},
-        {Write("notes.bmp", text), ""},
-        {Write("huge.bmp", huge), "太大"},
-        {Path("missing.bmp"), "不存在"},
+        {Write("empty.bmp", {}), ""},          {Write("magic.bmp", badMagic), ""},
+        {Write("header.bmp", headerOnly), ""}, {Write("notes.bmp", text), ""},
+        {Write("huge.bmp", huge), "太大"},     {Path("missing.bmp"), "不存在"},
         {dir_.path().toStdString(), "資料夾"},
     };
     for (const auto& [path, cause] : cases) {

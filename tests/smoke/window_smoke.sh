@@ -15,7 +15,7 @@ trap 'rm -rf "$work"; kill "$pid" 2>/dev/null || true' EXIT
 pid=$!
 
 wid=
-for _ in $(seq 100); do
+for _ in $(seq 200); do
     wid=$(xdotool search --onlyvisible --name '^Form1$' 2>/dev/null | head -n 1) && [ -n "$wid" ] && break
     sleep 0.1
 done
@@ -28,13 +28,19 @@ height=$(awk '/Height:/ {print $2}' <<<"$geometry")
 # No window manager here: the window has no frame, so its outer size is its own.
 [ "$width" = 788 ] && [ "$height" = 528 ] || { echo "FAIL: window is ${width}x${height}"; exit 1; }
 
-import -window "$wid" "$work/shot.png"
-colours=$(convert "$work/shot.png" -format '%k' info:)
+# The first paint may still be on its way: look a few times.
+colours=0
+for _ in $(seq 20); do
+    import -window "$wid" "$work/shot.png"
+    colours=$(convert "$work/shot.png" -format '%k' info:)
+    [ "$colours" -gt 16 ] && break
+    sleep 0.25
+done
 [ "$colours" -gt 16 ] || { echo "FAIL: the window drew only $colours colours"; exit 1; }
 
 # The exit button, 離開, at (640, 89), 92 x 30.
 xdotool mousemove --window "$wid" 686 104 click 1
-for _ in $(seq 50); do
+for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
 done

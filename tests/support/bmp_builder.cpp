@@ -25,7 +25,8 @@ std::vector<std::uint8_t> EncodeRle(const std::vector<std::vector<int>>& rows, i
         size_t x = 0;
         while (x < row.size()) {
             size_t run = 1;
-            while (x + run < row.size() && row[x + run] == row[x] && run < 255) ++run;
+            while (x + run < row.size() && row[x + run] == row[x] && run < 255)
+                ++run;
             out.push_back(static_cast<std::uint8_t>(run));
             out.push_back(static_cast<std::uint8_t>(bpp == 8 ? row[x] : (row[x] << 4) | row[x]));
             x += run;
@@ -46,8 +47,10 @@ std::vector<std::uint8_t> EncodeBmp(const RgbImage& image, int bpp, bool topDown
     std::vector<std::uint32_t> palette;
     if (bpp <= 8) {
         for (std::uint32_t c : image.rgb)
-            if (std::find(palette.begin(), palette.end(), c) == palette.end()) palette.push_back(c);
-        if (palette.size() > (1u << bpp)) throw std::invalid_argument("too many colours");
+            if (std::find(palette.begin(), palette.end(), c) == palette.end())
+                palette.push_back(c);
+        if (palette.size() > (1u << bpp))
+            throw std::invalid_argument("too many colours");
     }
     const auto index = [&](int x, int y) {
         return static_cast<int>(std::find(palette.begin(), palette.end(), image.at(x, y)) -
@@ -60,7 +63,8 @@ std::vector<std::uint8_t> EncodeBmp(const RgbImage& image, int bpp, bool topDown
         std::vector<std::vector<int>> rows;
         for (int y = h - 1; y >= 0; --y) {
             std::vector<int> row;
-            for (int x = 0; x < w; ++x) row.push_back(index(x, y));
+            for (int x = 0; x < w; ++x)
+                row.push_back(index(x, y));
             rows.push_back(row);
         }
         pixels = EncodeRle(rows, bpp);
@@ -82,7 +86,8 @@ std::vector<std::uint8_t> EncodeBmp(const RgbImage& image, int bpp, bool topDown
                         break;
                     }
                     case 16: {
-                        const std::uint32_t v = ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
+                        const std::uint32_t v =
+                            ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
                         row[x * 2] = v & 0xFF;
                         row[x * 2 + 1] = v >> 8;
                         break;
@@ -117,19 +122,23 @@ std::vector<std::uint8_t> EncodeBmp(const RgbImage& image, int bpp, bool topDown
     Le32(out, 2835);
     Le32(out, static_cast<std::uint32_t>(palette.size()));
     Le32(out, 0);
-    for (std::uint32_t c : palette) Le32(out, c & 0xFFFFFF);
+    for (std::uint32_t c : palette)
+        Le32(out, c & 0xFFFFFF);
     out.insert(out.end(), pixels.begin(), pixels.end());
     return out;
 }
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
 }
 
 void PutLe32(std::vector<std::uint8_t>& bytes, size_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.at(offset + i) = (value >> (8 * i)) & 0xFF;
+    for (int i = 0; i < 4; ++i)
+        bytes.at(offset + i) = (value >> (8 * i)) & 0xFF;
 }
 
 }  // namespace colorsplit::test

@@ -40,16 +40,19 @@ public:
     int PictureWidth() const override { return reportedWidth.value_or(picture.width); }
     int PictureHeight() const override { return reportedHeight.value_or(picture.height); }
     TColor GetPixel(int x, int y) const override {
-        if (x < 0 || y < 0 || x >= picture.width || y >= picture.height) return -1;
+        if (x < 0 || y < 0 || x >= picture.width || y >= picture.height)
+            return -1;
         return picture.at(x, y);
     }
     void SetPixel(int x, int y, TColor c) override {
-        if (x < 0 || y < 0 || x >= picture.width || y >= picture.height) return;
+        if (x < 0 || y < 0 || x >= picture.width || y >= picture.height)
+            return;
         picture.at(x, y) = c;
     }
     void LoadFromFile(const std::string& name) override {
         const auto it = files.find(name);
-        if (it == files.end()) throw std::runtime_error("cannot read " + name);
+        if (it == files.end())
+            throw std::runtime_error("cannot read " + name);
         picture = it->second;
         ++loads;
     }

@@ -11,7 +11,8 @@ RgbImage QuadrantPicture() {
             const int shift = 8;  // green
             const std::uint32_t base = kQuadrantBases[q];
             const int channel = static_cast<int>((base >> shift) & 0xFF) + shade;
-            image.rgb.push_back((base & ~(0xFFu << shift)) | (static_cast<std::uint32_t>(channel) << shift));
+            image.rgb.push_back((base & ~(0xFFu << shift)) |
+                                (static_cast<std::uint32_t>(channel) << shift));
         }
     }
     return image;
@@ -21,7 +22,8 @@ void BasePixelOf(int q, int& x, int& y) {
     x = (q % 2) * kQuadrantWidth;
     y = (q / 2) * kQuadrantHeight;
     // (x + y) % 3 == 1 is the base shade.
-    while ((x + y) % 3 != 1) ++x;
+    while ((x + y) % 3 != 1)
+        ++x;
 }
 
 }  // namespace colorsplit::test

@@ -26,9 +26,13 @@ namespace {
 using test::BasePixelOf;
 using test::kQuadrantBases;
 
-TColor FromRgb(std::uint32_t rgb) { return PackColor(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+TColor FromRgb(std::uint32_t rgb) {
+    return PackColor(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 class FormTest : public ::testing::Test {
 protected:
@@ -98,10 +102,14 @@ TEST_F(FormTest, StartsUpAsDesigned) {
         const char* text;
     };
     const Placed design[] = {
-        {form->Button1, {640, 10, 92, 31}, "開啟檔案"}, {form->Button2, {502, 49, 92, 31}, "執行"},
-        {form->Button3, {640, 89, 92, 30}, "離開"},     {form->GroupBox1, {0, 10, 474, 395}, "圖片"},
-        {form->Image1, {20, 30, 1575, 1181}, nullptr}, {form->Button4, {640, 49, 90, 31}, "儲存檔案"},
-        {form->Button5, {502, 10, 92, 31}, "平均顏色"}, {form->Button7, {502, 89, 92, 30}, "MASK"},
+        {form->Button1, {640, 10, 92, 31}, "開啟檔案"},
+        {form->Button2, {502, 49, 92, 31}, "執行"},
+        {form->Button3, {640, 89, 92, 30}, "離開"},
+        {form->GroupBox1, {0, 10, 474, 395}, "圖片"},
+        {form->Image1, {20, 30, 1575, 1181}, nullptr},
+        {form->Button4, {640, 49, 90, 31}, "儲存檔案"},
+        {form->Button5, {502, 10, 92, 31}, "平均顏色"},
+        {form->Button7, {502, 89, 92, 30}, "MASK"},
         {form->RadioGroup1, {650, 128, 80, 198}, "Mask Color"},
         {form->Memo1, {502, 345, 228, 99}, nullptr},
         {form->GroupBox2, {502, 128, 139, 198}, "選擇之顏色"},
@@ -111,7 +119,8 @@ TEST_F(FormTest, StartsUpAsDesigned) {
     };
     for (const Placed& p : design) {
         EXPECT_EQ(p.widget->geometry(), p.place) << p.widget->metaObject()->className();
-        if (p.text == nullptr) continue;
+        if (p.text == nullptr)
+            continue;
         if (auto* button = qobject_cast<QPushButton*>(p.widget)) {
             EXPECT_EQ(button->text(), Q(p.text));
         } else if (auto* box = qobject_cast<QGroupBox*>(p.widget)) {
@@ -128,15 +137,16 @@ TEST_F(FormTest, StartsUpAsDesigned) {
 
     // Tab order follows the design, from Button1 through Hshift.
     QWidget* next = form->Button1;
-    const QList<QWidget*> order = {form->Button2, form->Button3, form->Button4, form->Button5,
-                                   form->Button7, form->RadioGroup1->Item(0), form->Memo1,
-                                   form->Vshift, form->Hshift};
+    const QList<QWidget*> order = {form->Button2, form->Button3, form->Button4,
+                                   form->Button5, form->Button7, form->RadioGroup1->Item(0),
+                                   form->Memo1,   form->Vshift,  form->Hshift};
     for (QWidget* expected : order) {
-        do next = next->nextInFocusChain();
+        do
+            next = next->nextInFocusChain();
         while (next->focusPolicy() == Qt::NoFocus || !next->isVisibleTo(form.get()) ||
-               qobject_cast<QGroupBox*>(next) || (qobject_cast<QAbstractButton*>(next) &&
-                                                  next->parentWidget() == form->RadioGroup1 &&
-                                                  next != form->RadioGroup1->Item(0)));
+               qobject_cast<QGroupBox*>(next) ||
+               (qobject_cast<QAbstractButton*>(next) && next->parentWidget() == form->RadioGroup1 &&
+                next != form->RadioGroup1->Item(0)));
         EXPECT_EQ(next, expected) << next->metaObject()->className();
     }
 }
@@ -149,9 +159,15 @@ TEST_F(FormTest, WholeUseLogsExactlyAsDesigned) {
     form->RadioGroup1->SetItemIndex(1);
     QTest::mouseClick(form->Button7, Qt::LeftButton);
 
-    QStringList expected = {Q("程式資訊"),     Q("尚未載入檔案"), Q("開檔完成,請選擇四種顏色"),
-                            Q("選擇顏色1"),    Q("選擇顏色2"),    Q("選擇顏色3"),
-                            Q("選擇顏色4"),    Q("選擇顏色完成"), Q("初始化運算開始"),
+    QStringList expected = {Q("程式資訊"),
+                            Q("尚未載入檔案"),
+                            Q("開檔完成,請選擇四種顏色"),
+                            Q("選擇顏色1"),
+                            Q("選擇顏色2"),
+                            Q("選擇顏色3"),
+                            Q("選擇顏色4"),
+                            Q("選擇顏色完成"),
+                            Q("初始化運算開始"),
                             Q("初始化完成,VQ運算開始")};
     for (int run = 1; run <= 2; ++run) {
         expected << Q("***********運算執行第") + QString::number(run) + Q("回********");
@@ -241,7 +257,8 @@ TEST_F(FormTest, SwatchesAreDrawnToThePixel) {
         int ink = 0;
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x)
-                if (qGray(panel.pixel(x, y)) < 128) ++ink;
+                if (qGray(panel.pixel(x, y)) < 128)
+                    ++ink;
         return ink;
     };
     EXPECT_EQ(panel.pixel(50, 0), qRgb(255, 255, 255));
@@ -297,7 +314,8 @@ TEST_F(FormTest, CancelledDialogsReuseTheirPreviousNames) {
 
     Open(quadrants);
     Open(std::nullopt);
-    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色"), Q("開檔完成,請選擇四種顏色")}));
+    EXPECT_EQ(LogTail(2),
+              QStringList({Q("開檔完成,請選擇四種顏色"), Q("開檔完成,請選擇四種顏色")}));
 
     Save(std::nullopt);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("out.bmp"))));
