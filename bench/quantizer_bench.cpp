@@ -3,6 +3,7 @@
 #include "core/quantizer.h"
 #include "platform/picture.h"
 #include "support/photo.h"
+#include "support/reference_quantizer.h"
 
 namespace colorsplit {
 namespace {
@@ -29,6 +30,7 @@ public:
     void SetPixel(int x, int y, TColor c) override { picture.SetPixel(x, y, c); }
     void LoadFromFile(const std::string&) override {}
     void Refresh() override {}
+    PixelRows Rows() override { return {picture.Bits(), picture.WordsPerLine()}; }
     void LogLine(const std::string&) override {}
     void ShowSwatch(int, TColor) override {}
 
@@ -75,20 +77,53 @@ void BM_Execute(benchmark::State& state) {
 }
 BENCHMARK(BM_Execute)->Unit(benchmark::kMillisecond);
 
+// One grouping and update iteration, K = 4, on the sampled picture, with the given kernel.
+void RunIterations(benchmark::State& state, Kernel kernel) {
+    BenchHost& host = Host();
+    auto q = std::make_unique<Quantizer>();
+    q->GroupKernel = kernel;
+    PickFour(*q, host);
+    q->SparateColor(host);
+    for (auto _ : state) {
+        q->Iterate(host);
+        benchmark::DoNotOptimize(q->Distortion);
+    }
+    state.SetLabel(KernelName(kernel));
+    state.counters["pixels_per_second"] = benchmark::Counter(
+        static_cast<double>(kW) * kH, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 void BM_Iteration(benchmark::State& state) {
+    RunIterations(state, WidestKernel());
+}
+BENCHMARK(BM_Iteration)->Unit(benchmark::kMillisecond);
+
+// The same iteration with each kernel this CPU runs: 0 scalar, 1 AVX2, 2 AVX-512.
+void BM_IterationKernel(benchmark::State& state) {
+    const auto kernel = static_cast<Kernel>(state.range(0));
+    if (!KernelAvailable(kernel)) {
+        state.SkipWithError("kernel not available on this CPU or build");
+        return;
+    }
+    RunIterations(state, kernel);
+}
+BENCHMARK(BM_IterationKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// The passes written plainly, as the tests hold the fast path to them.
+void BM_IterationReference(benchmark::State& state) {
     BenchHost& host = Host();
     auto q = std::make_unique<Quantizer>();
     PickFour(*q, host);
     q->SparateColor(host);
     for (auto _ : state) {
-        q->Computer_Group(host);
-        q->Computer_Cenproid(host);
+        test::ReferenceGroup(*q, host);
+        test::ReferenceCenproid(*q, host);
         benchmark::DoNotOptimize(q->Distortion);
     }
     state.counters["pixels_per_second"] = benchmark::Counter(
         static_cast<double>(kW) * kH, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_Iteration)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IterationReference)->Unit(benchmark::kMillisecond);
 
 void BM_SparateColor(benchmark::State& state) {
     BenchHost& host = Host();

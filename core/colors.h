@@ -31,4 +31,23 @@ constexpr TColor PackColor(std::int32_t r, std::int32_t g, std::int32_t b) {
     return (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
 }
 
+// The pixel table's fixed capacity; pictures are never larger (the open command refuses them).
+inline constexpr int kTableWidth = 1280;
+inline constexpr int kTableHeight = 960;
+inline constexpr int kMaxColors = 4;
+
+// One column of the pixel table: the table is indexed [x][y], so a column is contiguous and
+// the x-outer, y-inner order of every pass is plain memory order.
+using Column = PixelRec[kTableHeight];
+
+// The distance the grouping pass compares: the squared distance divided by 3, truncated
+// before any comparison, so squared distances that differ by less than 3 may tie. Every
+// distance is a whole number of at most 65025, exact as a float.
+constexpr std::int32_t GroupDistance(const PixelRec& p, const PixelRec& v) {
+    const std::int32_t dR = v.R - p.R;
+    const std::int32_t dG = v.G - p.G;
+    const std::int32_t dB = v.B - p.B;
+    return (dR * dR + dG * dG + dB * dB) / 3;
+}
+
 }  // namespace colorsplit

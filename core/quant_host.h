@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "core/colors.h"
@@ -23,6 +25,16 @@ public:
     virtual void LoadFromFile(const std::string& fileName) = 0;
     // Shows pixels that were set directly.
     virtual void Refresh() = 0;
+
+    // The shown picture's pixels for direct access, when the host has them in memory: row y
+    // starts at pixels + y * stride, one 32-bit word 0xAARRGGBB per pixel (alpha ignored when
+    // read, 0xFF when written). Reading and setting through it must give what GetPixel and
+    // SetPixel give. A null pixels pointer means: use GetPixel and SetPixel.
+    struct PixelRows {
+        std::uint32_t* pixels = nullptr;
+        std::ptrdiff_t stride = 0;
+    };
+    virtual PixelRows Rows() { return {}; }
 
     // Appends one line to the message log.
     virtual void LogLine(const std::string& text) = 0;

@@ -8,6 +8,9 @@ namespace colorsplit {
 namespace {
 
 constexpr double kStopThreshold = 0.001;
+// Columns handled together when the picture is reached row by row: the rows are read (or
+// written) a cache line at a time while the table is written (or read) column by column.
+constexpr int kColumnBlock = 16;
 
 }  // namespace
 
@@ -24,6 +27,24 @@ int Quantizer::ClampedHeight(const QuantHost& host) {
 void Quantizer::SparateColor(QuantHost& host) {
     const int w = ClampedWidth(host);
     const int h = ClampedHeight(host);
+    const QuantHost::PixelRows rows = host.Rows();
+    if (rows.pixels != nullptr) {
+        // Reading has no side effect, so the order of the reads is free; Group is not touched.
+        for (int x0 = 0; x0 < w; x0 += kColumnBlock) {
+            const int x1 = std::min(w, x0 + kColumnBlock);
+            for (int y = 0; y < h; ++y) {
+                const std::uint32_t* row = rows.pixels + y * rows.stride;
+                for (int x = x0; x < x1; ++x) {
+                    const std::uint32_t c = row[x];
+                    PixelRec& p = Pixels[x][y];
+                    p.R = static_cast<std::int32_t>((c >> 16) & 0xFF);
+                    p.G = static_cast<std::int32_t>((c >> 8) & 0xFF);
+                    p.B = static_cast<std::int32_t>(c & 0xFF);
+                }
+            }
+        }
+        return;
+    }
     for (int x = 0; x < w; ++x) {
         for (int y = 0; y < h; ++y) {
             const TColor c = host.GetPixel(x, y);
@@ -54,61 +75,53 @@ TColor Quantizer::Computer_Mean(const QuantHost& host) const {
 }
 
 void Quantizer::Computer_Group(const QuantHost& host) {
-    const int w = ClampedWidth(host);
-    const int h = ClampedHeight(host);
-    const int k = std::clamp(ColorCount, 0, kMaxColors);
-    Distortion = 0.0f;
-    for (int x = 0; x < w; ++x) {
-        for (int y = 0; y < h; ++y) {
-            PixelRec& p = Pixels[x][y];
-            // With no colour picked every pixel stays in group 0 and adds nothing.
-            if (k == 0) {
-                p.Group = 0;
-                continue;
-            }
-            float dist[kMaxColors];
-            for (int i = 0; i < k; ++i)
-                dist[i] = static_cast<float>(GroupDistance(p, CodeBook[i]));
-            // Strictly smaller wins, so equal distances keep the lower index.
-            int best = 0;
-            for (int i = 1; i < k; ++i) {
-                if (dist[best] > dist[i])
-                    best = i;
-            }
-            p.Group = best;
-            // One float add per pixel in this order: the result depends on it to the last bit.
-            Distortion += dist[best];
-        }
-    }
+    GroupSums unused;
+    Distortion = GroupPass(GroupKernel, Pixels.get(), ClampedWidth(host), ClampedHeight(host),
+                           CodeBook, ColorCount, unused);
 }
 
 void Quantizer::Computer_Cenproid(QuantHost& host) {
+    // All groups' sums in one scan: integer sums do not depend on the order they are taken in.
     const int w = ClampedWidth(host);
     const int h = ClampedHeight(host);
     const int k = std::clamp(ColorCount, 0, kMaxColors);
-    for (int g = 0; g < k; ++g) {
-        std::int32_t r = 0, gr = 0, b = 0, n = 0;
-        for (int x = 0; x < w; ++x) {
-            for (int y = 0; y < h; ++y) {
-                const PixelRec& p = Pixels[x][y];
-                if (p.Group == g) {
-                    r += p.R;
-                    gr += p.G;
-                    b += p.B;
-                    ++n;
-                }
-            }
+    GroupSums sums;
+    for (int x = 0; x < w; ++x) {
+        for (int y = 0; y < h; ++y) {
+            const PixelRec& p = Pixels[x][y];
+            if (p.Group < 0 || p.Group >= k)
+                continue;
+            sums.r[p.Group] += p.R;
+            sums.g[p.Group] += p.G;
+            sums.b[p.Group] += p.B;
+            ++sums.n[p.Group];
         }
+    }
+    ApplyUpdate(host, sums);
+}
+
+void Quantizer::ApplyUpdate(QuantHost& host, const GroupSums& sums) {
+    const int k = std::clamp(ColorCount, 0, kMaxColors);
+    for (int g = 0; g < k; ++g) {
         // An empty group keeps its code vector and colour, and is neither shown nor logged.
-        if (n == 0)
+        if (sums.n[g] == 0)
             continue;
-        CodeBook[g].R = r / n;
-        CodeBook[g].G = gr / n;
-        CodeBook[g].B = b / n;
+        CodeBook[g].R = static_cast<std::int32_t>(sums.r[g] / sums.n[g]);
+        CodeBook[g].G = static_cast<std::int32_t>(sums.g[g] / sums.n[g]);
+        CodeBook[g].B = static_cast<std::int32_t>(sums.b[g] / sums.n[g]);
         SelColor[g] = PackColor(CodeBook[g].R, CodeBook[g].G, CodeBook[g].B);
         host.ShowSwatch(g, SelColor[g]);
         host.LogLine("代表顏色" + std::to_string(g + 1) + "值為" + std::to_string(SelColor[g]));
     }
+}
+
+void Quantizer::Iterate(QuantHost& host) {
+    // The update reads the groups the grouping pass just wrote, over the same area, so sums
+    // taken while grouping are the sums the update's own scan would find.
+    GroupSums sums;
+    Distortion = GroupPass(GroupKernel, Pixels.get(), ClampedWidth(host), ClampedHeight(host),
+                           CodeBook, ColorCount, sums);
+    ApplyUpdate(host, sums);
 }
 
 bool Quantizer::RunOver() {
@@ -127,8 +140,7 @@ void Quantizer::Button2Click(QuantHost& host) {
     // The pair is not reset here: a second execute finds it equal and makes no iteration.
     while (RunOver()) {
         host.LogLine("***********運算執行第" + std::to_string(RunCount + 1) + "回********");
-        Computer_Group(host);
-        Computer_Cenproid(host);
+        Iterate(host);  // Computer_Group, then Computer_Cenproid
         ++RunCount;
     }
     host.LogLine("運算完成,請執行Mask,共計執行" + std::to_string(RunCount) + "回");
@@ -140,10 +152,24 @@ void Quantizer::Mask(QuantHost& host, int keep) {
         host.LoadFromFile(OpenFileName);
     const int w = ClampedWidth(host);
     const int h = ClampedHeight(host);
-    for (int x = 0; x < w; ++x) {
-        for (int y = 0; y < h; ++y) {
-            if (Pixels[x][y].Group != keep)
-                host.SetPixel(x, y, 0);
+    const QuantHost::PixelRows rows = host.Rows();
+    if (rows.pixels != nullptr) {
+        // Every pixel is set at most once, so the order of the writes is free.
+        for (int x0 = 0; x0 < w; x0 += kColumnBlock) {
+            const int x1 = std::min(w, x0 + kColumnBlock);
+            for (int y = 0; y < h; ++y) {
+                std::uint32_t* row = rows.pixels + y * rows.stride;
+                for (int x = x0; x < x1; ++x)
+                    if (Pixels[x][y].Group != keep)
+                        row[x] = 0xFF000000u;
+            }
+        }
+    } else {
+        for (int x = 0; x < w; ++x) {
+            for (int y = 0; y < h; ++y) {
+                if (Pixels[x][y].Group != keep)
+                    host.SetPixel(x, y, 0);
+            }
         }
     }
     host.Refresh();

@@ -6,14 +6,11 @@
 #include <string>
 
 #include "core/colors.h"
+#include "core/group_pass.h"
 #include "core/quant_host.h"
 
 namespace colorsplit {
 
-// The pixel table's fixed capacity; pictures are never larger (the open command refuses them).
-inline constexpr int kTableWidth = 1280;
-inline constexpr int kTableHeight = 960;
-inline constexpr int kMaxColors = 4;
 // What start-up sets LastDistortion to, so that the first execute makes at least one iteration.
 inline constexpr float kInitialLastDistortion = 65536.0f;
 
@@ -22,8 +19,6 @@ inline constexpr float kInitialLastDistortion = 65536.0f;
 // The window (and the batch front end) holds one and passes itself as the host.
 class Quantizer {
 public:
-    using Column = PixelRec[kTableHeight];
-
     // Every field starts zero; start-up then sets the distortion pair (see FormCreate).
     Quantizer();
 
@@ -36,6 +31,9 @@ public:
     bool RunOver();
     // The execute command.
     void Button2Click(QuantHost& host);
+    // One iteration of it: Computer_Group then Computer_Cenproid, with the group sums taken
+    // in the grouping scan instead of one more scan per group.
+    void Iterate(QuantHost& host);
     void Mask(QuantHost& host, int keep);
 
     // The picture's size as the table can hold it: whatever the host reports, no operation
@@ -55,15 +53,12 @@ public:
     float Distortion = 0.0f;
     float LastDistortion = 0.0f;
     bool MaskDone = false;
-};
 
-// The distance the grouping pass compares: the squared distance divided by 3, truncated
-// before any comparison, so squared distances that differ by less than 3 may tie.
-inline std::int32_t GroupDistance(const PixelRec& p, const PixelRec& v) {
-    const std::int32_t dR = v.R - p.R;
-    const std::int32_t dG = v.G - p.G;
-    const std::int32_t dB = v.B - p.B;
-    return (dR * dR + dG * dG + dB * dB) / 3;
-}
+    // The grouping kernel: the widest this CPU runs. Every kernel gives the same results.
+    Kernel GroupKernel = WidestKernel();
+
+private:
+    void ApplyUpdate(QuantHost& host, const GroupSums& sums);
+};
 
 }  // namespace colorsplit

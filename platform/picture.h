@@ -2,6 +2,8 @@
 
 #include <QImage>
 #include <QSize>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "core/colors.h"
@@ -34,6 +36,12 @@ public:
     void SaveToFile(const std::string& fileName) const;
 
     const QImage& Image() const { return image_; }
+    // The pixels as rows of 0xFFRRGGBB words, for reading and setting many at once; null when
+    // empty. Valid until the picture is replaced.
+    std::uint32_t* Bits() {
+        return image_.isNull() ? nullptr : reinterpret_cast<std::uint32_t*>(image_.bits());
+    }
+    std::ptrdiff_t WordsPerLine() const { return image_.bytesPerLine() / 4; }
 
     // Far above anything the table holds, far below what would hurt to allocate.
     static constexpr qint64 kReadLimitPixels = 64LL * 1024 * 1024;

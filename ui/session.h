@@ -46,6 +46,7 @@ public:
     void SetPixel(int x, int y, TColor c) override { picture_.SetPixel(x, y, c); }
     void LoadFromFile(const std::string& fileName) override;
     void Refresh() override { view_.PictureChanged(); }
+    PixelRows Rows() override { return {picture_.Bits(), picture_.WordsPerLine()}; }
     void LogLine(const std::string& text) override { view_.LogLine(text); }
     void ShowSwatch(int row, TColor c) override { view_.ShowSwatch(row, c); }
 

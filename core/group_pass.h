@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "core/colors.h"
+
+namespace colorsplit {
+
+// The grouping pass, fused with the sums the update pass needs, in kernels of different width.
+// All of them give the same groups, the same sums and the same Distortion bits.
+enum class Kernel { kScalar, kAvx2, kAvx512 };
+
+const char* KernelName(Kernel kernel);
+// Built into this program and supported by this CPU.
+bool KernelAvailable(Kernel kernel);
+Kernel WidestKernel();
+
+struct GroupSums {
+    std::array<std::int64_t, kMaxColors> r{}, g{}, b{}, n{};
+};
+
+// Groups every pixel of the w x h area of the table to its nearest of the first k code
+// vectors, returns the distortion (the float sum of the winning distances in x-outer, y-inner
+// order, rounded after every add) and the colour sums and pixel count of each group.
+// With k = 0 every pixel goes to group 0 and adds nothing.
+float GroupPass(Kernel kernel, Column* columns, int w, int h,
+                const std::array<PixelRec, kMaxColors>& codeBook, int k, GroupSums& sums);
+
+namespace detail {
+
+// The nearest code vector, compared as whole numbers: they convert to floats exactly, so
+// this orders them as the float comparison does. A strictly smaller distance wins, so equal
+// distances keep the lower index.
+inline int NearestGroup(const PixelRec& p, const PixelRec* codeBook, int k,
+                        std::int32_t& distance) {
+    std::int32_t best = GroupDistance(p, codeBook[0]);
+    int group = 0;
+    for (int i = 1; i < k; ++i) {
+        const std::int32_t d = GroupDistance(p, codeBook[i]);
+        if (d < best) {
+            best = d;
+            group = i;
+        }
+    }
+    distance = best;
+    return group;
+}
+
+// The vector kernels, defined only where the build has them.
+float GroupPassAvx2(Column* columns, int w, int h, const PixelRec* codeBook, int k,
+                    GroupSums& sums);
+float GroupPassAvx512(Column* columns, int w, int h, const PixelRec* codeBook, int k,
+                      GroupSums& sums);
+
+}  // namespace detail
+}  // namespace colorsplit

@@ -1,0 +1,208 @@
+// The fast grouping path against the plain loops: every kernel the CPU runs, after every
+// iteration and over whole runs, bit for bit.
+#include "core/group_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <random>
+
+#include "core/quantizer.h"
+#include "support/fake_host.h"
+#include "support/photo.h"
+#include "support/reference_quantizer.h"
+
+namespace colorsplit {
+namespace {
+
+using test::FakeHost;
+using test::FakePicture;
+
+std::vector<Kernel> Kernels() {
+    std::vector<Kernel> kernels;
+    for (Kernel k : {Kernel::kScalar, Kernel::kAvx2, Kernel::kAvx512})
+        if (KernelAvailable(k))
+            kernels.push_back(k);
+    return kernels;
+}
+
+std::uint32_t Bits(float f) {
+    return std::bit_cast<std::uint32_t>(f);
+}
+
+struct Case {
+    const char* name;
+    int w, h, k;
+    unsigned seed;
+    bool photo;
+    bool ties;  // code vectors one step apart, so that many distances tie after the /3
+};
+
+FakePicture MakePicture(const Case& c) {
+    FakePicture p(c.w, c.h);
+    if (c.photo) {
+        p.pixels = test::PhotoLike(c.w, c.h, c.seed);
+    } else {
+        std::mt19937 rng(c.seed);
+        for (TColor& px : p.pixels)
+            px = static_cast<TColor>(rng() & 0xFFFFFF);
+    }
+    return p;
+}
+
+void Pick(Quantizer& q, const Case& c, const FakePicture& picture) {
+    q.LastDistortion = kInitialLastDistortion;
+    std::mt19937 rng(c.seed * 7 + 1);
+    for (int i = 0; i < c.k; ++i) {
+        TColor color = picture.at(static_cast<int>(rng() % c.w), static_cast<int>(rng() % c.h));
+        if (c.ties)
+            color = PackColor(100 + (i & 1), 100 + (i >> 1), 100);
+        q.SelColor[i] = color;
+        q.CodeBook[i] = {RedOf(color), GreenOf(color), BlueOf(color), 0};
+    }
+    q.ColorCount = c.k;
+}
+
+void ExpectSameTable(const Quantizer& fast, const Quantizer& ref, int w, int h) {
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+            ASSERT_EQ(fast.Pixels[x][y].Group, ref.Pixels[x][y].Group) << x << "," << y;
+}
+
+void ExpectSameCodeBook(const Quantizer& fast, const Quantizer& ref) {
+    for (int i = 0; i < kMaxColors; ++i) {
+        EXPECT_EQ(fast.CodeBook[i].R, ref.CodeBook[i].R) << i;
+        EXPECT_EQ(fast.CodeBook[i].G, ref.CodeBook[i].G) << i;
+        EXPECT_EQ(fast.CodeBook[i].B, ref.CodeBook[i].B) << i;
+        EXPECT_EQ(fast.SelColor[i], ref.SelColor[i]) << i;
+    }
+}
+
+const Case kCases[] = {
+    {"1x1", 1, 1, 4, 1, false, false},
+    {"5x3", 5, 3, 3, 2, false, false},
+    {"7x17 tails", 7, 17, 4, 3, false, false},
+    {"33x40 one group", 33, 40, 1, 4, true, false},
+    {"40x31 two groups", 40, 31, 2, 5, false, false},
+    {"64x48 no pick", 64, 48, 0, 6, true, false},
+    {"61x53 ties", 61, 53, 4, 7, false, true},
+    {"200x150 photo", 200, 150, 4, 8, true, false},
+    {"1277x953 photo", 1277, 953, 4, 9, true, false},
+    {"1280x960 random", 1280, 960, 4, 10, false, false},
+    {"1280x960 photo, three", 1280, 960, 3, 11, true, false},
+};
+
+TEST(FastPath, EveryIterationMatchesThePlainLoops) {
+    for (Kernel kernel : Kernels()) {
+        for (const Case& c : kCases) {
+            SCOPED_TRACE(std::string(KernelName(kernel)) + " " + c.name);
+            FakeHost fastHost, refHost;
+            fastHost.picture = refHost.picture = MakePicture(c);
+            auto fast = std::make_unique<Quantizer>();
+            auto ref = std::make_unique<Quantizer>();
+            fast->GroupKernel = kernel;
+            Pick(*fast, c, fastHost.picture);
+            Pick(*ref, c, refHost.picture);
+            fast->SparateColor(fastHost);
+            ref->SparateColor(refHost);
+            for (int iteration = 0; iteration < 60 && ref->RunOver(); ++iteration) {
+                fast->RunOver();
+                fast->Computer_Group(fastHost);
+                test::ReferenceGroup(*ref, refHost);
+                ASSERT_EQ(Bits(fast->Distortion), Bits(ref->Distortion))
+                    << "iteration " << iteration;
+                ExpectSameTable(*fast, *ref, c.w, c.h);
+                fast->Computer_Cenproid(fastHost);
+                test::ReferenceCenproid(*ref, refHost);
+                ExpectSameCodeBook(*fast, *ref);
+            }
+            EXPECT_EQ(fastHost.log, refHost.log);
+            EXPECT_EQ(fastHost.swatches, refHost.swatches);
+        }
+    }
+}
+
+// The execute command, whose iterations take the group sums in the grouping scan, against
+// the same command written with the plain passes.
+TEST(FastPath, WholeRunsMatchThePlainLoops) {
+    for (Kernel kernel : Kernels()) {
+        for (const Case& c : kCases) {
+            SCOPED_TRACE(std::string(KernelName(kernel)) + " " + c.name);
+            FakeHost fastHost, refHost;
+            fastHost.picture = refHost.picture = MakePicture(c);
+            auto fast = std::make_unique<Quantizer>();
+            auto ref = std::make_unique<Quantizer>();
+            fast->GroupKernel = kernel;
+            Pick(*fast, c, fastHost.picture);
+            Pick(*ref, c, refHost.picture);
+
+            fast->Button2Click(fastHost);
+
+            refHost.LogLine("初始化運算開始");
+            ref->SparateColor(refHost);
+            refHost.LogLine("初始化完成,VQ運算開始");
+            ref->RunCount = 0;
+            while (ref->RunOver()) {
+                refHost.LogLine("***********運算執行第" + std::to_string(ref->RunCount + 1) +
+                                "回********");
+                test::ReferenceGroup(*ref, refHost);
+                test::ReferenceCenproid(*ref, refHost);
+                ++ref->RunCount;
+            }
+            refHost.LogLine("運算完成,請執行Mask,共計執行" + std::to_string(ref->RunCount) + "回");
+
+            EXPECT_EQ(fastHost.log, refHost.log);
+            EXPECT_EQ(fastHost.swatches, refHost.swatches);
+            EXPECT_EQ(fast->RunCount, ref->RunCount);
+            EXPECT_EQ(Bits(fast->Distortion), Bits(ref->Distortion));
+            EXPECT_EQ(Bits(fast->LastDistortion), Bits(ref->LastDistortion));
+            ExpectSameCodeBook(*fast, *ref);
+            ExpectSameTable(*fast, *ref, c.w, c.h);
+        }
+    }
+}
+
+// Every squared distance a pixel can have, 0 to 3 x 255^2, divided by 3 by every kernel. The
+// pixels go in columns of 192 (whole vectors, no scalar tail), few enough that each column's
+// distortion is a float sum without rounding, so any quotient off by one shows.
+TEST(FastPath, EverySquaredDistanceDividesExactly) {
+    std::vector<PixelRec> bySquare(3 * 255 * 255 + 1, PixelRec{-1, -1, -1, 0});
+    for (int a = 0; a <= 255; ++a)
+        for (int b = a; b <= 255; ++b)
+            for (int c = b; c <= 255; ++c) {
+                PixelRec& p = bySquare[a * a + b * b + c * c];
+                if (p.R < 0)
+                    p = {a, b, c, 0};
+            }
+    std::vector<PixelRec> pixels;
+    for (const PixelRec& p : bySquare)
+        if (p.R >= 0)
+            pixels.push_back(p);
+
+    constexpr int kColumn = 192;
+    const std::array<PixelRec, kMaxColors> codeBook{};
+    auto table = std::make_unique<Column[]>(1);
+    for (Kernel kernel : Kernels()) {
+        SCOPED_TRACE(KernelName(kernel));
+        for (size_t start = 0; start + kColumn <= pixels.size(); start += kColumn) {
+            float expected = 0.0f;
+            for (int y = 0; y < kColumn; ++y) {
+                table[0][y] = pixels[start + y];
+                expected += static_cast<float>(GroupDistance(pixels[start + y], codeBook[0]));
+            }
+            GroupSums sums;
+            const float got = GroupPass(kernel, table.get(), 1, kColumn, codeBook, 1, sums);
+            ASSERT_EQ(got, expected) << "column from square " << start;
+            ASSERT_EQ(sums.n[0], kColumn);
+        }
+    }
+}
+
+TEST(FastPath, TheWidestKernelRunsByDefault) {
+    const Quantizer q;
+    EXPECT_EQ(q.GroupKernel, WidestKernel());
+    EXPECT_TRUE(KernelAvailable(Kernel::kScalar));
+}
+
+}  // namespace
+}  // namespace colorsplit
