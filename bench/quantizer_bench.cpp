@@ -98,7 +98,7 @@ void BM_Iteration(benchmark::State& state) {
 }
 BENCHMARK(BM_Iteration)->Unit(benchmark::kMillisecond);
 
-// The same iteration with each kernel this CPU runs: 0 scalar, 1 AVX2, 2 AVX-512.
+// The same iteration with each kernel this CPU runs: 0 portable, 1 AVX2, 2 AVX-512.
 void BM_IterationKernel(benchmark::State& state) {
     const auto kernel = static_cast<Kernel>(state.range(0));
     if (!KernelAvailable(kernel)) {

@@ -1,47 +1,146 @@
 // The portable kernel and the choice between kernels.
 #include "core/group_pass.h"
 
+#include <cstring>
+
+#include "core/packed_sums.h"
+
 namespace colorsplit {
 
 namespace {
 
+// Four pixels at a time in the compiler's generic vectors: no intrinsics, so it builds for any
+// target (on x86-64 it becomes SSE2, which every such CPU has).
+using Ints = std::int32_t __attribute__((vector_size(16)));
+using Floats = float __attribute__((vector_size(16)));
+constexpr int kLanes = 4;
+
 template <int K>
-float ScalarPass(Column* columns, int w, int h, const PixelRec* codeBook, GroupSums& sums) {
-    // 1280 x 960 x 255 fits in 32 bits.
-    std::int32_t r[K] = {}, g[K] = {}, b[K] = {}, n[K] = {};
+float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, GroupSums& sums) {
+    // Differences, squares and their sums are whole numbers below 2^24, so the float
+    // arithmetic is exact and gives the integer squared distance.
+    Floats cr[K], cg[K], cb[K];
+#pragma GCC unroll 4
+    for (int i = 0; i < K; ++i) {
+        cr[i] = Floats{} + static_cast<float>(codeBook[i].R);
+        cg[i] = Floats{} + static_cast<float>(codeBook[i].G);
+        cb[i] = Floats{} + static_cast<float>(codeBook[i].B);
+    }
+    detail::PackedSums<K> packed;
+    // [i] for group i < K - 1, [K - 1] for the totals.
+    Ints laneRG[K] = {}, laneBN[K] = {};
+    std::int64_t tailR[K] = {}, tailG[K] = {}, tailB[K] = {}, tailN[K] = {};
+    // The distortion must stay one float add per pixel in x-outer, y-inner order: a chain of
+    // 1.2 million dependent adds. Each column's distances are kept and added while the next
+    // column's vector work runs, so the chain and the vector work overlap.
+    alignas(16) float buffers[2][kTableHeight];
+    float* previous = buffers[0];
+    float* current = buffers[1];
     float distortion = 0.0f;
+    const int whole = h - h % kLanes;
+
     for (int x = 0; x < w; ++x) {
         PixelRec* column = columns[x];
-        for (int y = 0; y < h; ++y) {
+        // Two chunks per turn give the scheduler independent work to interleave.
+#pragma GCC unroll 2
+        for (int y = 0; y < whole; y += kLanes) {
+            Ints p0, p1, p2, p3;
+            std::memcpy(&p0, column + y + 0, sizeof p0);
+            std::memcpy(&p1, column + y + 1, sizeof p1);
+            std::memcpy(&p2, column + y + 2, sizeof p2);
+            std::memcpy(&p3, column + y + 3, sizeof p3);
+            const Ints t0 = __builtin_shufflevector(p0, p1, 0, 4, 1, 5);  // R0 R1 G0 G1
+            const Ints t1 = __builtin_shufflevector(p2, p3, 0, 4, 1, 5);  // R2 R3 G2 G3
+            const Ints t2 = __builtin_shufflevector(p0, p1, 2, 6, 2, 6);  // B0 B1
+            const Ints t3 = __builtin_shufflevector(p2, p3, 2, 6, 2, 6);  // B2 B3
+            const Ints r = __builtin_shufflevector(t0, t1, 0, 1, 4, 5);
+            const Ints g = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
+            const Ints b = __builtin_shufflevector(t2, t3, 0, 1, 4, 5);
+            const Floats fr = __builtin_convertvector(r, Floats);
+            const Floats fg = __builtin_convertvector(g, Floats);
+            const Floats fb = __builtin_convertvector(b, Floats);
+
+            // Each distance d of code vector i becomes the key 4d + i (exact in float): the
+            // smallest key has the smallest distance and, among equal ones, the lowest index.
+            Floats key{};
+#pragma GCC unroll 4
+            for (int i = 0; i < K; ++i) {
+                const Floats dr = cr[i] - fr, dg = cg[i] - fg, db = cb[i] - fb;
+                const Floats sq = dr * dr + dg * dg + db * db;
+                // floor(sq / 3): sq / 3 + 0.1 lands within 0.01 of its exact value, and the
+                // fraction of sq / 3 is 0, 1/3 or 2/3, so truncating gives the quotient.
+                const Ints d = __builtin_convertvector(sq * (1.0f / 3.0f) + 0.1f, Ints);
+                const Floats k = __builtin_convertvector(d, Floats) * 4.0f + static_cast<float>(i);
+                key = i == 0 ? k : (k < key ? k : key);
+            }
+            const Ints packedKey = __builtin_convertvector(key, Ints);
+            const Ints best = packedKey >> 2;
+            const Ints group = packedKey & 3;
+            for (int j = 0; j < kLanes; ++j)
+                column[y + j].Group = group[j];
+
+            const Ints rg = r | (g << 16);
+            const Ints bn = b | (1 << 16);
+            laneRG[K - 1] += rg;
+            laneBN[K - 1] += bn;
+#pragma GCC unroll 4
+            for (int i = 0; i < K - 1; ++i) {
+                const Ints m = group == i;
+                laneRG[i] += rg & m;
+                laneBN[i] += bn & m;
+            }
+            const Floats bestDistance = __builtin_convertvector(best, Floats);
+            std::memcpy(current + y, &bestDistance, sizeof bestDistance);
+            if (x > 0) {
+                for (int j = 0; j < kLanes; ++j)
+                    distortion += previous[y + j];
+            }
+        }
+        if (x > 0) {
+            for (int y = whole; y < h; ++y)
+                distortion += previous[y];
+        }
+#pragma GCC unroll 4
+        for (int i = 0; i < K; ++i) {
+            std::int32_t rg[kLanes], bn[kLanes];
+            std::memcpy(rg, &laneRG[i], sizeof rg);
+            std::memcpy(bn, &laneBN[i], sizeof bn);
+            packed.Add(i, rg, bn, kLanes);
+            laneRG[i] = laneBN[i] = Ints{};
+        }
+        for (int y = whole; y < h; ++y) {
             PixelRec& p = column[y];
             std::int32_t d = 0;
             const int group = detail::NearestGroup(p, codeBook, K, d);
             p.Group = group;
-            distortion += static_cast<float>(d);
-            // Masks rather than an indexed add: neighbours mostly share a group, and an
-            // indexed add would chain through memory from one pixel to the next.
-            for (int i = 0; i < K; ++i) {
-                const std::int32_t m = -static_cast<std::int32_t>(group == i);
-                r[i] += p.R & m;
-                g[i] += p.G & m;
-                b[i] += p.B & m;
-                n[i] -= m;
-            }
+            current[y] = static_cast<float>(d);
+            tailR[group] += p.R;
+            tailG[group] += p.G;
+            tailB[group] += p.B;
+            ++tailN[group];
         }
+        float* done = previous;
+        previous = current;
+        current = done;
     }
+    if (w > 0) {
+        for (int y = 0; y < h; ++y)
+            distortion += previous[y];
+    }
+    packed.Into(sums);
     for (int i = 0; i < K; ++i) {
-        sums.r[i] = r[i];
-        sums.g[i] = g[i];
-        sums.b[i] = b[i];
-        sums.n[i] = n[i];
+        sums.r[i] += tailR[i];
+        sums.g[i] += tailG[i];
+        sums.b[i] += tailB[i];
+        sums.n[i] += tailN[i];
     }
     return distortion;
 }
 
-bool CpuHas(Kernel kernel) {
+[[maybe_unused]] bool CpuHas(Kernel kernel) {
 #if defined(__x86_64__) || defined(__i386__)
     switch (kernel) {
-        case Kernel::kScalar:
+        case Kernel::kPortable:
             return true;
         case Kernel::kAvx2:
             return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
@@ -50,7 +149,7 @@ bool CpuHas(Kernel kernel) {
     }
     return false;
 #else
-    return kernel == Kernel::kScalar;
+    return kernel == Kernel::kPortable;
 #endif
 }
 
@@ -58,8 +157,8 @@ bool CpuHas(Kernel kernel) {
 
 const char* KernelName(Kernel kernel) {
     switch (kernel) {
-        case Kernel::kScalar:
-            return "scalar";
+        case Kernel::kPortable:
+            return "portable";
         case Kernel::kAvx2:
             return "avx2";
         case Kernel::kAvx512:
@@ -70,7 +169,7 @@ const char* KernelName(Kernel kernel) {
 
 bool KernelAvailable(Kernel kernel) {
     switch (kernel) {
-        case Kernel::kScalar:
+        case Kernel::kPortable:
             return true;
         case Kernel::kAvx2:
 #ifdef COLORSPLIT_HAVE_AVX2
@@ -91,7 +190,7 @@ bool KernelAvailable(Kernel kernel) {
 Kernel WidestKernel() {
     static const Kernel widest = KernelAvailable(Kernel::kAvx512) ? Kernel::kAvx512
                                  : KernelAvailable(Kernel::kAvx2) ? Kernel::kAvx2
-                                                                  : Kernel::kScalar;
+                                                                  : Kernel::kPortable;
     return widest;
 }
 
@@ -107,7 +206,7 @@ float GroupPass(Kernel kernel, Column* columns, int w, int h,
     if (k > kMaxColors)
         k = kMaxColors;
     if (!KernelAvailable(kernel))
-        kernel = Kernel::kScalar;
+        kernel = Kernel::kPortable;
 #ifdef COLORSPLIT_HAVE_AVX512
     if (kernel == Kernel::kAvx512)
         return detail::GroupPassAvx512(columns, w, h, codeBook.data(), k, sums);
@@ -118,13 +217,13 @@ float GroupPass(Kernel kernel, Column* columns, int w, int h,
 #endif
     switch (k) {
         case 1:
-            return ScalarPass<1>(columns, w, h, codeBook.data(), sums);
+            return PortablePass<1>(columns, w, h, codeBook.data(), sums);
         case 2:
-            return ScalarPass<2>(columns, w, h, codeBook.data(), sums);
+            return PortablePass<2>(columns, w, h, codeBook.data(), sums);
         case 3:
-            return ScalarPass<3>(columns, w, h, codeBook.data(), sums);
+            return PortablePass<3>(columns, w, h, codeBook.data(), sums);
         default:
-            return ScalarPass<4>(columns, w, h, codeBook.data(), sums);
+            return PortablePass<4>(columns, w, h, codeBook.data(), sums);
     }
 }
 

@@ -9,7 +9,7 @@ namespace colorsplit {
 
 // The grouping pass, fused with the sums the update pass needs, in kernels of different width.
 // All of them give the same groups, the same sums and the same Distortion bits.
-enum class Kernel { kScalar, kAvx2, kAvx512 };
+enum class Kernel { kPortable, kAvx2, kAvx512 };
 
 const char* KernelName(Kernel kernel);
 // Built into this program and supported by this CPU.

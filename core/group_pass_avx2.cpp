@@ -3,12 +3,15 @@
 #include <immintrin.h>
 
 #include "core/group_pass.h"
+#include "core/packed_sums.h"
 
 #define COLORSPLIT_AVX2 __attribute__((target("avx2,fma")))
 
 namespace colorsplit::detail {
 
 namespace {
+
+constexpr int kLanes = 8;
 
 // floor(sq / 3) for 0 <= sq <= 195075, computed in float: sq / 3 + 0.1 lands within 0.006 of
 // its exact value (one rounding, in the FMA), and the fraction of sq / 3 is 0, 1/3 or 2/3, so
@@ -21,26 +24,43 @@ COLORSPLIT_AVX2 inline __m256 DivideBy3(__m256 sq) {
 template <int K>
 COLORSPLIT_AVX2 float Pass(Column* columns, int w, int h, const PixelRec* codeBook,
                            GroupSums& sums) {
-    __m256 cr[K], cg[K], cb[K];
-    __m256i accR[K], accG[K], accB[K], accN[K];
+    // |c - p|^2 = |p|^2 + (|c|^2 - 2 c.p). Every term and partial sum is a whole number below
+    // 2^24, so the float arithmetic is exact and gives the integer squared distance.
+    __m256 m2r[K], m2g[K], m2b[K], cc[K];
+#pragma GCC unroll 4
     for (int i = 0; i < K; ++i) {
-        cr[i] = _mm256_set1_ps(static_cast<float>(codeBook[i].R));
-        cg[i] = _mm256_set1_ps(static_cast<float>(codeBook[i].G));
-        cb[i] = _mm256_set1_ps(static_cast<float>(codeBook[i].B));
-        accR[i] = accG[i] = accB[i] = accN[i] = _mm256_setzero_si256();
+        const PixelRec& c = codeBook[i];
+        m2r[i] = _mm256_set1_ps(-2.0f * static_cast<float>(c.R));
+        m2g[i] = _mm256_set1_ps(-2.0f * static_cast<float>(c.G));
+        m2b[i] = _mm256_set1_ps(-2.0f * static_cast<float>(c.B));
+        cc[i] = _mm256_set1_ps(static_cast<float>(c.R * c.R + c.G * c.G + c.B * c.B));
     }
+    // Group sums, taken per column in 16-bit halves: R | G << 16 and B | 1 << 16 (the count).
+    // A lane sees at most 960 / 8 pixels of a column, so no half can pass 65535. The last
+    // group's sums are the totals less the others'.
+    PackedSums<K> packed;
+    // Lanes of the sums: [i] for group i < K - 1, [K - 1] for the totals.
+    __m256i laneRG[K], laneBN[K];
+#pragma GCC unroll 4
+    for (int i = 0; i < K; ++i)
+        laneRG[i] = laneBN[i] = _mm256_setzero_si256();
     // Lanes hold pixels 0 2 4 6 | 1 3 5 7 after the transpose below; this puts them back.
     const __m256i pixelOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     std::int64_t tailR[K] = {}, tailG[K] = {}, tailB[K] = {}, tailN[K] = {};
-    alignas(32) float best8[8];
+
+    // The distortion must stay one float add per pixel in x-outer, y-inner order: a chain of
+    // 1.2 million dependent adds. Each column's distances are kept and added while the next
+    // column's vector work runs, so the chain and the vector work overlap.
+    alignas(32) float buffers[2][kTableHeight];
+    float* previous = buffers[0];
+    float* current = buffers[1];
     float distortion = 0.0f;
+    const int whole = h - h % kLanes;
 
     for (int x = 0; x < w; ++x) {
         PixelRec* column = columns[x];
-        int y = 0;
-        for (; y + 8 <= h; y += 8) {
+        for (int y = 0; y < whole; y += kLanes) {
             __m256i* records = reinterpret_cast<__m256i*>(column + y);
-            _mm_prefetch(reinterpret_cast<const char*>(column + y) + 1024, _MM_HINT_T0);
             const __m256i v0 = _mm256_loadu_si256(records + 0);  // pixels 0 | 1
             const __m256i v1 = _mm256_loadu_si256(records + 1);  // 2 | 3
             const __m256i v2 = _mm256_loadu_si256(records + 2);  // 4 | 5
@@ -56,17 +76,16 @@ COLORSPLIT_AVX2 float Pass(Column* columns, int w, int h, const PixelRec* codeBo
             const __m256 fr = _mm256_cvtepi32_ps(r);
             const __m256 fg = _mm256_cvtepi32_ps(g);
             const __m256 fb = _mm256_cvtepi32_ps(b);
+            const __m256 pp =
+                _mm256_fmadd_ps(fr, fr, _mm256_fmadd_ps(fg, fg, _mm256_mul_ps(fb, fb)));
 
-            // Squares and their sum are whole numbers below 2^24, so exact in float.
             __m256 best = _mm256_setzero_ps();
             __m256i group = _mm256_setzero_si256();
+#pragma GCC unroll 4
             for (int i = 0; i < K; ++i) {
-                const __m256 dr = _mm256_sub_ps(cr[i], fr);
-                const __m256 dg = _mm256_sub_ps(cg[i], fg);
-                const __m256 db = _mm256_sub_ps(cb[i], fb);
-                const __m256 sq =
-                    _mm256_fmadd_ps(dr, dr, _mm256_fmadd_ps(dg, dg, _mm256_mul_ps(db, db)));
-                const __m256 d = DivideBy3(sq);
+                const __m256 t = _mm256_fmadd_ps(
+                    m2r[i], fr, _mm256_fmadd_ps(m2g[i], fg, _mm256_fmadd_ps(m2b[i], fb, cc[i])));
+                const __m256 d = DivideBy3(_mm256_add_ps(pp, t));
                 if (i == 0) {
                     best = d;
                     continue;
@@ -77,59 +96,73 @@ COLORSPLIT_AVX2 float Pass(Column* columns, int w, int h, const PixelRec* codeBo
                 group = _mm256_blendv_epi8(group, _mm256_set1_epi32(i), _mm256_castps_si256(less));
             }
 
-            // Group back into the records.
-            const __m256i rg0 = _mm256_unpacklo_epi32(r, g);
-            const __m256i bq0 = _mm256_unpacklo_epi32(b, group);
-            const __m256i rg1 = _mm256_unpackhi_epi32(r, g);
-            const __m256i bq1 = _mm256_unpackhi_epi32(b, group);
-            _mm256_storeu_si256(records + 0, _mm256_unpacklo_epi64(rg0, bq0));
-            _mm256_storeu_si256(records + 1, _mm256_unpackhi_epi64(rg0, bq0));
-            _mm256_storeu_si256(records + 2, _mm256_unpacklo_epi64(rg1, bq1));
-            _mm256_storeu_si256(records + 3, _mm256_unpackhi_epi64(rg1, bq1));
+            // Group into the records: lane L of vector j gets element j of the group's lane L.
+            _mm256_storeu_si256(records + 0,
+                                _mm256_blend_epi32(v0, _mm256_shuffle_epi32(group, 0x00), 0x88));
+            _mm256_storeu_si256(records + 1,
+                                _mm256_blend_epi32(v1, _mm256_shuffle_epi32(group, 0x55), 0x88));
+            _mm256_storeu_si256(records + 2,
+                                _mm256_blend_epi32(v2, _mm256_shuffle_epi32(group, 0xAA), 0x88));
+            _mm256_storeu_si256(records + 3,
+                                _mm256_blend_epi32(v3, _mm256_shuffle_epi32(group, 0xFF), 0x88));
 
-            for (int i = 0; i < K; ++i) {
+            const __m256i rg = _mm256_or_si256(r, _mm256_slli_epi32(g, 16));
+            const __m256i bn = _mm256_or_si256(b, _mm256_set1_epi32(1 << 16));
+            laneRG[K - 1] = _mm256_add_epi32(laneRG[K - 1], rg);
+            laneBN[K - 1] = _mm256_add_epi32(laneBN[K - 1], bn);
+#pragma GCC unroll 4
+            for (int i = 0; i < K - 1; ++i) {
                 const __m256i m = _mm256_cmpeq_epi32(group, _mm256_set1_epi32(i));
-                accR[i] = _mm256_add_epi32(accR[i], _mm256_and_si256(r, m));
-                accG[i] = _mm256_add_epi32(accG[i], _mm256_and_si256(g, m));
-                accB[i] = _mm256_add_epi32(accB[i], _mm256_and_si256(b, m));
-                accN[i] = _mm256_sub_epi32(accN[i], m);
+                laneRG[i] = _mm256_add_epi32(laneRG[i], _mm256_and_si256(rg, m));
+                laneBN[i] = _mm256_add_epi32(laneBN[i], _mm256_and_si256(bn, m));
             }
 
-            // The distortion stays one float add per pixel in pixel order. The adds form a
-            // chain of their own; the vector work of the next pixels runs beside it.
-            _mm256_store_ps(best8, _mm256_permutevar8x32_ps(best, pixelOrder));
-            for (float d : best8)
-                distortion += d;
+            _mm256_store_ps(current + y, _mm256_permutevar8x32_ps(best, pixelOrder));
+            if (x > 0) {
+#pragma GCC unroll 8
+                for (int j = 0; j < kLanes; ++j)
+                    distortion += previous[y + j];
+            }
         }
-        for (; y < h; ++y) {
+#pragma GCC unroll 4
+        for (int i = 0; i < K; ++i) {
+            alignas(64) std::int32_t rg[kLanes], bn[kLanes];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(rg), laneRG[i]);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(bn), laneBN[i]);
+            packed.Add(i, rg, bn, kLanes);
+            laneRG[i] = laneBN[i] = _mm256_setzero_si256();
+        }
+        if (x > 0) {
+            for (int y = whole; y < h; ++y)
+                distortion += previous[y];
+        }
+        for (int y = whole; y < h; ++y) {
             PixelRec& p = column[y];
             std::int32_t d = 0;
             const int group = NearestGroup(p, codeBook, K, d);
             p.Group = group;
-            distortion += static_cast<float>(d);
+            current[y] = static_cast<float>(d);
             tailR[group] += p.R;
             tailG[group] += p.G;
             tailB[group] += p.B;
             ++tailN[group];
         }
+        float* done = previous;
+        previous = current;
+        current = done;
+    }
+    if (w > 0) {
+        for (int y = 0; y < h; ++y)
+            distortion += previous[y];
     }
 
+    packed.Into(sums);
+#pragma GCC unroll 4
     for (int i = 0; i < K; ++i) {
-        alignas(32) std::int32_t lanes[4][8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[0]), accR[i]);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[1]), accG[i]);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[2]), accB[i]);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[3]), accN[i]);
-        sums.r[i] = tailR[i];
-        sums.g[i] = tailG[i];
-        sums.b[i] = tailB[i];
-        sums.n[i] = tailN[i];
-        for (int lane = 0; lane < 8; ++lane) {
-            sums.r[i] += lanes[0][lane];
-            sums.g[i] += lanes[1][lane];
-            sums.b[i] += lanes[2][lane];
-            sums.n[i] += lanes[3][lane];
-        }
+        sums.r[i] += tailR[i];
+        sums.g[i] += tailG[i];
+        sums.b[i] += tailB[i];
+        sums.n[i] += tailN[i];
     }
     return distortion;
 }

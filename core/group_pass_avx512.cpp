@@ -3,12 +3,15 @@
 #include <immintrin.h>
 
 #include "core/group_pass.h"
+#include "core/packed_sums.h"
 
 #define COLORSPLIT_AVX512 __attribute__((target("avx512f")))
 
 namespace colorsplit::detail {
 
 namespace {
+
+constexpr int kLanes = 16;
 
 // floor(sq / 3) for 0 <= sq <= 195075, computed in float: sq / 3 + 0.1 lands within 0.006 of
 // its exact value (one rounding, in the FMA), and the fraction of sq / 3 is 0, 1/3 or 2/3, so
@@ -22,32 +25,48 @@ COLORSPLIT_AVX512 inline __m512 DivideBy3(__m512 sq) {
 template <int K>
 COLORSPLIT_AVX512 float Pass(Column* columns, int w, int h, const PixelRec* codeBook,
                              GroupSums& sums) {
-    __m512 cr[K], cg[K], cb[K];
-    __m512i accR[K], accG[K], accB[K], accN[K];
+    // |c - p|^2 = |p|^2 + (|c|^2 - 2 c.p). Every term and partial sum is a whole number below
+    // 2^24, so the float arithmetic is exact and gives the integer squared distance.
+    __m512 m2r[K], m2g[K], m2b[K], cc[K];
+#pragma GCC unroll 4
     for (int i = 0; i < K; ++i) {
-        cr[i] = _mm512_set1_ps(static_cast<float>(codeBook[i].R));
-        cg[i] = _mm512_set1_ps(static_cast<float>(codeBook[i].G));
-        cb[i] = _mm512_set1_ps(static_cast<float>(codeBook[i].B));
-        accR[i] = accG[i] = accB[i] = accN[i] = _mm512_setzero_si512();
+        const PixelRec& c = codeBook[i];
+        m2r[i] = _mm512_set1_ps(-2.0f * static_cast<float>(c.R));
+        m2g[i] = _mm512_set1_ps(-2.0f * static_cast<float>(c.G));
+        m2b[i] = _mm512_set1_ps(-2.0f * static_cast<float>(c.B));
+        cc[i] = _mm512_set1_ps(static_cast<float>(c.R * c.R + c.G * c.G + c.B * c.B));
     }
+    // Group sums, taken per column in 16-bit halves: R | G << 16 and B | 1 << 16 (the count).
+    // A lane sees at most 960 / 16 pixels of a column, so no half can pass 65535. The last
+    // group's sums are the totals less the others'.
+    PackedSums<K> packed;
+    // Lanes of the sums: [i] for group i < K - 1, [K - 1] for the totals.
+    __m512i laneRG[K], laneBN[K];
+#pragma GCC unroll 4
+    for (int i = 0; i < K; ++i)
+        laneRG[i] = laneBN[i] = _mm512_setzero_si512();
     // Lane e holds pixel (e % 4) * 4 + e / 4 after the transpose below; this puts them back.
     const __m512i pixelOrder =
         _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
-    const __m512i one = _mm512_set1_epi32(1);
     std::int64_t tailR[K] = {}, tailG[K] = {}, tailB[K] = {}, tailN[K] = {};
-    alignas(64) float best16[16];
+
+    // The distortion must stay one float add per pixel in x-outer, y-inner order: a chain of
+    // 1.2 million dependent adds. Each column's distances are kept and added while the next
+    // column's vector work runs, so the chain and the vector work overlap.
+    alignas(64) float buffers[2][kTableHeight];
+    float* previous = buffers[0];
+    float* current = buffers[1];
     float distortion = 0.0f;
+    const int whole = h - h % kLanes;
 
     for (int x = 0; x < w; ++x) {
         PixelRec* column = columns[x];
-        int y = 0;
-        for (; y + 16 <= h; y += 16) {
-            void* records = column + y;
-            _mm_prefetch(reinterpret_cast<const char*>(column + y) + 1024, _MM_HINT_T0);
-            const __m512i v0 = _mm512_loadu_si512(static_cast<char*>(records) + 0);  // 0 1 2 3
-            const __m512i v1 = _mm512_loadu_si512(static_cast<char*>(records) + 64);
-            const __m512i v2 = _mm512_loadu_si512(static_cast<char*>(records) + 128);
-            const __m512i v3 = _mm512_loadu_si512(static_cast<char*>(records) + 192);
+        for (int y = 0; y < whole; y += kLanes) {
+            char* records = reinterpret_cast<char*>(column + y);
+            const __m512i v0 = _mm512_loadu_si512(records + 0);  // pixels 0 1 2 3
+            const __m512i v1 = _mm512_loadu_si512(records + 64);
+            const __m512i v2 = _mm512_loadu_si512(records + 128);
+            const __m512i v3 = _mm512_loadu_si512(records + 192);
             // Records (R, G, B, Group) to one vector per field, per 128-bit lane.
             const __m512i t0 = _mm512_unpacklo_epi32(v0, v1);
             const __m512i t1 = _mm512_unpackhi_epi32(v0, v1);
@@ -59,17 +78,16 @@ COLORSPLIT_AVX512 float Pass(Column* columns, int w, int h, const PixelRec* code
             const __m512 fr = _mm512_cvtepi32_ps(r);
             const __m512 fg = _mm512_cvtepi32_ps(g);
             const __m512 fb = _mm512_cvtepi32_ps(b);
+            const __m512 pp =
+                _mm512_fmadd_ps(fr, fr, _mm512_fmadd_ps(fg, fg, _mm512_mul_ps(fb, fb)));
 
-            // Squares and their sum are whole numbers below 2^24, so exact in float.
             __m512 best = _mm512_setzero_ps();
             __m512i group = _mm512_setzero_si512();
+#pragma GCC unroll 4
             for (int i = 0; i < K; ++i) {
-                const __m512 dr = _mm512_sub_ps(cr[i], fr);
-                const __m512 dg = _mm512_sub_ps(cg[i], fg);
-                const __m512 db = _mm512_sub_ps(cb[i], fb);
-                const __m512 sq =
-                    _mm512_fmadd_ps(dr, dr, _mm512_fmadd_ps(dg, dg, _mm512_mul_ps(db, db)));
-                const __m512 d = DivideBy3(sq);
+                const __m512 t = _mm512_fmadd_ps(
+                    m2r[i], fr, _mm512_fmadd_ps(m2g[i], fg, _mm512_fmadd_ps(m2b[i], fb, cc[i])));
+                const __m512 d = DivideBy3(_mm512_add_ps(pp, t));
                 if (i == 0) {
                     best = d;
                     continue;
@@ -80,59 +98,73 @@ COLORSPLIT_AVX512 float Pass(Column* columns, int w, int h, const PixelRec* code
                 group = _mm512_mask_mov_epi32(group, less, _mm512_set1_epi32(i));
             }
 
-            // Group back into the records.
-            const __m512i rg0 = _mm512_unpacklo_epi32(r, g);
-            const __m512i bq0 = _mm512_unpacklo_epi32(b, group);
-            const __m512i rg1 = _mm512_unpackhi_epi32(r, g);
-            const __m512i bq1 = _mm512_unpackhi_epi32(b, group);
-            _mm512_storeu_si512(static_cast<char*>(records) + 0, _mm512_unpacklo_epi64(rg0, bq0));
-            _mm512_storeu_si512(static_cast<char*>(records) + 64, _mm512_unpackhi_epi64(rg0, bq0));
-            _mm512_storeu_si512(static_cast<char*>(records) + 128, _mm512_unpacklo_epi64(rg1, bq1));
-            _mm512_storeu_si512(static_cast<char*>(records) + 192, _mm512_unpackhi_epi64(rg1, bq1));
+            // Only the Group fields are written: lane L of vector j gets pixel L + 4j's group.
+            _mm512_mask_storeu_epi32(records + 0, 0x8888,
+                                     _mm512_shuffle_epi32(group, _MM_PERM_AAAA));
+            _mm512_mask_storeu_epi32(records + 64, 0x8888,
+                                     _mm512_shuffle_epi32(group, _MM_PERM_BBBB));
+            _mm512_mask_storeu_epi32(records + 128, 0x8888,
+                                     _mm512_shuffle_epi32(group, _MM_PERM_CCCC));
+            _mm512_mask_storeu_epi32(records + 192, 0x8888,
+                                     _mm512_shuffle_epi32(group, _MM_PERM_DDDD));
 
-            for (int i = 0; i < K; ++i) {
+            const __m512i rg = _mm512_or_si512(r, _mm512_slli_epi32(g, 16));
+            const __m512i bn = _mm512_or_si512(b, _mm512_set1_epi32(1 << 16));
+            laneRG[K - 1] = _mm512_add_epi32(laneRG[K - 1], rg);
+            laneBN[K - 1] = _mm512_add_epi32(laneBN[K - 1], bn);
+#pragma GCC unroll 4
+            for (int i = 0; i < K - 1; ++i) {
                 const __mmask16 m = _mm512_cmpeq_epi32_mask(group, _mm512_set1_epi32(i));
-                accR[i] = _mm512_mask_add_epi32(accR[i], m, accR[i], r);
-                accG[i] = _mm512_mask_add_epi32(accG[i], m, accG[i], g);
-                accB[i] = _mm512_mask_add_epi32(accB[i], m, accB[i], b);
-                accN[i] = _mm512_mask_add_epi32(accN[i], m, accN[i], one);
+                laneRG[i] = _mm512_mask_add_epi32(laneRG[i], m, laneRG[i], rg);
+                laneBN[i] = _mm512_mask_add_epi32(laneBN[i], m, laneBN[i], bn);
             }
 
-            // The distortion stays one float add per pixel in pixel order. The adds form a
-            // chain of their own; the vector work of the next pixels runs beside it.
-            _mm512_store_ps(best16, _mm512_permutexvar_ps(pixelOrder, best));
-            for (float d : best16)
-                distortion += d;
+            _mm512_store_ps(current + y, _mm512_permutexvar_ps(pixelOrder, best));
+            if (x > 0) {
+#pragma GCC unroll 16
+                for (int j = 0; j < kLanes; ++j)
+                    distortion += previous[y + j];
+            }
         }
-        for (; y < h; ++y) {
+#pragma GCC unroll 4
+        for (int i = 0; i < K; ++i) {
+            alignas(64) std::int32_t rg[kLanes], bn[kLanes];
+            _mm512_store_si512((rg), laneRG[i]);
+            _mm512_store_si512((bn), laneBN[i]);
+            packed.Add(i, rg, bn, kLanes);
+            laneRG[i] = laneBN[i] = _mm512_setzero_si512();
+        }
+        if (x > 0) {
+            for (int y = whole; y < h; ++y)
+                distortion += previous[y];
+        }
+        for (int y = whole; y < h; ++y) {
             PixelRec& p = column[y];
             std::int32_t d = 0;
             const int group = NearestGroup(p, codeBook, K, d);
             p.Group = group;
-            distortion += static_cast<float>(d);
+            current[y] = static_cast<float>(d);
             tailR[group] += p.R;
             tailG[group] += p.G;
             tailB[group] += p.B;
             ++tailN[group];
         }
+        float* done = previous;
+        previous = current;
+        current = done;
+    }
+    if (w > 0) {
+        for (int y = 0; y < h; ++y)
+            distortion += previous[y];
     }
 
+    packed.Into(sums);
+#pragma GCC unroll 4
     for (int i = 0; i < K; ++i) {
-        alignas(64) std::int32_t lanes[4][16];
-        _mm512_store_si512(lanes[0], accR[i]);
-        _mm512_store_si512(lanes[1], accG[i]);
-        _mm512_store_si512(lanes[2], accB[i]);
-        _mm512_store_si512(lanes[3], accN[i]);
-        sums.r[i] = tailR[i];
-        sums.g[i] = tailG[i];
-        sums.b[i] = tailB[i];
-        sums.n[i] = tailN[i];
-        for (int lane = 0; lane < 16; ++lane) {
-            sums.r[i] += lanes[0][lane];
-            sums.g[i] += lanes[1][lane];
-            sums.b[i] += lanes[2][lane];
-            sums.n[i] += lanes[3][lane];
-        }
+        sums.r[i] += tailR[i];
+        sums.g[i] += tailG[i];
+        sums.b[i] += tailB[i];
+        sums.n[i] += tailN[i];
     }
     return distortion;
 }

@@ -1,7 +1,9 @@
 #include "core/quantizer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <type_traits>
 
 namespace colorsplit {
 
@@ -10,11 +12,13 @@ namespace {
 constexpr double kStopThreshold = 0.001;
 // Columns handled together when the picture is reached row by row: the rows are read (or
 // written) a cache line at a time while the table is written (or read) column by column.
-constexpr int kColumnBlock = 16;
+constexpr int kColumnBlock = 64;
 
 }  // namespace
 
-Quantizer::Quantizer() : Pixels(std::make_unique<Column[]>(kTableWidth)) {}
+Quantizer::Quantizer() : Pixels(std::make_unique<Column[]>(kTableWidth)) {
+    message_.reserve(64);
+}
 
 int Quantizer::ClampedWidth(const QuantHost& host) {
     return std::clamp(host.PictureWidth(), 0, kTableWidth);
@@ -111,7 +115,7 @@ void Quantizer::ApplyUpdate(QuantHost& host, const GroupSums& sums) {
         CodeBook[g].B = static_cast<std::int32_t>(sums.b[g] / sums.n[g]);
         SelColor[g] = PackColor(CodeBook[g].R, CodeBook[g].G, CodeBook[g].B);
         host.ShowSwatch(g, SelColor[g]);
-        host.LogLine("代表顏色" + std::to_string(g + 1) + "值為" + std::to_string(SelColor[g]));
+        host.LogLine(Message("代表顏色", g + 1, "值為", SelColor[g]));
     }
 }
 
@@ -124,6 +128,23 @@ void Quantizer::Iterate(QuantHost& host) {
     ApplyUpdate(host, sums);
 }
 
+template <class... Parts>
+const std::string& Quantizer::Message(const Parts&... parts) {
+    // One buffer for every line: once it has grown, logging allocates nothing here.
+    message_.clear();
+    const auto append = [this](const auto& part) {
+        if constexpr (std::is_integral_v<std::decay_t<decltype(part)>>) {
+            char digits[16];
+            const auto end = std::to_chars(digits, digits + sizeof digits, part).ptr;
+            message_.append(digits, end);
+        } else {
+            message_ += part;
+        }
+    };
+    (append(parts), ...);
+    return message_;
+}
+
 bool Quantizer::RunOver() {
     // Compared in double; a change of exactly 0.001 or less ends the run.
     const bool more = std::fabs(static_cast<double>(Distortion) -
@@ -133,17 +154,17 @@ bool Quantizer::RunOver() {
 }
 
 void Quantizer::Button2Click(QuantHost& host) {
-    host.LogLine("初始化運算開始");
+    host.LogLine(Message("初始化運算開始"));
     SparateColor(host);
-    host.LogLine("初始化完成,VQ運算開始");
+    host.LogLine(Message("初始化完成,VQ運算開始"));
     RunCount = 0;
     // The pair is not reset here: a second execute finds it equal and makes no iteration.
     while (RunOver()) {
-        host.LogLine("***********運算執行第" + std::to_string(RunCount + 1) + "回********");
+        host.LogLine(Message("***********運算執行第", RunCount + 1, "回********"));
         Iterate(host);  // Computer_Group, then Computer_Cenproid
         ++RunCount;
     }
-    host.LogLine("運算完成,請執行Mask,共計執行" + std::to_string(RunCount) + "回");
+    host.LogLine(Message("運算完成,請執行Mask,共計執行", RunCount, "回"));
 }
 
 void Quantizer::Mask(QuantHost& host, int keep) {
@@ -174,7 +195,7 @@ void Quantizer::Mask(QuantHost& host, int keep) {
     }
     host.Refresh();
     MaskDone = true;
-    host.LogLine("處理完成");
+    host.LogLine(Message("處理完成"));
 }
 
 }  // namespace colorsplit

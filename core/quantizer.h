@@ -58,6 +58,11 @@ public:
     Kernel GroupKernel = WidestKernel();
 
 private:
+    std::string message_;
+
+    // A log line: fixed texts joined with numbers in signed decimal.
+    template <class... Parts>
+    const std::string& Message(const Parts&... parts);
     void ApplyUpdate(QuantHost& host, const GroupSums& sums);
 };
 

@@ -20,7 +20,7 @@ using test::FakePicture;
 
 std::vector<Kernel> Kernels() {
     std::vector<Kernel> kernels;
-    for (Kernel k : {Kernel::kScalar, Kernel::kAvx2, Kernel::kAvx512})
+    for (Kernel k : {Kernel::kPortable, Kernel::kAvx2, Kernel::kAvx512})
         if (KernelAvailable(k))
             kernels.push_back(k);
     return kernels;
@@ -201,7 +201,7 @@ TEST(FastPath, EverySquaredDistanceDividesExactly) {
 TEST(FastPath, TheWidestKernelRunsByDefault) {
     const Quantizer q;
     EXPECT_EQ(q.GroupKernel, WidestKernel());
-    EXPECT_TRUE(KernelAvailable(Kernel::kScalar));
+    EXPECT_TRUE(KernelAvailable(Kernel::kPortable));
 }
 
 }  // namespace
