@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "core/packed_sums.h"
+#include "core/kernel_support.h"
 
 namespace colorsplit {
 
@@ -29,18 +29,15 @@ float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, Grou
     detail::PackedSums<K> packed;
     // [i] for group i < K - 1, [K - 1] for the totals.
     Ints laneRG[K] = {}, laneBN[K] = {};
-    std::int64_t tailR[K] = {}, tailG[K] = {}, tailB[K] = {}, tailN[K] = {};
-    // The distortion must stay one float add per pixel in x-outer, y-inner order: a chain of
-    // 1.2 million dependent adds. Each column's distances are kept and added while the next
-    // column's vector work runs, so the chain and the vector work overlap.
-    alignas(16) float buffers[2][kTableHeight];
-    float* previous = buffers[0];
-    float* current = buffers[1];
+    detail::ColumnTail<K> tail;
+    detail::DistortionChain chain;
     float distortion = 0.0f;
     const int whole = h - h % kLanes;
 
     for (int x = 0; x < w; ++x) {
         PixelRec* column = columns[x];
+        float* current = chain.Current();
+        const float* previous = x > 0 ? chain.Previous() : nullptr;
         // Two chunks per turn give the scheduler independent work to interleave.
 #pragma GCC unroll 2
         for (int y = 0; y < whole; y += kLanes) {
@@ -91,14 +88,8 @@ float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, Grou
             }
             const Floats bestDistance = __builtin_convertvector(best, Floats);
             std::memcpy(current + y, &bestDistance, sizeof bestDistance);
-            if (x > 0) {
-                for (int j = 0; j < kLanes; ++j)
-                    distortion += previous[y + j];
-            }
-        }
-        if (x > 0) {
-            for (int y = whole; y < h; ++y)
-                distortion += previous[y];
+            if (previous != nullptr)
+                distortion = detail::AddInOrder(distortion, previous + y, kLanes);
         }
 #pragma GCC unroll 4
         for (int i = 0; i < K; ++i) {
@@ -108,33 +99,15 @@ float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, Grou
             packed.Add(i, rg, bn, kLanes);
             laneRG[i] = laneBN[i] = Ints{};
         }
-        for (int y = whole; y < h; ++y) {
-            PixelRec& p = column[y];
-            std::int32_t d = 0;
-            const int group = detail::NearestGroup(p, codeBook, K, d);
-            p.Group = group;
-            current[y] = static_cast<float>(d);
-            tailR[group] += p.R;
-            tailG[group] += p.G;
-            tailB[group] += p.B;
-            ++tailN[group];
-        }
-        float* done = previous;
-        previous = current;
-        current = done;
-    }
-    if (w > 0) {
-        for (int y = 0; y < h; ++y)
-            distortion += previous[y];
+        for (int y = whole; y < h; ++y)
+            tail.Group(column[y], codeBook, current[y]);
+        if (previous != nullptr)
+            distortion = detail::AddInOrder(distortion, previous + whole, h - whole);
+        chain.NextColumn();
     }
     packed.Into(sums);
-    for (int i = 0; i < K; ++i) {
-        sums.r[i] += tailR[i];
-        sums.g[i] += tailG[i];
-        sums.b[i] += tailB[i];
-        sums.n[i] += tailN[i];
-    }
-    return distortion;
+    tail.AddInto(sums);
+    return w > 0 ? detail::AddInOrder(distortion, chain.Previous(), h) : distortion;
 }
 
 [[maybe_unused]] bool CpuHas(Kernel kernel) {

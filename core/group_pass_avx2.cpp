@@ -3,7 +3,7 @@
 #include <immintrin.h>
 
 #include "core/group_pass.h"
-#include "core/packed_sums.h"
+#include "core/kernel_support.h"
 
 #define COLORSPLIT_AVX2 __attribute__((target("avx2,fma")))
 
@@ -46,19 +46,15 @@ COLORSPLIT_AVX2 float Pass(Column* columns, int w, int h, const PixelRec* codeBo
         laneRG[i] = laneBN[i] = _mm256_setzero_si256();
     // Lanes hold pixels 0 2 4 6 | 1 3 5 7 after the transpose below; this puts them back.
     const __m256i pixelOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    std::int64_t tailR[K] = {}, tailG[K] = {}, tailB[K] = {}, tailN[K] = {};
-
-    // The distortion must stay one float add per pixel in x-outer, y-inner order: a chain of
-    // 1.2 million dependent adds. Each column's distances are kept and added while the next
-    // column's vector work runs, so the chain and the vector work overlap.
-    alignas(32) float buffers[2][kTableHeight];
-    float* previous = buffers[0];
-    float* current = buffers[1];
+    ColumnTail<K> tail;
+    DistortionChain chain;
     float distortion = 0.0f;
     const int whole = h - h % kLanes;
 
     for (int x = 0; x < w; ++x) {
         PixelRec* column = columns[x];
+        float* current = chain.Current();
+        const float* previous = x > 0 ? chain.Previous() : nullptr;
         for (int y = 0; y < whole; y += kLanes) {
             __m256i* records = reinterpret_cast<__m256i*>(column + y);
             const __m256i v0 = _mm256_loadu_si256(records + 0);  // pixels 0 | 1
@@ -118,11 +114,8 @@ COLORSPLIT_AVX2 float Pass(Column* columns, int w, int h, const PixelRec* codeBo
             }
 
             _mm256_store_ps(current + y, _mm256_permutevar8x32_ps(best, pixelOrder));
-            if (x > 0) {
-#pragma GCC unroll 8
-                for (int j = 0; j < kLanes; ++j)
-                    distortion += previous[y + j];
-            }
+            if (previous != nullptr)
+                distortion = AddInOrder(distortion, previous + y, kLanes);
         }
 #pragma GCC unroll 4
         for (int i = 0; i < K; ++i) {
@@ -132,39 +125,15 @@ COLORSPLIT_AVX2 float Pass(Column* columns, int w, int h, const PixelRec* codeBo
             packed.Add(i, rg, bn, kLanes);
             laneRG[i] = laneBN[i] = _mm256_setzero_si256();
         }
-        if (x > 0) {
-            for (int y = whole; y < h; ++y)
-                distortion += previous[y];
-        }
-        for (int y = whole; y < h; ++y) {
-            PixelRec& p = column[y];
-            std::int32_t d = 0;
-            const int group = NearestGroup(p, codeBook, K, d);
-            p.Group = group;
-            current[y] = static_cast<float>(d);
-            tailR[group] += p.R;
-            tailG[group] += p.G;
-            tailB[group] += p.B;
-            ++tailN[group];
-        }
-        float* done = previous;
-        previous = current;
-        current = done;
+        for (int y = whole; y < h; ++y)
+            tail.Group(column[y], codeBook, current[y]);
+        if (previous != nullptr)
+            distortion = AddInOrder(distortion, previous + whole, h - whole);
+        chain.NextColumn();
     }
-    if (w > 0) {
-        for (int y = 0; y < h; ++y)
-            distortion += previous[y];
-    }
-
     packed.Into(sums);
-#pragma GCC unroll 4
-    for (int i = 0; i < K; ++i) {
-        sums.r[i] += tailR[i];
-        sums.g[i] += tailG[i];
-        sums.b[i] += tailB[i];
-        sums.n[i] += tailN[i];
-    }
-    return distortion;
+    tail.AddInto(sums);
+    return w > 0 ? AddInOrder(distortion, chain.Previous(), h) : distortion;
 }
 
 }  // namespace

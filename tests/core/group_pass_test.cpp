@@ -78,6 +78,19 @@ void ExpectSameCodeBook(const Quantizer& fast, const Quantizer& ref) {
     }
 }
 
+// The same picture and picks twice: one state for the fast path, one for the plain loops.
+struct Pair {
+    Pair(const Case& c, Kernel kernel)
+        : fast(std::make_unique<Quantizer>()), ref(std::make_unique<Quantizer>()) {
+        fastHost.picture = refHost.picture = MakePicture(c);
+        fast->GroupKernel = kernel;
+        Pick(*fast, c, fastHost.picture);
+        Pick(*ref, c, refHost.picture);
+    }
+    FakeHost fastHost, refHost;
+    std::unique_ptr<Quantizer> fast, ref;
+};
+
 const Case kCases[] = {
     {"1x1", 1, 1, 4, 1, false, false},
     {"5x3", 5, 3, 3, 2, false, false},
@@ -96,13 +109,9 @@ TEST(FastPath, EveryIterationMatchesThePlainLoops) {
     for (Kernel kernel : Kernels()) {
         for (const Case& c : kCases) {
             SCOPED_TRACE(std::string(KernelName(kernel)) + " " + c.name);
-            FakeHost fastHost, refHost;
-            fastHost.picture = refHost.picture = MakePicture(c);
-            auto fast = std::make_unique<Quantizer>();
-            auto ref = std::make_unique<Quantizer>();
-            fast->GroupKernel = kernel;
-            Pick(*fast, c, fastHost.picture);
-            Pick(*ref, c, refHost.picture);
+            Pair pair(c, kernel);
+            FakeHost &fastHost = pair.fastHost, &refHost = pair.refHost;
+            Quantizer *fast = pair.fast.get(), *ref = pair.ref.get();
             fast->SparateColor(fastHost);
             ref->SparateColor(refHost);
             for (int iteration = 0; iteration < 60 && ref->RunOver(); ++iteration) {
@@ -128,13 +137,9 @@ TEST(FastPath, WholeRunsMatchThePlainLoops) {
     for (Kernel kernel : Kernels()) {
         for (const Case& c : kCases) {
             SCOPED_TRACE(std::string(KernelName(kernel)) + " " + c.name);
-            FakeHost fastHost, refHost;
-            fastHost.picture = refHost.picture = MakePicture(c);
-            auto fast = std::make_unique<Quantizer>();
-            auto ref = std::make_unique<Quantizer>();
-            fast->GroupKernel = kernel;
-            Pick(*fast, c, fastHost.picture);
-            Pick(*ref, c, refHost.picture);
+            Pair pair(c, kernel);
+            FakeHost &fastHost = pair.fastHost, &refHost = pair.refHost;
+            Quantizer *fast = pair.fast.get(), *ref = pair.ref.get();
 
             fast->Button2Click(fastHost);
 
