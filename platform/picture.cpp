@@ -1,5 +1,6 @@
 #include "platform/picture.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/bmp_check.h"
 #include "platform/picture_error.h"
 
 namespace colorsplit {
@@ -16,6 +18,7 @@ namespace colorsplit {
 namespace {
 
 constexpr int kAllocationLimitMiB = 512;
+constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 
 QString ToQString(const std::string& s) {
     return QString::fromStdString(s);
@@ -121,12 +124,22 @@ QImage Picture::ReadFile(const std::string& fileName, qint64 maxPixels) {
     if (sizeKnown && tooLarge(size))
         FailOpen(fileName, QStringLiteral("圖片太大(%1x%2)").arg(size.width()).arg(size.height()));
 
-    QImageReader reader(ToQString(fileName));
+    // The whole file is read once, checked, and decoded from memory.
+    QFile file(ToQString(fileName));
+    if (!file.open(QIODevice::ReadOnly)) FailOpen(fileName, QStringLiteral("無法讀取檔案"));
+    if (file.size() > kMaxFileBytes) FailOpen(fileName, QStringLiteral("檔案太大"));
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size()) FailOpen(fileName, QStringLiteral("無法讀取檔案"));
+    if (const std::optional<QString> defect = BmpDefect(bytes)) FailOpen(fileName, *defect);
+
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     PrepareReader(reader);
     reader.setAllocationLimit(kAllocationLimitMiB);
     QImage image = reader.read();
-    if (image.isNull())
-        FailOpen(fileName, ReaderCause(reader));
+    if (image.isNull()) FailOpen(fileName, ReaderCause(reader));
     if ((sizeKnown && image.size() != size) || tooLarge(image.size()))
         FailOpen(fileName, QStringLiteral("圖片資料損壞或不完整"));
     return image.convertToFormat(QImage::Format_RGB32);

@@ -9,6 +9,9 @@
 
 #include "platform/picture_error.h"
 #include "support/bmp_builder.h"
+#include "support/malformed.h"
+
+#include <unistd.h>
 
 namespace colorsplit {
 namespace {
@@ -183,6 +186,47 @@ TEST_F(PictureFiles, FailedSaveLeavesTheOldFileIntact) {
     Picture empty;
     EXPECT_THROW(empty.SaveToFile(Path("nothing.bmp")), PictureError);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("nothing.bmp"))));
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+TEST_F(PictureFiles, EveryMalformedBmpIsRefusedNamingTheFile) {
+    int refused = 0;
+    for (const test::BrokenFile& broken : test::MalformedBmps()) {
+        SCOPED_TRACE(broken.name);
+        const std::string path = Write(broken.name + ".bmp", broken.bytes);
+        Picture picture;
+        try {
+            picture.LoadFromFile(path);
+            ADD_FAILURE() << "loaded " << picture.Width() << "x" << picture.Height();
+        } catch (const PictureError& e) {
+            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+            ++refused;
+        }
+        EXPECT_TRUE(picture.IsEmpty());
+    }
+    EXPECT_GE(refused, 40);
+}
+
+TEST_F(PictureFiles, CompleteRleWithoutEndMarkAndSkippedPixelsStillLoad) {
+    // Rows ended by end-of-line marks, no end-of-bitmap: every row is there.
+    std::vector<std::uint8_t> bytes = EncodeBmp(TestImage(4, 2, 2, 5), 8, false, BmpCompression::kRle);
+    bytes.resize(bytes.size() - 2);
+    Picture picture;
+    picture.LoadFromFile(Write("no-eob.bmp", bytes));
+    EXPECT_EQ(picture.Width(), 4);
+}
+
+TEST_F(PictureFiles, UnreadableFileIsRefused) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permissions";
+    const std::string path = Write("locked.bmp", EncodeBmp(TestImage(4, 4, 4, 1), 24));
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    Picture picture;
+    EXPECT_THROW(picture.LoadFromFile(path), PictureError);
 }
 
 }  // namespace
