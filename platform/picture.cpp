@@ -126,11 +126,15 @@ QImage Picture::ReadFile(const std::string& fileName, qint64 maxPixels) {
 
     // The whole file is read once, checked, and decoded from memory.
     QFile file(ToQString(fileName));
-    if (!file.open(QIODevice::ReadOnly)) FailOpen(fileName, QStringLiteral("無法讀取檔案"));
-    if (file.size() > kMaxFileBytes) FailOpen(fileName, QStringLiteral("檔案太大"));
+    if (!file.open(QIODevice::ReadOnly))
+        FailOpen(fileName, QStringLiteral("無法讀取檔案"));
+    if (file.size() > kMaxFileBytes)
+        FailOpen(fileName, QStringLiteral("檔案太大"));
     const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size()) FailOpen(fileName, QStringLiteral("無法讀取檔案"));
-    if (const std::optional<QString> defect = BmpDefect(bytes)) FailOpen(fileName, *defect);
+    if (bytes.size() != file.size())
+        FailOpen(fileName, QStringLiteral("無法讀取檔案"));
+    if (const std::optional<QString> defect = BmpDefect(bytes))
+        FailOpen(fileName, *defect);
 
     QBuffer buffer;
     buffer.setData(bytes);
@@ -139,7 +143,8 @@ QImage Picture::ReadFile(const std::string& fileName, qint64 maxPixels) {
     PrepareReader(reader);
     reader.setAllocationLimit(kAllocationLimitMiB);
     QImage image = reader.read();
-    if (image.isNull()) FailOpen(fileName, ReaderCause(reader));
+    if (image.isNull())
+        FailOpen(fileName, ReaderCause(reader));
     if ((sizeKnown && image.size() != size) || tooLarge(image.size()))
         FailOpen(fileName, QStringLiteral("圖片資料損壞或不完整"));
     return image.convertToFormat(QImage::Format_RGB32);
@@ -175,6 +180,10 @@ void Picture::SaveToFile(const std::string& fileName) const {
         failSave(QStringLiteral("檔案是唯讀的"));
     if (!info.absoluteDir().exists())
         failSave(QStringLiteral("資料夾不存在"));
+    // A new file would go into the folder: honour its read-only mark, even for root.
+    const QFileInfo folder(info.absolutePath());
+    if (!info.exists() && (!folder.isWritable() || !(folder.permissions() & QFile::WriteOwner)))
+        failSave(QStringLiteral("資料夾是唯讀的"));
 
     // A device or pipe is written in place: renaming a new file over it would replace it.
     std::error_code ec;

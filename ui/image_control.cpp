@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 
 namespace colorsplit {
 
@@ -21,10 +22,13 @@ void ImageControl::paintEvent(QPaintEvent* event) {
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {
-    // Whole logical pixels: at any display scale the click names the pixel under it.
-    const QPoint p = event->position().toPoint();
+    // The picture pixel under the pointer. At a display scale other than 1 the pointer sits at
+    // a fractional position, and pixel x covers [x, x + 1). Qt 6.4 hands widgets that position
+    // rounded (QApplication::notify rebuilds mouse events with QPointF::toPoint), which names
+    // the next pixel half the time, so it is taken from the unrounded window position.
+    const QPointF p = event->scenePosition() - QPointF(mapTo(window(), QPoint(0, 0)));
     if (onMouseDown)
-        onMouseDown(p.x(), p.y());
+        onMouseDown(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
     event->accept();
 }
 

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "platform/picture.h"
+#include "support/malformed.h"
 #include "support/pictures.h"
 #include "support/qt_printers.h"
 #include "ui/image_control.h"
@@ -227,6 +228,25 @@ TEST_F(CliTest, AgreesWithTheWindow) {
     EXPECT_EQ(s["distortion"].toDouble(), state.Distortion);
     EXPECT_EQ(s["run_count"].toInt(), state.RunCount);
     EXPECT_EQ(s["mean_color"].toInteger(), state.MeanColor);
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+TEST_F(CliTest, EveryMalformedFileEndsTheRunWithOneLine) {
+    for (const test::BrokenFile& broken : test::MalformedBmps()) {
+        SCOPED_TRACE(broken.name);
+        const QString path = Path((broken.name + ".bmp").c_str());
+        test::WriteFile(path.toStdString(), broken.bytes);
+        const CliRun run = RunCli({"open", path, "pick", "1", "1"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out.size(), 2) << "only the start-up lines";
+        EXPECT_EQ(run.err.count('\n'), 1);
+        EXPECT_TRUE(run.err.startsWith("colorsplit-cli: ")) << run.err.toStdString();
+    }
 }
 
 }  // namespace

@@ -214,7 +214,8 @@ TEST_F(PictureFiles, EveryMalformedBmpIsRefusedNamingTheFile) {
 
 TEST_F(PictureFiles, CompleteRleWithoutEndMarkAndSkippedPixelsStillLoad) {
     // Rows ended by end-of-line marks, no end-of-bitmap: every row is there.
-    std::vector<std::uint8_t> bytes = EncodeBmp(TestImage(4, 2, 2, 5), 8, false, BmpCompression::kRle);
+    std::vector<std::uint8_t> bytes =
+        EncodeBmp(TestImage(4, 2, 2, 5), 8, false, BmpCompression::kRle);
     bytes.resize(bytes.size() - 2);
     Picture picture;
     picture.LoadFromFile(Write("no-eob.bmp", bytes));
@@ -222,7 +223,8 @@ TEST_F(PictureFiles, CompleteRleWithoutEndMarkAndSkippedPixelsStillLoad) {
 }
 
 TEST_F(PictureFiles, UnreadableFileIsRefused) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permissions";
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads files whatever their permissions";
     const std::string path = Write("locked.bmp", EncodeBmp(TestImage(4, 4, 4, 1), 24));
     std::filesystem::permissions(path, std::filesystem::perms::none);
     Picture picture;

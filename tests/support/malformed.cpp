@@ -44,7 +44,8 @@ std::vector<std::uint8_t> Rle8With(const std::vector<std::uint8_t>& stream) {
 std::vector<BrokenFile> MalformedBmps() {
     const std::vector<std::uint8_t> rgb = EncodeBmp(Stripes(9, 5, 7), 24);
     const std::vector<std::uint8_t> pal = EncodeBmp(Stripes(9, 5, 7), 8);
-    const std::vector<std::uint8_t> rle4 = EncodeBmp(Stripes(8, 4, 4), 4, false, BmpCompression::kRle);
+    const std::vector<std::uint8_t> rle4 =
+        EncodeBmp(Stripes(8, 4, 4), 4, false, BmpCompression::kRle);
     std::vector<BrokenFile> files = {
         {"zero-byte", {}},
         {"bad-magic", With16(rgb, 0, 0x4D58)},
@@ -67,13 +68,15 @@ std::vector<BrokenFile> MalformedBmps() {
         {"truncated-palette", Cut(pal, 54 + 3 * 4 + 2)},
         {"rle8-run-past-row", Rle8With({9, 1, 0, 1})},
         {"rle8-absolute-past-row", Rle8With({0, 9, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 1})},
-        {"rle8-rows-past-picture", Rle8With({8, 1, 0, 0, 8, 1, 0, 0, 8, 1, 0, 0, 8, 1, 0, 0, 8, 1, 0, 1})},
+        {"rle8-rows-past-picture",
+         Rle8With({8, 1, 0, 0, 8, 1, 0, 0, 8, 1, 0, 0, 8, 1, 0, 0, 8, 1, 0, 1})},
         {"rle8-delta-past-picture", Rle8With({0, 2, 1, 9, 0, 1})},
         {"rle8-ends-early", Rle8With({8, 1, 0, 0, 4})},
         {"rle8-ends-mid-picture", Rle8With({8, 1, 0, 0})},
         {"rle8-index-out-of-range", Rle8With({8, 200, 0, 1})},
         {"rle4-ends-early", Cut(rle4, rle4.size() - 4)},
-        {"rle-top-down", With32(Rle8With({0, 1}), kBmpHeightOffset, static_cast<std::uint32_t>(-4))},
+        {"rle-top-down",
+         With32(Rle8With({0, 1}), kBmpHeightOffset, static_cast<std::uint32_t>(-4))},
     };
     // Cut short at every field boundary of the file and info headers.
     for (size_t size : {1, 2, 6, 10, 14, 18, 22, 26, 28, 30, 34, 38, 42, 46, 50})

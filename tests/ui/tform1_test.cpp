@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -13,8 +14,11 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 
 #include "platform/picture.h"
+#include "support/malformed.h"
 #include "support/pictures.h"
 #include "support/qt_printers.h"
 #include "ui/image_control.h"
@@ -371,6 +375,104 @@ TEST_F(FormTest, ExitClosesTheWindow) {
     ASSERT_TRUE(form->isVisible());
     QTest::mouseClick(form->Button3, Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+std::string Slurp(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<unreadable>");
+}
+
+TEST_F(FormTest, EveryMalformedFileIsAnErrorAndChangesNothing) {
+    Open(quadrants);
+    const QStringList log = form->LogLines();
+    int shown = 0;
+    for (const test::BrokenFile& broken : test::MalformedBmps()) {
+        SCOPED_TRACE(broken.name);
+        errors.clear();
+        Open(Write(broken.name + ".bmp", broken.bytes));
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].contains(QString::fromStdString(broken.name)))
+            << errors[0].toStdString();
+        EXPECT_EQ(form->LogLines(), log);
+        EXPECT_EQ(form->State().OpenFileName, quadrants);
+        EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
+        ++shown;
+    }
+    errors.clear();
+    Open(dir.path().toStdString());
+    EXPECT_EQ(errors.size(), 1);
+    // The window goes on.
+    Click(3, 3);
+    EXPECT_EQ(form->State().ColorCount, 1);
+    EXPECT_GE(shown, 40);
+}
+
+TEST_F(FormTest, FailedSavesLoseNothing) {
+    Open(quadrants);
+    Click(3, 3);
+    const QImage before = form->Commands().ShownPicture().Image();
+    const std::string existing = Write("existing.bmp", {'o', 'l', 'd'});
+    const std::string lockedFile = Write("locked.bmp", {'k', 'e', 'e', 'p'});
+    std::filesystem::permissions(lockedFile, std::filesystem::perms::owner_read);
+    const std::string lockedDir = Path("locked-dir");
+    std::filesystem::create_directory(lockedDir);
+    std::filesystem::permissions(
+        lockedDir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+
+    const std::string targets[] = {Path("missing/out.bmp"), lockedFile, lockedDir + "/out.bmp",
+                                   lockedDir, "/dev/full"};
+    for (const std::string& target : targets) {
+        SCOPED_TRACE(target);
+        errors.clear();
+        Save(target);
+        EXPECT_EQ(errors.size(), 1);
+    }
+    EXPECT_EQ(Slurp(existing), "old");
+    EXPECT_EQ(Slurp(lockedFile), "keep");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(lockedDir + "/out.bmp")));
+    EXPECT_TRUE(std::filesystem::is_empty(lockedDir));
+    EXPECT_EQ(form->Commands().ShownPicture().Image(), before);
+    std::filesystem::permissions(lockedDir, std::filesystem::perms::owner_all);
+}
+
+long ResidentKiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+TEST_F(FormTest, TwoHundredWholeUsesKeepMemorySteady) {
+    const std::string sample = std::string(COLORSPLIT_SAMPLES_DIR) + "/landscape.bmp";
+    const auto use = [&](int round) {
+        Open(sample);
+        // Picks stop after four; the execute runs on whatever is picked.
+        for (int i = 0; i < 4; ++i)
+            Click(10 + 40 * i, 20 + 30 * i);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        form->RadioGroup1->SetItemIndex(round % 4);
+        QTest::mouseClick(form->Button7, Qt::LeftButton);
+        Save(Path("use.bmp"));
+        QApplication::processEvents();
+    };
+    for (int round = 0; round < 20; ++round)
+        use(round);
+    const long before = ResidentKiB();
+    for (int round = 0; round < 200; ++round)
+        use(round);
+    const long after = ResidentKiB();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    // The log grows by a few lines a use; everything else must be reused.
+    EXPECT_LT(after - before, 4 * 1024) << before << " KiB before, " << after << " KiB after";
+    Picture saved;
+    saved.LoadFromFile(Path("use.bmp"));
+    EXPECT_EQ(saved.Width(), 480);
 }
 
 }  // namespace
