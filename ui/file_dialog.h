@@ -18,6 +18,8 @@ public:
             fileName_ = std::move(*chosen);
     }
     const std::string& FileName() const { return fileName_; }
+    // A name chosen by other means (a file dropped on the window) counts as chosen here.
+    void Choose(std::string name) { fileName_ = std::move(name); }
 
 protected:
     // Asks the user for a name; nullopt when cancelled.

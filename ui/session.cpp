@@ -27,6 +27,10 @@ void Session::FormCreate() {
 
 void Session::Button1Click() {
     openDialog_.Execute();
+    OpenChosenFile();
+}
+
+void Session::OpenChosenFile() {
     const std::string name = openDialog_.FileName();
     if (name.empty())
         return;

@@ -28,6 +28,8 @@ public:
     // The state part of start-up; the window selects "color1" and resets its scroll bars.
     void FormCreate();
     void Button1Click();  // open
+    // The open command after the dialog: opens the name the open dialog holds.
+    void OpenChosenFile();
     void Button2Click();  // execute
     void Button4Click();  // save
     void Button5Click();  // mean colour

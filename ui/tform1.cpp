@@ -1,10 +1,15 @@
 #include "ui/tform1.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -47,6 +52,7 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
       session_(*this, *OpenPictureDialog1, *SaveDialog1),
       colorInfImage_(kSwatchPanelWidth, kSwatchPanelHeight, QImage::Format_RGB32) {
     BuildControls();
+    BindShortcuts();
     FormCreate();
 }
 
@@ -124,6 +130,59 @@ void TForm1::BuildControls() {
     // valueChanged fires on every real change, also while the thumb is dragged.
     connect(Hshift, &QScrollBar::valueChanged, this, &TForm1::HshiftChange);
     connect(Vshift, &QScrollBar::valueChanged, this, &TForm1::VshiftChange);
+}
+
+void TForm1::BindShortcuts() {
+    // Standard keys for the buttons, without mnemonics so the captions stay as designed. Each
+    // runs exactly its button's handler.
+    const struct {
+        QKeySequence keys;
+        void (TForm1::*handler)();
+    } bindings[] = {
+        {QKeySequence::Open, &TForm1::Button1Click},
+        {QKeySequence::Save, &TForm1::Button4Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::Button3Click},
+        {QKeySequence(Qt::Key_F5), &TForm1::Button2Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_M), &TForm1::Button7Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_E), &TForm1::Button5Click},
+    };
+    for (const auto& binding : bindings) {
+        auto* shortcut = new QShortcut(binding.keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, binding.handler);
+    }
+    setAcceptDrops(true);
+}
+
+namespace {
+
+// The one local file a drag carries, or an empty string.
+QString SingleLocalFile(const QMimeData* mime) {
+    if (mime == nullptr || !mime->hasUrls())
+        return QString();
+    const QList<QUrl> urls = mime->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return QString();
+    const QString path = urls.front().toLocalFile();
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+}  // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!SingleLocalFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path = SingleLocalFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    Guard([this, &path] {
+        OpenPictureDialog1->Choose(path.toStdString());
+        session_.OpenChosenFile();
+    });
 }
 
 void TForm1::showEvent(QShowEvent* event) {

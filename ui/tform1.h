@@ -68,6 +68,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // A single picture file dropped on the window is opened as if chosen in the open dialog.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // SessionView
@@ -82,6 +85,7 @@ private:
     void ShowError(const QString& message);
 
     void BuildControls();
+    void BindShortcuts();
 
     Session session_;
     QImage colorInfImage_;

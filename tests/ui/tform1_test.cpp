@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QMimeData>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -473,6 +474,74 @@ TEST_F(FormTest, TwoHundredWholeUsesKeepMemorySteady) {
     Picture saved;
     saved.LoadFromFile(Path("use.bmp"));
     EXPECT_EQ(saved.Width(), 480);
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+TEST_F(FormTest, ShortcutsRunTheButtonsHandlers) {
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    openDialog->Answer(quadrants);
+    QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色")}));
+    PickBases();
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    EXPECT_EQ(form->LogLines().back(), Q("運算完成,請執行Mask,共計執行2回"));
+    QTest::keyClick(form.get(), Qt::Key_M, Qt::ControlModifier);
+    EXPECT_EQ(form->LogLines().back(), Q("處理完成"));
+    QTest::keyClick(form.get(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_NE(form->State().MeanColor, 0);
+    saveDialog->Answer(Path("keys.bmp"));
+    QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Path("keys.bmp"))));
+    EXPECT_TRUE(errors.isEmpty());
+    // The captions carry no mnemonic.
+    for (QPushButton* b : {form->Button1, form->Button2, form->Button3, form->Button4,
+                           form->Button5, form->Button7})
+        EXPECT_FALSE(b->text().contains('&'));
+    QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form->isVisible());
+}
+
+bool Drop(QWidget* target, QMimeData* mime) {
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return enter.isAccepted();
+}
+
+TEST_F(FormTest, DroppingOnePictureFileOpensItAsTheDialogWould) {
+    const QUrl file = QUrl::fromLocalFile(QString::fromStdString(quadrants));
+    QMimeData two;
+    two.setUrls({file, file});
+    EXPECT_FALSE(Drop(form.get(), &two));
+    QMimeData text;
+    text.setText("not a file");
+    EXPECT_FALSE(Drop(form.get(), &text));
+    QMimeData web;
+    web.setUrls({QUrl("https://example.org/a.bmp")});
+    EXPECT_FALSE(Drop(form.get(), &web));
+    EXPECT_EQ(form->LogLines().size(), 2) << "nothing happens for those";
+
+    QMimeData one;
+    one.setUrls({file});
+    EXPECT_TRUE(Drop(form.get(), &one));
+    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色")}));
+    EXPECT_EQ(form->State().OpenFileName, quadrants);
+    // As if chosen in the dialog: a cancelled open now reopens the dropped file.
+    Open(std::nullopt);
+    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色"), Q("開檔完成,請選擇四種顏色")}));
+
+    QMimeData broken;
+    broken.setUrls({QUrl::fromLocalFile(QString::fromStdString(Write("broken.bmp", {'B', 'M'})))});
+    Drop(form.get(), &broken);
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(form->State().OpenFileName, quadrants);
 }
 
 }  // namespace
