@@ -12,8 +12,15 @@ namespace {
 // Four pixels at a time in the compiler's generic vectors: no intrinsics, so it builds for any
 // target (on x86-64 it becomes SSE2, which every such CPU has).
 using Ints = std::int32_t __attribute__((vector_size(16)));
+using Words = std::uint32_t __attribute__((vector_size(16)));
 using Floats = float __attribute__((vector_size(16)));
 constexpr int kLanes = 4;
+
+Words AsWords(Ints v) {
+    Words w;
+    std::memcpy(&w, &v, sizeof w);
+    return w;
+}
 
 template <int K>
 float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, GroupSums& sums) {
@@ -28,7 +35,7 @@ float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, Grou
     }
     detail::PackedSums<K> packed;
     // [i] for group i < K - 1, [K - 1] for the totals.
-    Ints laneRG[K] = {}, laneBN[K] = {};
+    Words laneRG[K] = {}, laneBN[K] = {};
     detail::ColumnTail<K> tail;
     detail::DistortionChain chain;
     float distortion = 0.0f;
@@ -76,15 +83,16 @@ float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, Grou
             for (int j = 0; j < kLanes; ++j)
                 column[y + j].Group = group[j];
 
-            const Ints rg = r | (g << 16);
-            const Ints bn = b | (1 << 16);
+            // Unsigned: the high halves pass 2^31 (and must not be signed overflow).
+            const Words rg = AsWords(r) | AsWords(g) << 16;
+            const Words bn = AsWords(b) | (1u << 16);
             laneRG[K - 1] += rg;
             laneBN[K - 1] += bn;
 #pragma GCC unroll 4
             for (int i = 0; i < K - 1; ++i) {
                 const Ints m = group == i;
-                laneRG[i] += rg & m;
-                laneBN[i] += bn & m;
+                laneRG[i] += rg & AsWords(m);
+                laneBN[i] += bn & AsWords(m);
             }
             const Floats bestDistance = __builtin_convertvector(best, Floats);
             std::memcpy(current + y, &bestDistance, sizeof bestDistance);
@@ -97,7 +105,7 @@ float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, Grou
             std::memcpy(rg, &laneRG[i], sizeof rg);
             std::memcpy(bn, &laneBN[i], sizeof bn);
             packed.Add(i, rg, bn, kLanes);
-            laneRG[i] = laneBN[i] = Ints{};
+            laneRG[i] = laneBN[i] = Words{};
         }
         for (int y = whole; y < h; ++y)
             tail.Group(column[y], codeBook, current[y]);
