@@ -1,5 +1,7 @@
 #include "ui/session.h"
 
+#include <optional>
+
 #include "platform/picture_error.h"
 
 namespace colorsplit {
@@ -10,6 +12,15 @@ const char* const kTooLarge = "圖片超過1280x960,無法載入";
 
 bool FitsTable(const QSize& size) {
     return size.width() <= kTableWidth && size.height() <= kTableHeight;
+}
+
+// The picture in the file, or nullopt when it is larger than the table. The declared size is
+// checked before anything is decoded; the decoded one again, for readers that declare none.
+std::optional<QImage> ReadFitting(const std::string& name) {
+    if (!FitsTable(Picture::ReadSize(name))) return std::nullopt;
+    QImage image = Picture::ReadFile(name);
+    if (!FitsTable(image.size())) return std::nullopt;
+    return image;
 }
 
 }  // namespace
@@ -36,11 +47,12 @@ void Session::OpenChosenFile() {
         return;
     // Refused pictures change nothing: OpenFileName is only taken once the picture is shown,
     // so a later mask never reloads a file that could not be opened.
-    if (!FitsTable(Picture::ReadSize(name))) {
+    std::optional<QImage> image = ReadFitting(name);
+    if (!image) {
         LogLine(kTooLarge);
         return;
     }
-    picture_.Assign(Picture::ReadFile(name));
+    picture_.Assign(*image);
     state_.OpenFileName = name;
     view_.PictureChanged();
     LogLine("開檔完成,請選擇四種顏色");
@@ -88,9 +100,9 @@ void Session::Image1MouseDown(int x, int y) {
 }
 
 void Session::LoadFromFile(const std::string& fileName) {
-    if (!FitsTable(Picture::ReadSize(fileName)))
-        throw PictureError(kTooLarge);
-    picture_.Assign(Picture::ReadFile(fileName));
+    std::optional<QImage> image = ReadFitting(fileName);
+    if (!image) throw PictureError(kTooLarge);
+    picture_.Assign(*image);
     view_.PictureChanged();
 }
 

@@ -562,3 +562,23 @@ TEST_F(FormTest, DroppingOnePictureFileOpensItAsTheDialogWould) {
 
 }  // namespace
 }  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+TEST_F(FormTest, AMaskThatWouldReloadAnOversizeFileIsRefused) {
+    const std::string file = Write("changing.bmp", test::EncodeBmp(test::QuadrantPicture(), 24));
+    Open(file);
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+    const QImage masked = form->Commands().ShownPicture().Image();
+    test::RgbImage wide{1281, 1, std::vector<std::uint32_t>(1281, 0x102030)};
+    test::WriteFile(file, test::EncodeBmp(wide, 24));
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(Q("圖片超過1280x960")));
+    EXPECT_EQ(form->Commands().ShownPicture().Image(), masked);
+    EXPECT_EQ(form->LogLines().back(), Q("處理完成")) << "only the first mask logged";
+}
+
+}  // namespace
+}  // namespace colorsplit
