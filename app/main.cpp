@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QMessageBox>
 #include <cstdio>
 #include <exception>
@@ -23,6 +25,12 @@ int main(int argc, char** argv) {
     int qtArgc = argc > 0 ? 1 : 0;
     try {
         QApplication app(qtArgc, argv);
+        // Every text of the window is Traditional Chinese; Qt's own dialogs and buttons follow
+        // where its translations are installed.
+        QTranslator qtTexts;
+        if (qtTexts.load(QStringLiteral("qtbase_zh_TW"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(&qtTexts);
         try {
             colorsplit::TForm1 form;
             Form1 = &form;
