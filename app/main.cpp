@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QTranslator>
 #include <QMessageBox>
+#include <QTranslator>
 #include <cstdio>
 #include <exception>
 

@@ -17,9 +17,11 @@ bool FitsTable(const QSize& size) {
 // The picture in the file, or nullopt when it is larger than the table. The declared size is
 // checked before anything is decoded; the decoded one again, for readers that declare none.
 std::optional<QImage> ReadFitting(const std::string& name) {
-    if (!FitsTable(Picture::ReadSize(name))) return std::nullopt;
+    if (!FitsTable(Picture::ReadSize(name)))
+        return std::nullopt;
     QImage image = Picture::ReadFile(name);
-    if (!FitsTable(image.size())) return std::nullopt;
+    if (!FitsTable(image.size()))
+        return std::nullopt;
     return image;
 }
 
@@ -101,7 +103,8 @@ void Session::Image1MouseDown(int x, int y) {
 
 void Session::LoadFromFile(const std::string& fileName) {
     std::optional<QImage> image = ReadFitting(fileName);
-    if (!image) throw PictureError(kTooLarge);
+    if (!image)
+        throw PictureError(kTooLarge);
     picture_.Assign(*image);
     view_.PictureChanged();
 }
