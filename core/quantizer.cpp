@@ -14,6 +14,40 @@ constexpr double kStopThreshold = 0.001;
 // written) a cache line at a time while the table is written (or read) column by column.
 constexpr int kColumnBlock = 64;
 
+// Watches the code books an execute command starts its iterations from, with Brent's method:
+// no memory beyond one saved code book, and a repeat is seen within about twice the length of
+// the cycle after the run enters it.
+class RepeatWatch {
+public:
+    explicit RepeatWatch(const std::array<PixelRec, kMaxColors>& start) : saved_(start) {}
+
+    // The code book the next iteration starts from; true once it equals an earlier one.
+    bool Repeats(const std::array<PixelRec, kMaxColors>& codeBook) {
+        ++steps_;
+        if (Same(codeBook, saved_))
+            return true;
+        if (steps_ == power_) {
+            saved_ = codeBook;
+            power_ *= 2;
+            steps_ = 0;
+        }
+        return false;
+    }
+
+private:
+    static bool Same(const std::array<PixelRec, kMaxColors>& a,
+                     const std::array<PixelRec, kMaxColors>& b) {
+        for (int i = 0; i < kMaxColors; ++i)
+            if (a[i].R != b[i].R || a[i].G != b[i].G || a[i].B != b[i].B)
+                return false;
+        return true;
+    }
+
+    std::array<PixelRec, kMaxColors> saved_;
+    long power_ = 1;
+    long steps_ = 0;
+};
+
 }  // namespace
 
 Quantizer::Quantizer() : Pixels(std::make_unique<Column[]>(kTableWidth)) {
@@ -159,10 +193,26 @@ void Quantizer::Button2Click(QuantHost& host) {
     host.LogLine(Message("初始化完成,VQ運算開始"));
     RunCount = 0;
     // The pair is not reset here: a second execute finds it equal and makes no iteration.
+    //
+    // A run can cycle forever: truncated means need not lower the distortion, so a code book
+    // can come back with the distortions around the cycle further apart than the threshold
+    // (seen with two picks of one colour on a 6 x 2 picture: 1, 2, 1, 2, ...). Once the code
+    // book repeats, the distortions repeat too, and every step of the cycle but the one that
+    // closes it has passed the stop test already. So one more iteration closes the cycle;
+    // if the test still asks for another, none will ever stop the run, and it ends there.
+    // A run that ends by itself ends exactly as before.
+    RepeatWatch watch(CodeBook);
+    int sinceRepeat = -1;
     while (RunOver()) {
+        if (sinceRepeat == 1)
+            break;
         host.LogLine(Message("***********運算執行第", RunCount + 1, "回********"));
         Iterate(host);  // Computer_Group, then Computer_Cenproid
         ++RunCount;
+        if (sinceRepeat >= 0)
+            ++sinceRepeat;
+        else if (watch.Repeats(CodeBook))
+            sinceRepeat = 0;
     }
     host.LogLine(Message("運算完成,請執行Mask,共計執行", RunCount, "回"));
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <random>
 
@@ -363,6 +364,58 @@ TEST(Mask, FailedReloadLeavesMaskDoneAndLogsNothing) {
     EXPECT_THROW(q.Mask(host, 1), std::runtime_error);
     EXPECT_TRUE(host.log.empty());
     EXPECT_EQ(host.picture.pixels, std::vector<TColor>(4, 77));
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// Two picks of one colour on this picture send the plain loop round a cycle forever: the code
+// book alternates between two states and the distortion between 1 and 2.
+FakeHost CyclingPicture() {
+    const int px[][3] = {{60, 59, 60}, {59, 58, 58}, {58, 59, 59}, {60, 60, 59},
+                         {59, 59, 58}, {59, 60, 58}, {60, 60, 59}, {58, 60, 58},
+                         {60, 59, 60}, {60, 58, 58}, {59, 59, 59}, {58, 58, 59}};
+    FakeHost host;
+    host.picture = FakePicture(6, 2);
+    for (int i = 0; i < 12; ++i)
+        host.picture.pixels[i] = PackColor(px[i][0], px[i][1], px[i][2]);
+    return host;
+}
+
+TEST(Execute, ARunThatWouldCycleForeverEnds) {
+    FakeHost host = CyclingPicture();
+    const TColor c = host.picture.at(0, 0);
+
+    // The plain passes never pass the stop test here.
+    Quantizer plain = StartedUp();
+    Pick(plain, c);
+    Pick(plain, c);
+    plain.SparateColor(host);
+    int turns = 0;
+    while (plain.RunOver() && turns < 1000) {
+        plain.Computer_Group(host);
+        plain.Computer_Cenproid(host);
+        ++turns;
+    }
+    ASSERT_EQ(turns, 1000);
+
+    Quantizer q = StartedUp();
+    Pick(q, c);
+    Pick(q, c);
+    host.log.clear();
+    q.Button2Click(host);
+    EXPECT_LT(q.RunCount, 12);
+    EXPECT_EQ(host.log.back(), "運算完成,請執行Mask,共計執行" + std::to_string(q.RunCount) + "回");
+    const auto progress = std::count_if(host.log.begin(), host.log.end(), [](const std::string& l) {
+        return l.rfind("***********", 0) == 0;
+    });
+    EXPECT_EQ(progress, q.RunCount);
+    EXPECT_EQ(q.Distortion, q.LastDistortion);
+    // It stopped inside the cycle, after the distortion had taken both of its values.
+    EXPECT_TRUE(q.Distortion == 1.0f || q.Distortion == 2.0f);
 }
 
 }  // namespace
