@@ -7,7 +7,9 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -23,6 +25,7 @@
 #include "support/pictures.h"
 #include "support/qt_printers.h"
 #include "ui/image_control.h"
+#include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
 
 namespace colorsplit {
@@ -578,6 +581,24 @@ TEST_F(FormTest, AMaskThatWouldReloadAnOversizeFileIsRefused) {
     EXPECT_TRUE(errors[0].contains(Q("圖片超過1280x960")));
     EXPECT_EQ(form->Commands().ShownPicture().Image(), masked);
     EXPECT_EQ(form->LogLines().back(), Q("處理完成")) << "only the first mask logged";
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// Installed, the samples sit in share/colorsplit/samples beside the program's bin folder; run
+// from the build folder, the dialog falls back to the source tree's.
+TEST(SampleFolder, FoundWhereInstalledAndInTheSourceTree) {
+    EXPECT_EQ(QDir(SamplesDirectory()), QDir(QStringLiteral(COLORSPLIT_SAMPLES_DIR)));
+    const QString installed =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/colorsplit/samples");
+    ASSERT_FALSE(QFileInfo::exists(installed)) << "leftover from an earlier run";
+    ASSERT_TRUE(QDir().mkpath(installed));
+    EXPECT_EQ(QDir(SamplesDirectory()), QDir(installed));
+    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../share")).removeRecursively();
 }
 
 }  // namespace
