@@ -57,7 +57,7 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
 }
 
 TForm1::~TForm1() {
-    // The controls go before the images they point at.
+    // The images they show are members, gone before QWidget deletes the controls.
     Image1->SetSource(nullptr);
     ColorInf->SetSource(nullptr);
 }
