@@ -64,22 +64,30 @@ float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, Grou
             const Floats fg = __builtin_convertvector(g, Floats);
             const Floats fb = __builtin_convertvector(b, Floats);
 
-            // Each distance d of code vector i becomes the key 4d + i (exact in float): the
-            // smallest key has the smallest distance and, among equal ones, the lowest index.
-            Floats key{};
+            Floats sq[K];
 #pragma GCC unroll 4
             for (int i = 0; i < K; ++i) {
                 const Floats dr = cr[i] - fr, dg = cg[i] - fg, db = cb[i] - fb;
-                const Floats sq = dr * dr + dg * dg + db * db;
-                // floor(sq / 3): sq / 3 + 0.1 lands within 0.01 of its exact value, and the
-                // fraction of sq / 3 is 0, 1/3 or 2/3, so truncating gives the quotient.
-                const Ints d = __builtin_convertvector(sq * (1.0f / 3.0f) + 0.1f, Ints);
-                const Floats k = __builtin_convertvector(d, Floats) * 4.0f + static_cast<float>(i);
-                key = i == 0 ? k : (k < key ? k : key);
+                sq[i] = dr * dr + dg * dg + db * db;
             }
-            const Ints packedKey = __builtin_convertvector(key, Ints);
-            const Ints best = packedKey >> 2;
-            const Ints group = packedKey & 3;
+            // The smallest distance is floor(m / 3) for the smallest squared distance m
+            // (m / 3 + 0.1 lands within 0.01 of its exact value, and the fraction of m / 3 is
+            // 0, 1/3 or 2/3, so truncating gives the quotient). Every squared distance below
+            // 3 * (that + 1) divides to the same distance, and the lowest index among those
+            // wins: one division per pixel instead of one per code vector.
+            Floats m = sq[0];
+#pragma GCC unroll 4
+            for (int i = 1; i < K; ++i) m = sq[i] < m ? sq[i] : m;
+            const Ints best = __builtin_convertvector(m * (1.0f / 3.0f) + 0.1f, Ints);
+            const Floats limit = __builtin_convertvector(best, Floats) * 3.0f + 3.0f;
+            // Counts the leading code vectors that lose: all-ones masks while none has won.
+            Ints lost = sq[0] >= limit;
+            Ints group = -lost;
+#pragma GCC unroll 4
+            for (int i = 1; i < K - 1; ++i) {
+                lost &= sq[i] >= limit;
+                group -= lost;
+            }
             for (int j = 0; j < kLanes; ++j)
                 column[y + j].Group = group[j];
 
