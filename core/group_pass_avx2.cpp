@@ -75,21 +75,31 @@ COLORSPLIT_AVX2 float Pass(Column* columns, int w, int h, const PixelRec* codeBo
             const __m256 pp =
                 _mm256_fmadd_ps(fr, fr, _mm256_fmadd_ps(fg, fg, _mm256_mul_ps(fb, fb)));
 
-            __m256 best = _mm256_setzero_ps();
-            __m256i group = _mm256_setzero_si256();
+            __m256 sq[K];
 #pragma GCC unroll 4
-            for (int i = 0; i < K; ++i) {
-                const __m256 t = _mm256_fmadd_ps(
-                    m2r[i], fr, _mm256_fmadd_ps(m2g[i], fg, _mm256_fmadd_ps(m2b[i], fb, cc[i])));
-                const __m256 d = DivideBy3(_mm256_add_ps(pp, t));
-                if (i == 0) {
-                    best = d;
-                    continue;
-                }
-                // Strictly less: equal distances keep the lower index.
-                const __m256 less = _mm256_cmp_ps(d, best, _CMP_LT_OQ);
-                best = _mm256_blendv_ps(best, d, less);
-                group = _mm256_blendv_epi8(group, _mm256_set1_epi32(i), _mm256_castps_si256(less));
+            for (int i = 0; i < K; ++i)
+                sq[i] = _mm256_add_ps(
+                    pp, _mm256_fmadd_ps(
+                            m2r[i], fr,
+                            _mm256_fmadd_ps(m2g[i], fg, _mm256_fmadd_ps(m2b[i], fb, cc[i]))));
+            // The smallest distance is floor(m / 3) for the smallest squared distance m; every
+            // squared distance below 3 * (that + 1) divides to it too, and the lowest index
+            // among those wins (equal distances keep the lower index).
+            __m256 m = sq[0];
+#pragma GCC unroll 4
+            for (int i = 1; i < K; ++i)
+                m = _mm256_min_ps(m, sq[i]);
+            const __m256 best = DivideBy3(m);
+            const __m256 limit = _mm256_fmadd_ps(best, _mm256_set1_ps(3.0f), _mm256_set1_ps(3.0f));
+            // The group is the number of leading code vectors that lose: all-ones masks
+            // (-1) while none has won, subtracted.
+            __m256i lost = _mm256_castps_si256(_mm256_cmp_ps(sq[0], limit, _CMP_GE_OQ));
+            __m256i group = _mm256_sub_epi32(_mm256_setzero_si256(), lost);
+#pragma GCC unroll 4
+            for (int i = 1; i < K - 1; ++i) {
+                lost = _mm256_and_si256(
+                    lost, _mm256_castps_si256(_mm256_cmp_ps(sq[i], limit, _CMP_GE_OQ)));
+                group = _mm256_sub_epi32(group, lost);
             }
 
             // Group into the records: lane L of vector j gets element j of the group's lane L.

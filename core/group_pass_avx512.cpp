@@ -77,21 +77,29 @@ COLORSPLIT_AVX512 float Pass(Column* columns, int w, int h, const PixelRec* code
             const __m512 pp =
                 _mm512_fmadd_ps(fr, fr, _mm512_fmadd_ps(fg, fg, _mm512_mul_ps(fb, fb)));
 
-            __m512 best = _mm512_setzero_ps();
-            __m512i group = _mm512_setzero_si512();
+            __m512 sq[K];
 #pragma GCC unroll 4
-            for (int i = 0; i < K; ++i) {
-                const __m512 t = _mm512_fmadd_ps(
-                    m2r[i], fr, _mm512_fmadd_ps(m2g[i], fg, _mm512_fmadd_ps(m2b[i], fb, cc[i])));
-                const __m512 d = DivideBy3(_mm512_add_ps(pp, t));
-                if (i == 0) {
-                    best = d;
-                    continue;
-                }
-                // Strictly less: equal distances keep the lower index.
-                const __mmask16 less = _mm512_cmp_ps_mask(d, best, _CMP_LT_OQ);
-                best = _mm512_mask_mov_ps(best, less, d);
-                group = _mm512_mask_mov_epi32(group, less, _mm512_set1_epi32(i));
+            for (int i = 0; i < K; ++i)
+                sq[i] = _mm512_add_ps(
+                    pp, _mm512_fmadd_ps(
+                            m2r[i], fr,
+                            _mm512_fmadd_ps(m2g[i], fg, _mm512_fmadd_ps(m2b[i], fb, cc[i]))));
+            // The smallest distance is floor(m / 3) for the smallest squared distance m; every
+            // squared distance below 3 * (that + 1) divides to it too, and the lowest index
+            // among those wins (equal distances keep the lower index).
+            __m512 m = sq[0];
+#pragma GCC unroll 4
+            for (int i = 1; i < K; ++i)
+                m = _mm512_min_ps(m, sq[i]);
+            const __m512 best = DivideBy3(m);
+            const __m512 limit = _mm512_fmadd_ps(best, _mm512_set1_ps(3.0f), _mm512_set1_ps(3.0f));
+            // The group is the number of leading code vectors that lose.
+            __mmask16 lost = _mm512_cmp_ps_mask(sq[0], limit, _CMP_GE_OQ);
+            __m512i group = _mm512_maskz_mov_epi32(lost, _mm512_set1_epi32(1));
+#pragma GCC unroll 4
+            for (int i = 1; i < K - 1; ++i) {
+                lost = _mm512_kand(lost, _mm512_cmp_ps_mask(sq[i], limit, _CMP_GE_OQ));
+                group = _mm512_mask_add_epi32(group, lost, group, _mm512_set1_epi32(1));
             }
 
             // Only the Group fields are written: lane L of vector j gets pixel L + 4j's group.
