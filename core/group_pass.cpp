@@ -77,7 +77,8 @@ float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, Grou
             // wins: one division per pixel instead of one per code vector.
             Floats m = sq[0];
 #pragma GCC unroll 4
-            for (int i = 1; i < K; ++i) m = sq[i] < m ? sq[i] : m;
+            for (int i = 1; i < K; ++i)
+                m = sq[i] < m ? sq[i] : m;
             const Ints best = __builtin_convertvector(m * (1.0f / 3.0f) + 0.1f, Ints);
             const Floats limit = __builtin_convertvector(best, Floats) * 3.0f + 3.0f;
             // Counts the leading code vectors that lose: all-ones masks while none has won.
