@@ -13,6 +13,11 @@ namespace {
 std::atomic<long> allocations{0};
 }
 
+// GCC pairs the free below with the new it sees inlined at call sites and warns of a
+// mismatch; both sides are these replacements, which use malloc and free throughout.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpragmas"
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
     ++allocations;
     if (void* p = std::malloc(size == 0 ? 1 : size))
