@@ -185,6 +185,8 @@ TEST(FastPath, EverySquaredDistanceDividesExactly) {
             pixels.push_back(p);
 
     constexpr int kColumn = 192;
+    // The last column is filled up with black (squared distance 0).
+    pixels.resize((pixels.size() + kColumn - 1) / kColumn * kColumn, PixelRec{});
     const std::array<PixelRec, kMaxColors> codeBook{};
     auto table = std::make_unique<Column[]>(1);
     for (Kernel kernel : Kernels()) {
