@@ -5,7 +5,7 @@ set -euo pipefail
 program=$1
 
 if [ "${2:-}" != "--inside" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$program" --inside
+    exec "$(dirname "$0")/../../scripts/with-xvfb" bash "$0" "$program" --inside
 fi
 unset QT_QPA_PLATFORM
 work=$(mktemp -d)
