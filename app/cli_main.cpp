@@ -40,12 +40,17 @@ const char kHelp[] =
     "    standard output as it is logged. Needs no display.\n"
     "\n"
     "COMMANDS\n"
-    "    open PATH   the open command, with PATH chosen in the open dialog\n"
-    "    pick X Y    a click on the picture at (X, Y); 0 <= X < 1575, 0 <= Y < 1181\n"
+    "    open PATH   the open command, with PATH chosen in the open dialog; a picture that\n"
+    "                opens starts a new round: no picks, no groups, no mask\n"
+    "    pick X Y    a click on the picture area at (X, Y); 0 <= X < 1575, 0 <= Y < 1181;\n"
+    "                a click beside the picture picks nothing and prints nothing\n"
     "    execute     the execute button: the quantisation from the picked colours\n"
     "    mask N      select colorN (N from 1 to 4) and press the MASK button\n"
     "    save PATH   the save command: the shown picture to PATH as a BMP file\n"
     "    mean        the mean colour button\n"
+    "\n"
+    "    Before a picture has opened, pick, execute, mask and mean print \"尚未載入檔案\" and\n"
+    "    change nothing, and save is an error.\n"
     "\n"
     "OPTIONS\n"
     "    --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
@@ -156,6 +161,7 @@ public:
         if (row >= 0 && row < static_cast<int>(swatches.size()))
             swatches[row] = c;
     }
+    void ClearSwatches() override { swatches = {}; }
     void PictureChanged() override {}
 
     std::array<std::optional<TColor>, 5> swatches;
@@ -217,7 +223,7 @@ void WriteSummary(const std::string& fileName, const std::string& json) {
 }
 
 void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
-         colorsplit::ScriptedDialog& saveDialog, const Command& c, int& radioIndex) {
+         colorsplit::ScriptedDialog& saveDialog, const Command& c) {
     switch (c.kind) {
         case Command::kOpen:
             openDialog.Answer(c.path);
@@ -230,8 +236,7 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
             session.Button2Click();
             break;
         case Command::kMask:
-            radioIndex = c.x - 1;
-            session.Button7Click(radioIndex);
+            session.Button7Click(c.x - 1);
             break;
         case Command::kSave:
             saveDialog.Answer(c.path);
@@ -273,12 +278,11 @@ int main(int argc, char** argv) {
     // The log's designed first line, then start-up as the window runs it.
     view.LogLine("程式資訊");
     session.FormCreate();
-    int radioIndex = 0;
 
     int status = kExitOk;
     for (const Command& c : options.commands) {
         try {
-            Run(session, openDialog, saveDialog, c, radioIndex);
+            Run(session, openDialog, saveDialog, c);
         } catch (const std::exception& e) {
             std::fflush(stdout);
             std::fprintf(stderr, "colorsplit-cli: %s\n", e.what());

@@ -54,6 +54,20 @@ Quantizer::Quantizer() : Pixels(std::make_unique<Column[]>(kTableWidth)) {
     message_.reserve(64);
 }
 
+void Quantizer::NewRound() {
+    ColorCount = 0;
+    CodeBook = {};
+    SelColor = {};
+    MeanColor = 0;
+    for (int x = 0; x < kTableWidth; ++x)
+        for (PixelRec& p : Pixels[x])
+            p.Group = 0;
+    MaskDone = false;
+    Distortion = 0.0f;
+    LastDistortion = kInitialLastDistortion;
+    RunCount = 0;
+}
+
 int Quantizer::ClampedWidth(const QuantHost& host) {
     return std::clamp(host.PictureWidth(), 0, kTableWidth);
 }

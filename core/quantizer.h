@@ -22,6 +22,11 @@ public:
     // Every field starts zero; start-up then sets the distortion pair (see FormCreate).
     Quantizer();
 
+    // A new picture starts a new round: no picks, no code book, every table entry in group 0,
+    // no mask, and the distortion pair and counters as at start-up. The file name and the
+    // table's colours are left to the open command and the next sampling.
+    void NewRound();
+
     // Copies the shown picture into Pixels; records outside it keep what they held.
     void SparateColor(QuantHost& host);
     // Mean colour of the table over the picture's area; 0 for a picture of no pixels.

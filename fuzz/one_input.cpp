@@ -15,6 +15,7 @@ class QuietView : public SessionView {
 public:
     void LogLine(const std::string&) override {}
     void ShowSwatch(int, TColor) override {}
+    void ClearSwatches() override {}
     void PictureChanged() override {}
 };
 
@@ -27,19 +28,13 @@ bool RunOneInput(const std::uint8_t* data, std::size_t size, const std::string& 
         std::ofstream file(in, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    // One session for every input: a new one would clear a 20 MB table each time. What an
-    // input can leave behind is put back to start-up values; the table's colours and groups
-    // are rewritten by the sampling and grouping before anything reads them.
+    // One session for every input: a new one would clear a 20 MB table each time. A picture
+    // that opens starts a new round; the name is cleared so that a refusal can be told apart.
     static QuietView view;
     static ScriptedDialog open, save;
     static Session session(view, open, save);
     Quantizer& state = session.State();
-    state.ColorCount = 0;
-    state.MaskDone = false;
     state.OpenFileName.clear();
-    state.CodeBook = {};
-    state.SelColor = {};
-    session.FormCreate();
     open.Answer(in);
     bool loaded = false;
     try {

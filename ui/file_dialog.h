@@ -6,17 +6,19 @@
 
 namespace colorsplit {
 
-// A file dialog as the commands see it: run it, then read the name. The name is empty until
-// one has been chosen, and a cancel keeps the name chosen before; the open and save commands
-// rely on that to reuse the previous name.
+// A file dialog as the commands see it: run it and get the chosen name, or nothing when it is
+// cancelled. The last name chosen is kept so that the next run can start where it was.
 class FileDialog {
 public:
     virtual ~FileDialog() = default;
 
-    void Execute() {
-        if (std::optional<std::string> chosen = Ask())
-            fileName_ = std::move(*chosen);
+    std::optional<std::string> Execute() {
+        std::optional<std::string> chosen = Ask();
+        if (chosen)
+            fileName_ = *chosen;
+        return chosen;
     }
+    // The last name chosen, empty until one has been.
     const std::string& FileName() const { return fileName_; }
     // A name chosen by other means (a file dropped on the window) counts as chosen here.
     void Choose(std::string name) { fileName_ = std::move(name); }

@@ -24,17 +24,24 @@ QString StartFolder(const std::string& lastName) {
     return QFileInfo(QString::fromStdString(lastName)).absolutePath();
 }
 
+// The chosen file, or nullopt when the dialog was cancelled.
+std::optional<std::string> Run(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
 class OpenPictureDialog : public FileDialog {
 public:
     explicit OpenPictureDialog(QWidget* parent) : parent_(parent) {}
 
 protected:
     std::optional<std::string> Ask() override {
-        const QString name = QFileDialog::getOpenFileName(parent_, QStringLiteral("開啟"),
-                                                          StartFolder(FileName()), PictureFilter());
-        if (name.isEmpty())
-            return std::nullopt;
-        return name.toStdString();
+        QFileDialog dialog(parent_, QStringLiteral("開啟"), StartFolder(FileName()),
+                           PictureFilter());
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        return Run(dialog);
     }
 
 private:
@@ -48,15 +55,14 @@ public:
 protected:
     std::optional<std::string> Ask() override {
         QFileDialog dialog(parent_, QStringLiteral("另存新檔"));
+        // Qt asks before an existing file is replaced; answering No writes nothing.
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         // A name typed without an extension gets .bmp; the file is a BMP whatever its name.
         dialog.setDefaultSuffix(QStringLiteral("bmp"));
         dialog.setNameFilter(QStringLiteral("bmp (*.bmp)"));
         if (!FileName().empty())
             dialog.selectFile(QString::fromStdString(FileName()));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
-        return dialog.selectedFiles().constFirst().toStdString();
+        return Run(dialog);
     }
 
 private:

@@ -9,6 +9,7 @@ namespace colorsplit {
 namespace {
 
 const char* const kTooLarge = "圖片超過1280x960,無法載入";
+const char* const kNoPicture = "尚未載入檔案";
 
 bool FitsTable(const QSize& size) {
     return size.width() <= kTableWidth && size.height() <= kTableHeight;
@@ -32,21 +33,19 @@ Session::Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDial
 
 void Session::FormCreate() {
     state_.MaskDone = false;
-    LogLine("尚未載入檔案");
+    LogLine(kNoPicture);
     state_.ColorCount = 0;
     state_.Distortion = 0.0f;
     state_.LastDistortion = kInitialLastDistortion;
 }
 
 void Session::Button1Click() {
-    openDialog_.Execute();
-    OpenChosenFile();
+    // A cancelled dialog opens nothing.
+    if (const std::optional<std::string> name = openDialog_.Execute())
+        OpenFile(*name);
 }
 
-void Session::OpenChosenFile() {
-    const std::string name = openDialog_.FileName();
-    if (name.empty())
-        return;
+void Session::OpenFile(const std::string& name) {
     // Refused pictures change nothing: OpenFileName is only taken once the picture is shown,
     // so a later mask never reloads a file that could not be opened.
     std::optional<QImage> image = ReadFitting(name);
@@ -56,37 +55,57 @@ void Session::OpenChosenFile() {
     }
     picture_.Assign(*image);
     state_.OpenFileName = name;
+    // Picks, groups and the mask of another picture mean nothing for this one.
+    state_.NewRound();
+    view_.ClearSwatches();
     view_.PictureChanged();
     LogLine("開檔完成,請選擇四種顏色");
 }
 
+bool Session::RequirePicture() {
+    // Without a picture the commands would run on nothing; they say so instead.
+    if (HasPicture())
+        return true;
+    LogLine(kNoPicture);
+    return false;
+}
+
 void Session::Button2Click() {
+    if (!RequirePicture())
+        return;
     state_.Button2Click(*this);
 }
 
 void Session::Button4Click() {
-    saveDialog_.Execute();
-    const std::string name = saveDialog_.FileName();
-    if (name.empty())
-        return;
-    picture_.SaveToFile(name);
+    // Before the dialog: there is nothing to choose a name for.
+    if (!HasPicture())
+        throw PictureError("無法儲存:沒有可儲存的圖片");
+    if (const std::optional<std::string> name = saveDialog_.Execute())
+        picture_.SaveToFile(*name);
 }
 
 void Session::Button5Click() {
+    if (!RequirePicture())
+        return;
     state_.SparateColor(*this);
     state_.MeanColor = state_.Computer_Mean(*this);
     ShowSwatch(4, state_.MeanColor);
 }
 
 void Session::Button7Click(int itemIndex) {
+    if (!RequirePicture())
+        return;
     state_.Mask(*this, itemIndex);
 }
 
 void Session::Image1MouseDown(int x, int y) {
+    if (!RequirePicture())
+        return;
+    // Image1 is larger than most pictures: a click beside the picture picks nothing.
+    if (x < 0 || y < 0 || x >= PictureWidth() || y >= PictureHeight())
+        return;
     Quantizer& s = state_;
     if (s.ColorCount < kMaxColors) {
-        // Outside the picture, or with none open, the read gives -1: stored as it is, shown
-        // as -1 and split into (255, 255, 255).
         const TColor c = GetPixel(x, y);
         s.SelColor[s.ColorCount] = c;
         ShowSwatch(s.ColorCount, c);

@@ -15,6 +15,8 @@ public:
     virtual ~SessionView() = default;
     virtual void LogLine(const std::string& text) = 0;
     virtual void ShowSwatch(int row, TColor c) = 0;
+    // Every swatch row blank again, as at start-up.
+    virtual void ClearSwatches() = 0;
     // The shown picture was replaced or painted on.
     virtual void PictureChanged() = 0;
 };
@@ -28,8 +30,8 @@ public:
     // The state part of start-up; the window selects "color1" and resets its scroll bars.
     void FormCreate();
     void Button1Click();  // open
-    // The open command after the dialog: opens the name the open dialog holds.
-    void OpenChosenFile();
+    // The open command after the dialog: a picture that opens starts a new round.
+    void OpenFile(const std::string& name);
     void Button2Click();  // execute
     void Button4Click();  // save
     void Button5Click();  // mean colour
@@ -37,6 +39,7 @@ public:
     void Button7Click(int itemIndex);
     void Image1MouseDown(int x, int y);
 
+    bool HasPicture() const { return !picture_.IsEmpty(); }
     Quantizer& State() { return state_; }
     const Quantizer& State() const { return state_; }
     const Picture& ShownPicture() const { return picture_; }
@@ -53,6 +56,9 @@ public:
     void ShowSwatch(int row, TColor c) override { view_.ShowSwatch(row, c); }
 
 private:
+    // True when a picture is shown; otherwise logs that none is and returns false.
+    bool RequirePicture();
+
     SessionView& view_;
     FileDialog& openDialog_;
     FileDialog& saveDialog_;

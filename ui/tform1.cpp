@@ -97,8 +97,7 @@ void TForm1::BuildControls() {
 
     GroupBox2 = new QGroupBox(QStringLiteral("選擇之顏色"), this);
     GroupBox2->setGeometry(502, 128, 139, 198);
-    // Outside what is drawn, the panel shows the window's own colour.
-    colorInfImage_.fill(palette().color(QPalette::Window));
+    ClearSwatches();
     ColorInf = new ImageControl(GroupBox2);
     ColorInf->setGeometry(10, 20, kSwatchPanelWidth, kSwatchPanelHeight);
     ColorInf->SetSource(&colorInfImage_);
@@ -180,8 +179,9 @@ void TForm1::dropEvent(QDropEvent* event) {
         return;
     event->acceptProposedAction();
     Guard([this, &path] {
+        // The open dialog starts here next time, as if the file had been chosen in it.
         OpenPictureDialog1->Choose(path.toStdString());
-        session_.OpenChosenFile();
+        session_.OpenFile(path.toStdString());
     });
 }
 
@@ -287,6 +287,13 @@ void TForm1::LogLine(const std::string& text) {
 void TForm1::ShowSwatch(int row, TColor c) {
     DrawSwatch(colorInfImage_, row, c, SwatchFont());
     ColorInf->update();
+}
+
+void TForm1::ClearSwatches() {
+    // Outside what is drawn, the panel shows the window's own colour.
+    colorInfImage_.fill(palette().color(QPalette::Window));
+    if (ColorInf != nullptr)
+        ColorInf->update();
 }
 
 void TForm1::PictureChanged() {

@@ -62,7 +62,7 @@ public:
     RadioGroup* RadioGroup1;
     QPlainTextEdit* Memo1;
     QGroupBox* GroupBox2;
-    ImageControl* ColorInf;
+    ImageControl* ColorInf = nullptr;
     QScrollBar* Vshift;
     QScrollBar* Hshift;
 
@@ -76,6 +76,7 @@ private:
     // SessionView
     void LogLine(const std::string& text) override;
     void ShowSwatch(int row, TColor c) override;
+    void ClearSwatches() override;
     void PictureChanged() override;
 
     // Every handler runs inside this: what escapes it is shown, and the window goes on with

@@ -116,16 +116,25 @@ TEST_F(CliTest, WholeUsePrintsTheLogWritesTheSummaryAndTheMaskedPicture) {
     EXPECT_EQ(saved.GetPixel(20, 0), PackColor(10, 205, 10));
 }
 
-TEST_F(CliTest, UnrunSwatchesAreNullAndTheStartUpLogStands) {
+TEST_F(CliTest, CommandsWithoutAPictureSaySoAndAnOpenStartsANewRound) {
     const QString summary = Path("s.json");
-    const CliRun run = RunCli({"--summary", summary, "pick", "3", "4"});
-    ASSERT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, QStringList({Q("程式資訊"), Q("尚未載入檔案"), Q("選擇顏色1")}));
+    const CliRun run = RunCli({"--summary", summary, "pick", "3",       "4",    "execute", "mask",
+                               "2",         "mean",  "open", quadrants, "pick", "1",       "0",
+                               "pick",      "1000",  "1000", "execute", "open", quadrants});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QString none = Q("尚未載入檔案");
+    const QString opened = Q("開檔完成,請選擇四種顏色");
+    EXPECT_EQ(run.out.mid(0, 6), QStringList({Q("程式資訊"), none, none, none, none, none}));
+    EXPECT_EQ(run.out.mid(6, 2), QStringList({opened, Q("選擇顏色1")})) << "1000 1000 is beside";
+    EXPECT_EQ(run.out.back(), opened);
     const QJsonObject s = ReadJson(summary);
     EXPECT_EQ(s["swatches"].toArray(),
-              QJsonArray({-1, QJsonValue(), QJsonValue(), QJsonValue(), QJsonValue()}));
-    EXPECT_EQ(s["sel_color"].toArray()[0].toInt(), -1);
+              QJsonArray({QJsonValue(), QJsonValue(), QJsonValue(), QJsonValue(), QJsonValue()}));
+    EXPECT_EQ(s["color_count"].toInt(), 0);
+    EXPECT_EQ(s["run_count"].toInt(), 0);
+    EXPECT_EQ(s["sel_color"].toArray()[0].toInt(), 0);
     EXPECT_EQ(s["last_distortion"].toDouble(), 65536.0);
+    EXPECT_EQ(s["group_counts"].toArray(), QJsonArray({36 * 40, 0, 0, 0}));
 }
 
 TEST_F(CliTest, AFailingCommandStopsTheRunWithOneLineOnStandardError) {
@@ -193,7 +202,7 @@ TEST_F(CliTest, AgreesWithTheWindow) {
 
     openDialog->Answer(quadrants.toStdString());
     QTest::mouseClick(form.Button1, Qt::LeftButton);
-    // One pick lands on Image1 beyond the picture, where the frame still shows it.
+    // One click lands on Image1 beyond the picture, where the frame still shows it: no pick.
     const QPoint picks[] = {{3, 7}, {25, 3}, {400, 300}, {30, 33}};
     QStringList args = {"--summary", Path("s.json"), "open", quadrants};
     for (const QPoint& p : picks) {

@@ -4,11 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
+#include <array>
+#include <optional>
 #include <random>
 
+#include "platform/picture_error.h"
 #include "support/bmp_builder.h"
 #include "support/fake_host.h"
+#include "support/photo.h"
+#include "support/pictures.h"
 
 namespace colorsplit {
 namespace {
@@ -17,6 +23,7 @@ class NullView : public SessionView {
 public:
     void LogLine(const std::string& text) override { log.push_back(text); }
     void ShowSwatch(int, TColor) override {}
+    void ClearSwatches() override {}
     void PictureChanged() override {}
     std::vector<std::string> log;
 };
@@ -87,6 +94,186 @@ TEST(Session, RowAccessMasksLikePixelAccess) {
         for (int x = 0; x < 45; ++x)
             ASSERT_EQ(f.session.GetPixel(x, y), f.fake.GetPixel(x, y)) << x << "," << y;
     EXPECT_EQ(f.view.log.back(), "處理完成");
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+class RecordingView : public SessionView {
+public:
+    void LogLine(const std::string& text) override { log.push_back(text); }
+    void ShowSwatch(int row, TColor c) override { swatches.at(row) = c; }
+    void ClearSwatches() override { swatches = {}; }
+    void PictureChanged() override {}
+    std::vector<std::string> log;
+    std::array<std::optional<TColor>, 5> swatches;
+};
+
+class CountingDialog : public ScriptedDialog {
+public:
+    int asked = 0;
+
+protected:
+    std::optional<std::string> Ask() override {
+        ++asked;
+        return ScriptedDialog::Ask();
+    }
+};
+
+// A session as the window holds it, started up.
+struct Window {
+    Window() : session(view, open, save) { session.FormCreate(); }
+    void Open(std::optional<std::string> name) {
+        open.Answer(std::move(name));
+        session.Button1Click();
+    }
+    void Save(std::optional<std::string> name) {
+        save.Answer(std::move(name));
+        session.Button4Click();
+    }
+    // Four picks, execute, mask, mean, save.
+    void WholeUse(const std::array<std::pair<int, int>, 4>& picks, int keep,
+                  const std::string& out) {
+        for (const auto& [x, y] : picks)
+            session.Image1MouseDown(x, y);
+        session.Button2Click();
+        session.Button7Click(keep);
+        session.Button5Click();
+        Save(out);
+    }
+
+    RecordingView view;
+    CountingDialog open, save;
+    Session session;
+};
+
+// Everything the round leaves behind, the whole table's groups included.
+struct Snapshot {
+    explicit Snapshot(const Window& w) : swatches(w.view.swatches) {
+        const Quantizer& q = w.session.State();
+        fields = {q.ColorCount, q.RunCount, q.MeanColor, q.MaskDone ? 1 : 0};
+        for (int i = 0; i < kMaxColors; ++i)
+            fields.insert(fields.end(),
+                          {q.CodeBook[i].R, q.CodeBook[i].G, q.CodeBook[i].B, q.SelColor[i]});
+        distortions = {q.Distortion, q.LastDistortion};
+        for (int x = 0; x < kTableWidth; ++x)
+            for (int y = 0; y < kTableHeight; ++y)
+                groups.push_back(static_cast<std::int8_t>(q.Pixels[x][y].Group));
+        picture = w.session.ShownPicture().Image();
+    }
+    bool operator==(const Snapshot&) const = default;
+
+    std::array<std::optional<TColor>, 5> swatches;
+    std::vector<std::int32_t> fields;
+    std::vector<float> distortions;
+    std::vector<std::int8_t> groups;
+    QImage picture;
+};
+
+std::string Slurp(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : "<none>";
+}
+
+class Rounds : public ::testing::Test {
+protected:
+    Rounds() {
+        first = Path("first.bmp");
+        test::WriteFile(first, test::EncodeBmp(test::QuadrantPicture(), 24));
+        // Another size, narrower and shorter, so groups of the first picture would show.
+        test::RgbImage other{29, 17, {}};
+        for (const TColor c : test::PhotoLike(29, 17, 4))
+            other.rgb.push_back(
+                static_cast<std::uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c)));
+        second = Path("second.bmp");
+        test::WriteFile(second, test::EncodeBmp(other, 24));
+    }
+    std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
+
+    QTemporaryDir dir;
+    std::string first, second;
+    static constexpr std::array<std::pair<int, int>, 4> kFirstPicks = {
+        {{1, 0}, {19, 0}, {1, 21}, {20, 20}}};
+    static constexpr std::array<std::pair<int, int>, 4> kSecondPicks = {
+        {{2, 2}, {27, 3}, {14, 9}, {5, 15}}};
+};
+
+TEST_F(Rounds, ASecondPictureIsUsedExactlyAsAFirstWouldBe) {
+    auto used = std::make_unique<Window>();
+    used->Open(first);
+    used->WholeUse(kFirstPicks, 1, Path("a.bmp"));
+    ASSERT_TRUE(used->session.State().MaskDone);
+    const std::vector<std::string> firstRound = used->view.log;
+    used->Open(second);
+    const size_t secondOpen = used->view.log.size() - 1;
+
+    auto fresh = std::make_unique<Window>();
+    fresh->Open(second);
+    EXPECT_EQ(Snapshot(*used), Snapshot(*fresh)) << "right after the open";
+
+    used->WholeUse(kSecondPicks, 2, Path("used.bmp"));
+    fresh->WholeUse(kSecondPicks, 2, Path("fresh.bmp"));
+    EXPECT_EQ(std::vector(used->view.log.begin() + secondOpen, used->view.log.end()),
+              std::vector(fresh->view.log.begin() + 1, fresh->view.log.end()));
+    EXPECT_EQ(Snapshot(*used), Snapshot(*fresh)) << "after the whole use";
+    EXPECT_TRUE(Slurp(Path("used.bmp")) == Slurp(Path("fresh.bmp")));
+    EXPECT_EQ(std::vector(used->view.log.begin(), used->view.log.begin() + secondOpen), firstRound)
+        << "nothing of the log is removed";
+}
+
+TEST_F(Rounds, CancelledDialogsChangeNothing) {
+    Window w;
+    w.Open(first);
+    w.WholeUse(kFirstPicks, 1, Path("out.bmp"));
+    const std::string saved = Slurp(Path("out.bmp"));
+    w.session.Button7Click(3);  // an unsaved mask
+    const Snapshot before(w);
+    const std::vector<std::string> log = w.view.log;
+
+    w.Open(std::nullopt);
+    w.Save(std::nullopt);
+    EXPECT_EQ(Snapshot(w), before);
+    EXPECT_EQ(w.view.log, log);
+    EXPECT_TRUE(Slurp(Path("out.bmp")) == saved) << "the saved file was written again";
+    EXPECT_EQ(w.open.asked, 2);
+    EXPECT_EQ(w.save.asked, 2);
+}
+
+TEST_F(Rounds, WithoutAPictureCommandsSaySoAndChangeNothing) {
+    Window w;
+    const Snapshot before(w);
+    w.session.Button2Click();
+    w.session.Button7Click(1);
+    w.session.Button5Click();
+    w.session.Image1MouseDown(5, 5);
+    EXPECT_EQ(w.view.log, std::vector<std::string>(5, "尚未載入檔案"));
+    EXPECT_EQ(Snapshot(w), before);
+
+    EXPECT_THROW(w.Save(Path("nothing.bmp")), PictureError);
+    EXPECT_EQ(w.save.asked, 0) << "refused before the dialog";
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("nothing.bmp"))));
+}
+
+TEST_F(Rounds, AClickBesideThePicturePicksNothing) {
+    Window w;
+    w.Open(first);  // 36 x 40
+    const std::vector<std::string> log = w.view.log;
+    const Snapshot before(w);
+    for (const auto& [x, y] : {std::pair{36, 0}, {0, 40}, {1574, 1180}, {-1, 3}, {3, -1}})
+        w.session.Image1MouseDown(x, y);
+    EXPECT_EQ(w.view.log, log);
+    EXPECT_EQ(Snapshot(w), before);
+
+    for (int i = 0; i < 4; ++i)
+        w.session.Image1MouseDown(35, 39);
+    const size_t picked = w.view.log.size();
+    w.session.Image1MouseDown(36, 39);
+    EXPECT_EQ(w.view.log.size(), picked) << "not even the done line";
+    w.session.Image1MouseDown(35, 39);
+    EXPECT_EQ(w.view.log.back(), "選擇顏色完成");
 }
 
 }  // namespace
