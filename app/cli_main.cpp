@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/safe_file.h"
 #include "ui/file_dialog.h"
 #include "ui/session.h"
 
@@ -215,11 +215,7 @@ std::string Summary(const colorsplit::Session& session, const BatchView& view) {
 }
 
 void WriteSummary(const std::string& fileName, const std::string& json) {
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    out << json;
-    out.close();
-    if (!out)
-        throw std::runtime_error("無法寫入摘要檔「" + fileName + "」");
+    colorsplit::WriteFileSafely(fileName, QByteArray::fromStdString(json), "無法寫入摘要檔");
 }
 
 void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,

@@ -1,5 +1,9 @@
 #include <benchmark/benchmark.h>
 
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <cstdlib>
+
 #include "core/quantizer.h"
 #include "platform/picture.h"
 #include "support/photo.h"
@@ -150,6 +154,41 @@ void BM_Mask(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Mask)->Unit(benchmark::kMillisecond);
+
+// The picture as a 1280 x 960 24-bit BMP file, written once.
+const QString& BmpFile() {
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.filePath(QStringLiteral("photo.bmp"));
+        if (!Host().picture.Image().save(file, "bmp"))
+            std::abort();
+        return file;
+    }();
+    return path;
+}
+
+// Opening it as the program does: read, check and decode with its own BMP reader.
+void BM_OpenBmp(benchmark::State& state) {
+    const std::string file = BmpFile().toStdString();
+    for (auto _ : state) {
+        const QImage image = Picture::ReadFile(file);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_OpenBmp)->Unit(benchmark::kMillisecond);
+
+// The same file through Qt's reader, for comparison.
+void BM_OpenBmpQt(benchmark::State& state) {
+    const QString& file = BmpFile();
+    for (auto _ : state) {
+        QImageReader reader(file);
+        const QImage image = reader.read().convertToFormat(QImage::Format_RGB32);
+        if (image.isNull())
+            state.SkipWithError("Qt could not read the file");
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_OpenBmpQt)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace colorsplit

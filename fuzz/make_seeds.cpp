@@ -1,8 +1,12 @@
-// Writes a seed corpus for the fuzzer: small BMP files of every variant the program reads.
+// Writes a seed corpus for the fuzzers: a small file of every BMP layout the program reads,
+// the hand-written RLE streams, the malformed files, and a PNG and a JPEG.
+#include <QCoreApplication>
+#include <QImage>
 #include <cstdio>
 #include <string>
 
 #include "support/bmp_builder.h"
+#include "support/malformed.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -10,26 +14,26 @@ int main(int argc, char** argv) {
         return 2;
     }
     using namespace colorsplit::test;
-    RgbImage image{7, 5, {}};
-    for (int i = 0; i < 35; ++i)
-        image.rgb.push_back(static_cast<std::uint32_t>((i % 5) * 0x3F2E1D));
-    const struct {
-        const char* name;
-        int bpp;
-        bool topDown;
-        BmpCompression compression;
-    } seeds[] = {{"1", 1, false, BmpCompression::kNone},   {"4", 4, false, BmpCompression::kNone},
-                 {"8", 8, false, BmpCompression::kNone},   {"8td", 8, true, BmpCompression::kNone},
-                 {"16", 16, false, BmpCompression::kNone}, {"24", 24, false, BmpCompression::kNone},
-                 {"32", 32, true, BmpCompression::kNone},  {"rle4", 4, false, BmpCompression::kRle},
-                 {"rle8", 8, false, BmpCompression::kRle}};
-    for (const auto& s : seeds) {
-        RgbImage picture = image;
-        if (s.bpp == 1)
-            for (auto& c : picture.rgb)
-                c = c == 0 ? 0 : 0xFFFFFF;
-        WriteFile(std::string(argv[1]) + "/" + s.name + ".bmp",
-                  EncodeBmp(picture, s.bpp, s.topDown, s.compression));
+    const std::string folder = argv[1];
+    const QCoreApplication app(argc, argv);  // the JPEG writer is a plugin
+    int n = 0;
+    const auto write = [&](const std::vector<std::uint8_t>& bytes) {
+        WriteFile(folder + "/seed-" + std::to_string(n++), bytes);
+    };
+    for (const BmpLayout& layout : AllBmpLayouts())
+        write(MakeSample(layout, 7, 5, 1).bytes);
+    for (const RleCase& rle : RleCases())
+        write(rle.bytes);
+    for (const BrokenFile& broken : MalformedBmps())
+        write(broken.bytes);
+    QImage image(9, 6, QImage::Format_RGB32);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 9; ++x)
+            image.setPixel(x, y, qRgb(x * 28, y * 40, 90));
+    for (const char* format : {"png", "jpeg"}) {
+        const QString file = QString::fromStdString(folder + "/seed-" + std::to_string(n++));
+        if (!image.save(file, format))
+            return 1;
     }
     return 0;
 }

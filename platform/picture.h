@@ -4,20 +4,43 @@
 #include <QSize>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/colors.h"
 
 namespace colorsplit {
 
+class PictureDecoder;
+
+// The file name patterns of the formats a picture can be read from (BMP, PNG and JPEG), for a
+// file dialog's filter.
+QString PictureFilePatterns();
+
+// A picture file read whole into memory with its headers checked: its size is known before
+// anything is decoded. Every failure throws PictureError naming the file and the cause.
+class PictureFile {
+public:
+    explicit PictureFile(const std::string& fileName);
+    ~PictureFile();
+
+    QSize Size() const;
+    // Every pixel, as Format_RGB32. Files of more than maxPixels pixels are refused before
+    // anything large is allocated.
+    QImage Decode(qint64 maxPixels) const;
+
+private:
+    std::string fileName_;
+    std::unique_ptr<PictureDecoder> decoder_;
+};
+
 // The shown picture: a bitmap held as 32-bit RGB so that every pixel can be read and set.
 // Files are read and written whole; every failure throws PictureError.
 class Picture {
 public:
-    // The declared size of a picture file, read from its header without decoding the pixels.
+    // The declared size of a picture file, read from its headers without decoding the pixels.
     static QSize ReadSize(const std::string& fileName);
-    // Decodes a whole picture file. Files declaring more than maxPixels pixels are refused
-    // before anything large is allocated.
+    // Decodes a whole picture file.
     static QImage ReadFile(const std::string& fileName, qint64 maxPixels = kReadLimitPixels);
 
     int Width() const { return image_.width(); }
@@ -31,8 +54,8 @@ public:
 
     void Assign(const QImage& image);
     void LoadFromFile(const std::string& fileName) { Assign(ReadFile(fileName)); }
-    // Writes a 24-bit BMP whatever the name. Goes through a temporary file and a rename, so a
-    // failed save neither leaves a half-written file nor harms the file it would replace.
+    // Writes a 24-bit BMP whatever the name. A failed save neither leaves a half-written file
+    // nor harms the file it would replace.
     void SaveToFile(const std::string& fileName) const;
 
     const QImage& Image() const { return image_; }

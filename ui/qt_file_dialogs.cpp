@@ -4,18 +4,16 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QImageReader>
+
+#include "platform/picture.h"
 
 namespace colorsplit {
 
 namespace {
 
 QString PictureFilter() {
-    QStringList patterns;
-    for (const QByteArray& suffix : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(suffix);
-    return QStringLiteral("BMP 圖片 (*.bmp *.dib *.rle);;所有圖片 (%1);;所有檔案 (*)")
-        .arg(patterns.join(QLatin1Char(' ')));
+    return QStringLiteral("圖片 (%1);;BMP 圖片 (*.bmp *.dib *.rle);;所有檔案 (*)")
+        .arg(PictureFilePatterns());
 }
 
 QString StartFolder(const std::string& lastName) {

@@ -15,15 +15,13 @@ bool FitsTable(const QSize& size) {
     return size.width() <= kTableWidth && size.height() <= kTableHeight;
 }
 
-// The picture in the file, or nullopt when it is larger than the table. The declared size is
-// checked before anything is decoded; the decoded one again, for readers that declare none.
+// The picture in the file, or nullopt when it is larger than the table. The size is checked
+// from the headers, before anything is decoded.
 std::optional<QImage> ReadFitting(const std::string& name) {
-    if (!FitsTable(Picture::ReadSize(name)))
+    const PictureFile file(name);
+    if (!FitsTable(file.Size()))
         return std::nullopt;
-    QImage image = Picture::ReadFile(name);
-    if (!FitsTable(image.size()))
-        return std::nullopt;
-    return image;
+    return file.Decode(Picture::kReadLimitPixels);
 }
 
 }  // namespace

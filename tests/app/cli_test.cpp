@@ -2,6 +2,8 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +13,7 @@
 #include <QTest>
 
 #include "platform/picture.h"
+#include "support/bmp_builder.h"
 #include "support/malformed.h"
 #include "support/pictures.h"
 #include "support/qt_printers.h"
@@ -27,9 +30,11 @@ struct CliRun {
     QString err;
 };
 
-CliRun RunCli(const QStringList& args) {
+CliRun RunCli(const QStringList& args, const QStringList& extraEnvironment = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& setting : extraEnvironment)
+        env.insert(setting.section('=', 0, 0), setting.section('=', 1));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -255,6 +260,71 @@ TEST_F(CliTest, EveryMalformedFileEndsTheRunWithOneLine) {
         EXPECT_EQ(run.out.size(), 2) << "only the start-up lines";
         EXPECT_EQ(run.err.count('\n'), 1);
         EXPECT_TRUE(run.err.startsWith("colorsplit-cli: ")) << run.err.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+QByteArray Slurp(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+// Memory the decoder did not write would show as different pixels when malloc fills new
+// blocks differently (glibc's MALLOC_PERTURB_).
+TEST_F(CliTest, RleFilesDecodeAlikeWhateverMallocLeavesInMemory) {
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    for (const test::RleCase& c : test::RleCases())
+        files.emplace_back(c.name, c.bytes);
+    for (const test::BmpLayout& layout : test::AllBmpLayouts())
+        if (layout.compression == 1 || layout.compression == 2)
+            files.emplace_back(layout.name, test::MakeSample(layout, 31, 9, 3).bytes);
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const QString in = Path("rle.bmp");
+        test::WriteFile(in.toStdString(), bytes);
+        QByteArray saved[2];
+        for (int i = 0; i < 2; ++i) {
+            const QString out = Path(i == 0 ? "a.bmp" : "b.bmp");
+            const CliRun run = RunCli({"open", in, "save", out},
+                                      {i == 0 ? "MALLOC_PERTURB_=85" : "MALLOC_PERTURB_=170"});
+            ASSERT_EQ(run.status, 0) << run.err.toStdString();
+            saved[i] = Slurp(out);
+        }
+        EXPECT_TRUE(saved[0] == saved[1]);
+    }
+}
+
+TEST_F(CliTest, FailuresOutsideBmpAndOfTheSummaryAreOneLineAndStatusOne) {
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const struct {
+        const char* name;
+        const char* format;
+    } damaged[] = {{"half.png", "png"}, {"half.jpg", "jpeg"}};
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.name);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(image.save(&buffer, d.format));
+        QFile file(Path(d.name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes.left(bytes.size() / 2));
+        file.close();
+        const CliRun run = RunCli({"open", Path(d.name)});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.count('\n'), 1) << "the decoder printed: " << run.err.toStdString();
+    }
+    for (const QString& summary : {QStringLiteral("/dev/full"), Path("no/such/dir/s.json")}) {
+        SCOPED_TRACE(summary.toStdString());
+        const CliRun run = RunCli({"--summary", summary, "open", quadrants});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
     }
 }
 

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <string>
+
+namespace colorsplit {
+
+// Writes a whole file so that a failure never harms the file it would replace: the bytes go
+// into a new file beside it, are flushed and synced, and only then take its name. A device or
+// pipe is written in place, since renaming over it would replace it. Read-only files and
+// folders are refused even for root. Every failure throws PictureError reading
+// "<failure>「<file>」:<cause>".
+void WriteFileSafely(const std::string& fileName, const QByteArray& bytes, const char* failure);
+
+}  // namespace colorsplit
