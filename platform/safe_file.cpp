@@ -15,10 +15,35 @@ namespace colorsplit {
 
 namespace {
 
-// Writes all bytes and pushes them out of Qt's buffer; false on any failure, the file's
-// error string saying why.
-bool WriteAll(QFileDevice& file, const QByteArray& bytes) {
-    return file.write(bytes) == bytes.size() && file.flush();
+// Why a write failed, in the user's words where the reason is a common one.
+QString Reason(int code) {
+    switch (code) {
+        case ENOSPC:
+            return QStringLiteral("磁碟空間不足");
+        case EDQUOT:
+            return QStringLiteral("超過磁碟配額");
+        case EFBIG:
+            return QStringLiteral("檔案超過允許的大小");
+        case EROFS:
+            return QStringLiteral("唯讀的檔案系統");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("沒有寫入權限");
+        case EIO:
+            return QStringLiteral("裝置讀寫錯誤");
+        default:
+            return QString::fromLocal8Bit(std::strerror(code));
+    }
+}
+
+// Writes all bytes, pushes them out of Qt's buffer and, for a regular file, onto the disk.
+// An empty string when all went well, else why not. (Qt 6.4 says only "Unknown error" when a
+// flush fails, so the reason is taken from errno.)
+QString WriteAll(QFileDevice& file, const QByteArray& bytes, bool sync) {
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush() || (sync && ::fsync(file.handle()) != 0))
+        return errno != 0 ? Reason(errno) : file.errorString();
+    return QString();
 }
 
 }  // namespace
@@ -51,8 +76,11 @@ void WriteFileSafely(const std::string& fileName, const QByteArray& bytes, const
     const auto status = std::filesystem::status(fileName, ec);
     if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
         QFile file(name);
-        if (!file.open(QIODevice::WriteOnly) || !WriteAll(file, bytes))
+        if (!file.open(QIODevice::WriteOnly))
             cannotWrite(file);
+        const QString failed = WriteAll(file, bytes, false);
+        if (!failed.isEmpty())
+            fail(QStringLiteral("無法寫入(%1)").arg(failed));
         return;
     }
 
@@ -61,14 +89,10 @@ void WriteFileSafely(const std::string& fileName, const QByteArray& bytes, const
         cannotWrite(file);
     // Qt 6.4's commit() reports success even when flushing its buffer failed (a full disk),
     // and then puts the cut-short file in place of the old one: flush and sync first.
-    QString cause;
-    if (!WriteAll(file, bytes))
-        cause = file.errorString();
-    else if (::fsync(file.handle()) != 0)
-        cause = QString::fromLocal8Bit(std::strerror(errno));
-    if (!cause.isNull()) {
+    const QString failed = WriteAll(file, bytes, true);
+    if (!failed.isEmpty()) {
         file.cancelWriting();
-        fail(QStringLiteral("無法寫入(%1)").arg(cause));
+        fail(QStringLiteral("無法寫入(%1)").arg(failed));
     }
     if (!file.commit())
         cannotWrite(file);
