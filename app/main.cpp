@@ -1,15 +1,19 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include "ui/tform1.h"
 
 colorsplit::TForm1* Form1 = nullptr;
 
 namespace {
+
+enum ExitCode { kExitOk = 0, kExitUsage = 2 };
 
 void ShowFatal(const QString& message) {
     if (QApplication::instance() != nullptr)
@@ -18,10 +22,66 @@ void ShowFatal(const QString& message) {
         std::fprintf(stderr, "colorsplit: %s\n", message.toLocal8Bit().constData());
 }
 
+// What the command line may hold. It is read before any window system is reached, so that
+// --help and --version work without a display.
+struct Options {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help and exit.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Show the version and exit.")};
+};
+
+void Describe(QCommandLineParser& parser, const Options& options) {
+    parser.setApplicationDescription(QStringLiteral(
+        "Splits the colours of a picture into at most four groups: click four seed colours on\n"
+        "the picture, run the vector quantisation, see each group's colour, and black out\n"
+        "every pixel outside one group."));
+    parser.addOption(options.help);
+    parser.addOption(options.version);
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("A picture (BMP, PNG or JPEG) to open at start-up, as if chosen\n"
+                       "with the open button. Of several, the first is opened."),
+        QStringLiteral("[FILE]"));
+}
+
+// Answers --help, --version and a malformed command line; nullopt when the window is to open.
+std::optional<int> Answer(const QCommandLineParser& parser, bool parsed, const Options& options) {
+    if (parsed && !parser.isSet(options.help) && !parser.isSet(options.version))
+        return std::nullopt;
+    // The help text names the program after the application's first argument.
+    int argc = 1;
+    char name[] = "colorsplit";
+    char* argv[] = {name, nullptr};
+    const QCoreApplication app(argc, argv);
+    if (!parsed) {
+        std::fprintf(stderr, "colorsplit: %s\n%s\nTry 'colorsplit --help' for more.\n",
+                     parser.errorText().toLocal8Bit().constData(),
+                     parser.helpText().section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData());
+        return kExitUsage;
+    }
+    if (parser.isSet(options.help))
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+    else
+        std::printf("colorsplit %s\n", COLORSPLIT_VERSION);
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The window takes no arguments: Qt is given the program name only.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Options options;
+    QCommandLineParser parser;
+    Describe(parser, options);
+    const bool parsed = parser.parse(arguments);
+    if (const std::optional<int> status = Answer(parser, parsed, options))
+        return *status;
+    const QStringList files = parser.positionalArguments();
+
+    // Qt is given the program name only: the command line is the program's own.
     int qtArgc = argc > 0 ? 1 : 0;
     try {
         QApplication app(qtArgc, argv);
@@ -35,6 +95,8 @@ int main(int argc, char** argv) {
             colorsplit::TForm1 form;
             Form1 = &form;
             form.show();
+            if (!files.isEmpty())
+                form.OpenFile(files.constFirst());
             QApplication::exec();
             Form1 = nullptr;
         } catch (const std::exception& e) {
@@ -47,5 +109,5 @@ int main(int argc, char** argv) {
     } catch (...) {
         ShowFatal(QString());
     }
-    return 0;
+    return kExitOk;
 }

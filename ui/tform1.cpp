@@ -178,10 +178,16 @@ void TForm1::dropEvent(QDropEvent* event) {
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
+    OpenFile(path);
+}
+
+void TForm1::OpenFile(const QString& path) {
     Guard([this, &path] {
+        // The mask reloads from this name whatever the working folder is by then.
+        const std::string name = QFileInfo(path).absoluteFilePath().toStdString();
         // The open dialog starts here next time, as if the file had been chosen in it.
-        OpenPictureDialog1->Choose(path.toStdString());
-        session_.OpenFile(path.toStdString());
+        OpenPictureDialog1->Choose(name);
+        session_.OpenFile(name);
     });
 }
 

@@ -28,6 +28,10 @@ public:
                     std::unique_ptr<FileDialog> saveDialog = nullptr, QWidget* parent = nullptr);
     ~TForm1() override;
 
+    // Opens a picture file as if it had been chosen in the open dialog (a file named on the
+    // command line, or dropped on the window).
+    void OpenFile(const QString& path);
+
     // Errors escaping a handler go here instead of a message box when set.
     void SetErrorReporter(std::function<void(const QString&)> reporter);
 

@@ -8,7 +8,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-desktop-file-validate "$source_dir/dist/linux/io.github.colorsplit.Colorsplit.desktop"
+desktop-file-validate "$source_dir/dist/linux/io.github.colorsplit.Colorsplit.desktop" \
+    || fail "desktop entry does not validate"
 appstreamcli validate --no-net --pedantic \
     "$build_dir/dist/io.github.colorsplit.Colorsplit.metainfo.xml" >/dev/null \
     || fail "metainfo does not validate"
@@ -23,14 +24,20 @@ for f in ./usr/bin/colorsplit ./usr/bin/colorsplit-cli \
          ./usr/share/icons/hicolor/scalable/apps/io.github.colorsplit.Colorsplit.svg \
          ./usr/share/icons/hicolor/16x16/apps/io.github.colorsplit.Colorsplit.png \
          ./usr/share/icons/hicolor/256x256/apps/io.github.colorsplit.Colorsplit.png \
-         ./usr/share/man/man1/colorsplit-cli.1; do
+         ./usr/share/man/man1/colorsplit.1.gz \
+         ./usr/share/man/man1/colorsplit-cli.1.gz \
+         ./usr/share/doc/colorsplit/copyright \
+         ./usr/share/doc/colorsplit/changelog.Debian.gz; do
     grep -q " $f\$" "$work/files" || fail "package lacks $f"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 for d in libqt6gui6 libqt6widgets6 qt6-qpa-plugins "fonts-noto-cjk | fonts-wqy-microhei"; do
     grep -q -- "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
-[ "$(dpkg-deb -f "$deb" Version)" = "$(cat "$build_dir/version.txt")" ] || fail "version"
+[ "$(dpkg-deb -f "$deb" Version)" = "$(cat "$build_dir/version.txt")-1" ] || fail "version"
+# Debian's own judge of packages: any error or warning fails.
+lintian --pedantic --fail-on error,warning "$deb" >"$work/lintian" 2>&1 \
+    || { cat "$work/lintian"; fail "lintian"; }
 
 dpkg -x "$deb" "$work/root"
 use=(open "$work/root/usr/share/colorsplit/samples/landscape.bmp"
