@@ -14,11 +14,23 @@ void ImageControl::SetSource(const QImage* image) {
     update();
 }
 
+void ImageControl::SetOffset(QPoint offset) {
+    offset_ = offset;
+    update();
+}
+
 void ImageControl::paintEvent(QPaintEvent* event) {
     if (source_ == nullptr || source_->isNull())
         return;
+    // Only the exposed part: the picture may be far larger than what shows of it. The source
+    // rectangle is in the image's own pixels, which a device pixel ratio makes finer.
+    const QRectF target = QRectF(event->rect()) & QRectF(offset_, source_->deviceIndependentSize());
+    if (target.isEmpty())
+        return;
+    const qreal ratio = source_->devicePixelRatio();
+    const QRectF source((target.topLeft() - offset_) * ratio, target.size() * ratio);
     QPainter painter(this);
-    painter.drawImage(event->rect().topLeft(), *source_, event->rect());
+    painter.drawImage(target, *source_, source);
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {

@@ -16,6 +16,8 @@ public:
 
     // The image is owned elsewhere and must outlive the control (or be reset first).
     void SetSource(const QImage* image);
+    // Where the image's top-left corner is shown, within the control.
+    void SetOffset(QPoint offset);
     // Any mouse button; a double click reaches it twice (press, then double-click).
     std::function<void(int x, int y)> onMouseDown;
 
@@ -25,6 +27,7 @@ protected:
 
 private:
     const QImage* source_ = nullptr;
+    QPoint offset_;
 };
 
 }  // namespace colorsplit

@@ -1,7 +1,10 @@
 #include "ui/swatch_panel.h"
 
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QStringList>
+#include <algorithm>
 
 namespace colorsplit {
 
@@ -33,6 +36,59 @@ void DrawSwatch(QImage& panel, int row, TColor c, const QFont& font) {
     painter.setFont(font);
     painter.setPen(Qt::black);
     painter.drawText(50, textTop + metrics.ascent(), text);
+}
+
+SwatchPanel::SwatchPanel() : background_(Qt::white), font_(SwatchFont()) {
+    SetDevicePixelRatio(1.0);
+}
+
+void SwatchPanel::Show(int row, TColor c) {
+    if (row < 0 || row >= kSwatchRows)
+        return;
+    std::vector<TColor>& drawn = drawn_[static_cast<size_t>(row)];
+    const QFontMetricsF metrics(font_);
+    const qreal width = metrics.horizontalAdvance(QString::number(c));
+    std::erase_if(drawn, [&](TColor earlier) {
+        return metrics.horizontalAdvance(QString::number(earlier)) <= width;
+    });
+    drawn.push_back(c);
+    DrawSwatch(image_, row, c, font_);
+}
+
+void SwatchPanel::Clear(const QColor& background) {
+    background_ = background;
+    for (std::vector<TColor>& drawn : drawn_)
+        drawn.clear();
+    image_.fill(background_);
+}
+
+void SwatchPanel::SetDevicePixelRatio(qreal ratio) {
+    if (!image_.isNull() && qFuzzyCompare(image_.devicePixelRatio(), ratio))
+        return;
+    image_ = QImage(qRound(kSwatchPanelWidth * ratio), qRound(kSwatchPanelHeight * ratio),
+                    QImage::Format_RGB32);
+    image_.setDevicePixelRatio(ratio);
+    Redraw();
+}
+
+void SwatchPanel::Redraw() {
+    image_.fill(background_);
+    for (int row = 0; row < kSwatchRows; ++row)
+        for (TColor c : drawn_[static_cast<size_t>(row)])
+            DrawSwatch(image_, row, c, font_);
+}
+
+QString SwatchPanel::Description() const {
+    QStringList lines;
+    for (int row = 0; row < kSwatchRows; ++row) {
+        const std::vector<TColor>& drawn = drawn_[static_cast<size_t>(row)];
+        if (drawn.empty())
+            continue;
+        const QString name =
+            row < 4 ? QStringLiteral("color%1").arg(row + 1) : QStringLiteral("平均顏色");
+        lines << name + QLatin1Char(' ') + QString::number(drawn.back());
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace colorsplit

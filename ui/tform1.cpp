@@ -13,8 +13,12 @@
 #include <QShowEvent>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QWheelEvent>
+#include <QWindow>
+#include <algorithm>
 
 #include "ui/image_control.h"
+#include "ui/message_log.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
 #include "ui/swatch_panel.h"
@@ -49,10 +53,10 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     : QWidget(parent),
       OpenPictureDialog1(openDialog ? std::move(openDialog) : MakeOpenPictureDialog(this)),
       SaveDialog1(saveDialog ? std::move(saveDialog) : MakeSaveDialog(this)),
-      session_(*this, *OpenPictureDialog1, *SaveDialog1),
-      colorInfImage_(kSwatchPanelWidth, kSwatchPanelHeight, QImage::Format_RGB32) {
+      session_(*this, *OpenPictureDialog1, *SaveDialog1) {
     BuildControls();
     BindShortcuts();
+    DescribeForScreenReaders();
     FormCreate();
 }
 
@@ -88,19 +92,20 @@ void TForm1::BuildControls() {
                                  this);
     RadioGroup1->setGeometry(650, 128, 80, 198);
 
-    Memo1 = new QPlainTextEdit(this);
+    Memo1 = new MessageLog(this);
     Memo1->setGeometry(502, 345, 228, 99);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setPlainText(QStringLiteral("程式資訊"));
 
     GroupBox2 = new QGroupBox(QStringLiteral("選擇之顏色"), this);
     GroupBox2->setGeometry(502, 128, 139, 198);
+    swatches_.SetDevicePixelRatio(devicePixelRatioF());
     ClearSwatches();
     ColorInf = new ImageControl(GroupBox2);
     ColorInf->setGeometry(10, 20, kSwatchPanelWidth, kSwatchPanelHeight);
-    ColorInf->SetSource(&colorInfImage_);
+    ColorInf->SetSource(&swatches_.Image());
+    // The designed place puts the first row on the frame's line under the title; the rows
+    // move down just clear of it, 30 pixels apart as designed.
+    ColorInf->SetOffset(QPoint(0, std::max(0, GroupBox2->contentsRect().top() - ColorInf->y())));
 
     Vshift = new QScrollBar(Qt::Vertical, this);
     Vshift->setGeometry(473, 20, 21, 385);
@@ -151,6 +156,20 @@ void TForm1::BindShortcuts() {
         connect(shortcut, &QShortcut::activated, this, binding.handler);
     }
     setAcceptDrops(true);
+    // The log is a text box: left alone it would paste a dropped file's address as text.
+    Memo1->viewport()->installEventFilter(this);
+    Image1->installEventFilter(this);
+    GroupBox1->installEventFilter(this);
+}
+
+void TForm1::DescribeForScreenReaders() {
+    Image1->setAccessibleName(QStringLiteral("圖片"));
+    Image1->setAccessibleDescription(QStringLiteral("點一下圖片選擇顏色;滾輪或捲軸移動圖片"));
+    ColorInf->setAccessibleName(QStringLiteral("選擇之顏色"));
+    Memo1->setAccessibleName(QStringLiteral("訊息"));
+    Memo1->setAccessibleDescription(QStringLiteral("程式執行的每一步"));
+    Vshift->setAccessibleName(QStringLiteral("上下移動圖片"));
+    Hshift->setAccessibleName(QStringLiteral("左右移動圖片"));
 }
 
 namespace {
@@ -191,11 +210,62 @@ void TForm1::OpenFile(const QString& path) {
     });
 }
 
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            if (watched != Memo1->viewport())
+                break;
+            auto* drop = static_cast<QDropEvent*>(event);
+            // Text still drops into the log as into any text box.
+            if (SingleLocalFile(drop->mimeData()).isEmpty())
+                break;
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop)
+                dropEvent(drop);
+            return true;
+        }
+        case QEvent::Wheel:
+            if (watched != Image1 && watched != GroupBox1)
+                break;
+            ScrollByWheel(*static_cast<QWheelEvent*>(event));
+            return true;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::ScrollByWheel(const QWheelEvent& event) {
+    // A notch is 120; finer wheels and touchpads send parts of one, which add up. Shift turns
+    // the wheel sideways, as a sideways wheel is. Down and right move forward.
+    QPoint delta = event.angleDelta();
+    if ((event.modifiers() & Qt::ShiftModifier) && delta.x() == 0)
+        delta = QPoint(delta.y(), 0);
+    wheelRest_ += delta;
+    const int across = wheelRest_.x() / 120;
+    const int down = wheelRest_.y() / 120;
+    wheelRest_ -= QPoint(across, down) * 120;
+    if (across != 0)
+        Hshift->setValue(Hshift->value() - across);
+    if (down != 0)
+        Vshift->setValue(Vshift->value() - down);
+}
+
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (placed_)
         return;
     placed_ = true;
+    // Sharp swatches on whatever screen shows the window, also after a move to another.
+    swatches_.SetDevicePixelRatio(devicePixelRatioF());
+    if (QWindow* window = windowHandle()) {
+        connect(window, &QWindow::screenChanged, this, [this] {
+            swatches_.SetDevicePixelRatio(devicePixelRatioF());
+            ColorInf->update();
+        });
+    }
     // The design gives the outer size; take the frame the window manager adds, if any, off it.
     const QSize frame = frameGeometry().size() - geometry().size();
     if (frame.isValid() && !frame.isEmpty())
@@ -291,15 +361,18 @@ void TForm1::LogLine(const std::string& text) {
 }
 
 void TForm1::ShowSwatch(int row, TColor c) {
-    DrawSwatch(colorInfImage_, row, c, SwatchFont());
+    swatches_.Show(row, c);
+    ColorInf->setAccessibleDescription(swatches_.Description());
     ColorInf->update();
 }
 
 void TForm1::ClearSwatches() {
     // Outside what is drawn, the panel shows the window's own colour.
-    colorInfImage_.fill(palette().color(QPalette::Window));
-    if (ColorInf != nullptr)
+    swatches_.Clear(palette().color(QPalette::Window));
+    if (ColorInf != nullptr) {
+        ColorInf->setAccessibleDescription(swatches_.Description());
         ColorInf->update();
+    }
 }
 
 void TForm1::PictureChanged() {

@@ -7,6 +7,7 @@
 
 #include "ui/file_dialog.h"
 #include "ui/session.h"
+#include "ui/swatch_panel.h"
 
 class QGroupBox;
 class QPlainTextEdit;
@@ -37,7 +38,7 @@ public:
 
     // The message log, one entry per line.
     QStringList LogLines() const;
-    const QImage& SwatchImage() const { return colorInfImage_; }
+    const QImage& SwatchImage() const { return swatches_.Image(); }
     Session& Commands() { return session_; }
     const Quantizer& State() const { return session_.State(); }
 
@@ -72,6 +73,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Files dropped on the log, and the wheel over the picture.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // A single picture file dropped on the window is opened as if chosen in the open dialog.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -91,9 +94,15 @@ private:
 
     void BuildControls();
     void BindShortcuts();
+    void DescribeForScreenReaders();
+    // The wheel over the picture: one notch moves a scroll bar one step, through its own
+    // change handler.
+    void ScrollByWheel(const QWheelEvent& event);
 
     Session session_;
-    QImage colorInfImage_;
+    SwatchPanel swatches_;
+    // Wheel turns not yet a whole step, per axis.
+    QPoint wheelRest_;
     std::function<void(const QString&)> errorReporter_;
     bool placed_ = false;
 };

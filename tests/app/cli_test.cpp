@@ -30,7 +30,8 @@ struct CliRun {
     QString err;
 };
 
-CliRun RunCli(const QStringList& args, const QStringList& extraEnvironment = {}) {
+CliRun RunProgram(const QString& program, const QStringList& args,
+                  const QStringList& extraEnvironment = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& setting : extraEnvironment)
@@ -39,7 +40,7 @@ CliRun RunCli(const QStringList& args, const QStringList& extraEnvironment = {})
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(COLORSPLIT_CLI), args);
+    process.start(program, args);
     EXPECT_TRUE(process.waitForFinished(60000));
     CliRun run;
     run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -49,6 +50,10 @@ CliRun RunCli(const QStringList& args, const QStringList& extraEnvironment = {})
     run.out = out.isEmpty() ? QStringList() : out.split('\n');
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+CliRun RunCli(const QStringList& args, const QStringList& extraEnvironment = {}) {
+    return RunProgram(QStringLiteral(COLORSPLIT_CLI), args, extraEnvironment);
 }
 
 QString Q(const char* utf8) {
@@ -326,6 +331,29 @@ TEST_F(CliTest, FailuresOutsideBmpAndOfTheSummaryAreOneLineAndStatusOne) {
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
     }
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// The window's program answers these without a display (none is in the environment).
+TEST(WindowCommandLine, HelpVersionAndUnknownOptionsNeedNoDisplay) {
+    const QString program = QStringLiteral(COLORSPLIT_GUI);
+    const CliRun help = RunProgram(program, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.join('\n').contains("Usage: colorsplit [options] [FILE]"));
+    EXPECT_TRUE(help.err.isEmpty()) << help.err.toStdString();
+    const CliRun version = RunProgram(program, {"-v"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QStringList({"colorsplit " COLORSPLIT_VERSION}));
+    const CliRun bad = RunProgram(program, {"--frobnicate", "picture.bmp"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.out.isEmpty());
+    EXPECT_TRUE(bad.err.contains("frobnicate") && bad.err.contains("Usage:"))
+        << bad.err.toStdString();
 }
 
 }  // namespace

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Starts the real program in a real X server, waits for its window, checks its size and that
-# it draws, closes it with its exit button and checks that it ends with status 0.
+# Starts the real program in a real X server with a picture named on its command line, waits
+# for its window, checks its size and that it shows the picture, closes it with its exit button
+# and checks that it ends with status 0: window_smoke.sh PROGRAM PICTURE
 set -euo pipefail
 program=$1
+picture=$2
 
-if [ "${2:-}" != "--inside" ]; then
-    exec "$(dirname "$0")/../../scripts/with-xvfb" bash "$0" "$program" --inside
+if [ "${3:-}" != "--inside" ]; then
+    exec "$(dirname "$0")/../../scripts/with-xvfb" bash "$0" "$program" "$picture" --inside
 fi
 unset QT_QPA_PLATFORM
 work=$(mktemp -d)
 trap 'rm -rf "$work"; kill "$pid" 2>/dev/null || true' EXIT
 
-"$program" &
+"$program" "$picture" &
 pid=$!
 
 wid=
@@ -37,6 +39,11 @@ for _ in $(seq 20); do
     sleep 0.25
 done
 [ "$colours" -gt 16 ] || { echo "FAIL: the window drew only $colours colours"; exit 1; }
+
+# The picture's pixel (40, 40) shows at (60, 80): the frame at (0, 10), the picture at (20, 30).
+want=$(convert "$picture" -format '%[pixel:p{40,40}]' info:)
+shown=$(convert "$work/shot.png" -format '%[pixel:p{60,80}]' info:)
+[ "$want" = "$shown" ] || { echo "FAIL: the picture's pixel is $want, the window shows $shown"; exit 1; }
 
 # The exit button, 離開, at (640, 89), 92 x 30.
 xdotool mousemove --window "$wid" 686 104 click 1

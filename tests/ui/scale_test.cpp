@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,6 +67,61 @@ TEST(DisplayScale, AClickPicksThePixelUnderIt) {
         EXPECT_EQ(form.State().SelColor[2 + i], PackColor(x, y, 7))
             << "scale " << scale << ", device pixel " << device[i].x() << "," << device[i].y();
     }
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// Drawn at this scale: the log's frame on every side, the swatches at the screen's own
+// resolution, and their first row clear of the frame's line under the title.
+TEST(DisplayScale, TheLogsFrameAndTheSwatchesShowWhole) {
+    TForm1 form(std::make_unique<ScriptedDialog>(), std::make_unique<ScriptedDialog>());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.Commands().ShowSwatch(0, PackColor(255, 0, 0));
+    form.Commands().ShowSwatch(1, PackColor(0, 0, 255));
+    const QImage shot = form.grab().toImage();
+    const double scale = shot.devicePixelRatio();
+    const QString where = QStringLiteral("scale %1").arg(scale);
+
+    // Across each side of the log, a pixel darker than both the window and the text area.
+    const QRect log = form.Memo1->geometry();
+    const auto frameAcross = [&](QPointF from, QPointF step) {
+        for (int i = -2; i <= 3; ++i) {
+            const QPoint p = ((from + step * i) * scale).toPoint();
+            if (qGray(shot.pixel(p)) < 200)
+                return true;
+        }
+        return false;
+    };
+    const QPointF middle = QRectF(log).center();
+    const qreal px = 1.0 / scale;
+    EXPECT_TRUE(frameAcross({middle.x(), qreal(log.top())}, {0, px})) << where.toStdString();
+    EXPECT_TRUE(frameAcross({middle.x(), qreal(log.bottom() + 1)}, {0, -px}))
+        << where.toStdString();
+    EXPECT_TRUE(frameAcross({qreal(log.left()), middle.y()}, {px, 0})) << where.toStdString();
+    EXPECT_TRUE(frameAcross({qreal(log.right() + 1), middle.y()}, {-px, 0})) << where.toStdString();
+
+    EXPECT_EQ(form.SwatchImage().devicePixelRatio(), scale);
+    EXPECT_EQ(form.SwatchImage().width(), qRound(123 * scale));
+
+    // Down the middle of the swatches: where each black border line starts (a swatch's top
+    // and bottom lines, then the next swatch's top).
+    const int x = qRound((form.GroupBox2->x() + form.ColorInf->x() + 25) * scale);
+    std::vector<double> tops;
+    const int panelTop = form.GroupBox2->y() + form.ColorInf->y();
+    const int panelBottom = panelTop + form.ColorInf->height();
+    for (int y = qRound(panelTop * scale); y < qRound(panelBottom * scale); ++y)
+        if (shot.pixel(x, y) == qRgb(0, 0, 0) &&
+            (tops.empty() || shot.pixel(x, y - 1) != qRgb(0, 0, 0)))
+            tops.push_back(y / scale);
+    ASSERT_GE(tops.size(), 3u) << where.toStdString();
+    const int contentTop = form.GroupBox2->y() + form.GroupBox2->contentsRect().top();
+    EXPECT_GE(tops[0], contentTop - 0.5) << where.toStdString();
+    EXPECT_NEAR(tops[2] - tops[0], 30, 1) << where.toStdString();
 }
 
 }  // namespace

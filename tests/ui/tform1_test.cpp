@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -624,13 +627,18 @@ void WhenShown(std::function<void(W&)> answer) {
 void Choose(const std::string& path) {
     WhenShown<QFileDialog>([path](QFileDialog& d) {
         // Typed into the name field, as a user does (selectFile ignores a new name while the
-        // field has focus).
+        // field has focus, and a name typed without focus leaves the last one selected too).
         const QFileInfo file(QString::fromStdString(path));
         d.setDirectory(file.absolutePath());
         auto* name = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(name, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+        name->setFocus();
         name->setText(file.fileName());
         static_cast<QDialog&>(d).accept();  // as the dialog's own button does
+        // Still open when the replace question was answered No: the user cancels then.
+        if (d.isVisible())
+            d.reject();
     });
 }
 
@@ -691,6 +699,142 @@ TEST_F(RealDialogs, CancelInEitherDialogChangesNothing) {
     for (int k = 0; k < 4; ++k)
         EXPECT_EQ(s.CodeBook[k].G, codeBook[k].G);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+TEST_F(RealDialogs, TheSaveDialogProposesBmpAndAsksBeforeReplacing) {
+    Choose(quadrants);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    const std::string old = Path("old.bmp");
+    test::WriteFile(old, {'o', 'l', 'd'});
+
+    // A name without an extension gets .bmp; the only filter is "bmp".
+    WhenShown<QFileDialog>([this](QFileDialog& d) {
+        EXPECT_EQ(d.defaultSuffix(), "bmp");
+        EXPECT_EQ(d.nameFilters(), QStringList({"bmp (*.bmp)"}));
+        EXPECT_FALSE(d.testOption(QFileDialog::DontConfirmOverwrite));
+        d.setDirectory(dir.path());
+        d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("typed");
+        static_cast<QDialog&>(d).accept();
+    });
+    QTest::mouseClick(form.Button4, Qt::LeftButton);
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(Path("typed.bmp"))));
+
+    // Replacing a file is asked first: No writes nothing, Yes replaces it.
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        Choose(old);
+        WhenShown<QMessageBox>([answer](QMessageBox& box) { box.button(answer)->click(); });
+        QTest::mouseClick(form.Button4, Qt::LeftButton);
+        EXPECT_EQ(Slurp(old) == "old", answer == QMessageBox::No);
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(FormTest, APickAfterScrollingTakesThePixelUnderThePointer) {
+    // Every pixel of a picture larger than the frame has its own colour.
+    test::RgbImage image{640, 480, {}};
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            image.rgb.push_back(static_cast<std::uint32_t>(x % 256 << 16 | y % 256 << 8 | x / 256));
+    Open(Write("unique.bmp", test::EncodeBmp(image, 24)));
+    form->Hshift->setValue(2);
+    form->Vshift->setValue(1);
+    ASSERT_EQ(form->Image1->pos(), QPoint(-314, -118));
+    // Through the frame, as the pointer would: Qt finds the picture under it.
+    QTest::mouseClick(form->GroupBox1, Qt::LeftButton, {}, QPoint(200, 150));
+    const int x = 200 + 314, y = 150 + 118;
+    ASSERT_EQ(form->State().ColorCount, 1);
+    EXPECT_EQ(form->State().SelColor[0], PackColor(x % 256, y % 256, x / 256));
+}
+
+TEST_F(FormTest, TheWheelOverThePictureMovesTheScrollBars) {
+    const auto wheel = [this](QWidget* target, QPoint angle, Qt::KeyboardModifiers modifiers = {}) {
+        QWheelEvent event(QPointF(50, 50), target->mapToGlobal(QPointF(50, 50)), QPoint(), angle,
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    };
+    wheel(form->Image1, {0, -120});  // one notch down
+    EXPECT_EQ(form->Vshift->value(), 1);
+    EXPECT_EQ(form->Image1->y(), -118) << "through the scroll bar's own handler";
+    wheel(form->GroupBox1, {0, -60});
+    EXPECT_EQ(form->Vshift->value(), 1) << "half a notch is not a step";
+    wheel(form->GroupBox1, {0, -60});
+    EXPECT_EQ(form->Vshift->value(), 2);
+    wheel(form->Image1, {0, 240});
+    EXPECT_EQ(form->Vshift->value(), 0);
+    wheel(form->Image1, {0, 120});
+    EXPECT_EQ(form->Vshift->value(), 0) << "stops at the top";
+
+    wheel(form->Image1, {0, -120}, Qt::ShiftModifier);
+    EXPECT_EQ(form->Hshift->value(), 1);
+    EXPECT_EQ(form->Vshift->value(), 0);
+    wheel(form->Image1, {-120, 0});  // a sideways wheel
+    EXPECT_EQ(form->Hshift->value(), 2);
+    EXPECT_EQ(form->Image1->x(), -314);
+
+    wheel(form->Memo1->viewport(), {0, -120});
+    EXPECT_EQ(form->Vshift->value(), 0) << "the wheel elsewhere is not the picture's";
+}
+
+TEST_F(FormTest, TabLeavesTheLogAndFilesDroppedOnItOpen) {
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->Memo1->setFocus();
+    const QStringList log = form->LogLines();
+    QTest::keyClick(form->Memo1, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->Vshift);
+    EXPECT_EQ(form->LogLines(), log) << "no tab typed into the log";
+
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(QString::fromStdString(quadrants))});
+    EXPECT_TRUE(Drop(form->Memo1->viewport(), &file));
+    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色")}));
+    EXPECT_FALSE(form->LogLines().join('\n').contains("file:"));
+    EXPECT_EQ(form->State().OpenFileName, quadrants);
+}
+
+TEST_F(FormTest, ScreenReadersReadThePictureTheSwatchesAndTheLog) {
+    const auto description = [](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description);
+    };
+    const auto name = [](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(name(form->Image1), Q("圖片"));
+    EXPECT_EQ(name(form->ColorInf), Q("選擇之顏色"));
+    EXPECT_FALSE(name(form->Memo1).isEmpty());
+    EXPECT_TRUE(description(form->ColorInf).isEmpty());
+
+    Open(quadrants);
+    PickBases();
+    form->Commands().ShowSwatch(4, -5);
+    const QString expected =
+        QStringList({"color1 " + QString::number(FromRgb(kQuadrantBases[0])),
+                     "color2 " + QString::number(FromRgb(kQuadrantBases[1])),
+                     "color3 " + QString::number(FromRgb(kQuadrantBases[2])),
+                     "color4 " + QString::number(FromRgb(kQuadrantBases[3])), Q("平均顏色 -5")})
+            .join('\n');
+    EXPECT_EQ(description(form->ColorInf), expected);
+    Open(quadrants);
+    EXPECT_TRUE(description(form->ColorInf).isEmpty()) << "a new round blanks the rows";
+}
+
+TEST_F(FormTest, AFileNamedAtStartUpOpensAsIfChosen) {
+    // What the program does with its file argument, relative to the working folder.
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    form->OpenFile(QStringLiteral("quadrants.bmp"));
+    QDir::setCurrent(saved);
+    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色")}));
+    EXPECT_EQ(form->State().OpenFileName, quadrants) << "kept whole, for the mask's reload";
+    form->OpenFile(QString::fromStdString(Path("missing.bmp")));
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
 }
 
 }  // namespace
