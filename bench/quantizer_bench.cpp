@@ -34,7 +34,10 @@ public:
     void SetPixel(int x, int y, TColor c) override { picture.SetPixel(x, y, c); }
     void LoadFromFile(const std::string&) override {}
     void Refresh() override {}
-    PixelRows Rows() override { return {picture.Bits(), picture.WordsPerLine()}; }
+    ConstPixelRows ReadRows() const override {
+        return {picture.ConstBits(), picture.WordsPerLine()};
+    }
+    PixelRows WriteRows() override { return {picture.Bits(), picture.WordsPerLine()}; }
     void LogLine(const std::string&) override {}
     void ShowSwatch(int, TColor) override {}
 

@@ -31,6 +31,23 @@ constexpr TColor PackColor(std::int32_t r, std::int32_t g, std::int32_t b) {
     return (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
 }
 
+// A pixel as a picture's rows hold it when the host gives them to the core directly
+// (QuantHost::ReadRows and WriteRows): one 32-bit word 0xFFRRGGBB, red in bits 16-23, green in
+// 8-15, blue in 0-7. The top byte is ignored when read and 0xFF when written. It is the core's
+// own layout; a host whose pictures are stored otherwise gives no rows.
+using RowPixel = std::uint32_t;
+
+constexpr std::int32_t RowRed(RowPixel p) {
+    return static_cast<std::int32_t>((p >> 16) & 0xFF);
+}
+constexpr std::int32_t RowGreen(RowPixel p) {
+    return static_cast<std::int32_t>((p >> 8) & 0xFF);
+}
+constexpr std::int32_t RowBlue(RowPixel p) {
+    return static_cast<std::int32_t>(p & 0xFF);
+}
+inline constexpr RowPixel kRowBlack = 0xFF000000u;
+
 // The pixel table's fixed capacity; pictures are never larger (the open command refuses them).
 inline constexpr int kTableWidth = 1280;
 inline constexpr int kTableHeight = 960;

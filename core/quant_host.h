@@ -26,15 +26,20 @@ public:
     // Shows pixels that were set directly.
     virtual void Refresh() = 0;
 
-    // The shown picture's pixels for direct access, when the host has them in memory: row y
-    // starts at pixels + y * stride, one 32-bit word 0xAARRGGBB per pixel (alpha ignored when
-    // read, 0xFF when written). Reading and setting through it must give what GetPixel and
-    // SetPixel give. A null pixels pointer means: use GetPixel and SetPixel.
-    struct PixelRows {
-        std::uint32_t* pixels = nullptr;
+    // The shown picture's rows for direct access, when the host has them in memory: row y
+    // starts at pixels + y * stride, one RowPixel (colors.h) per pixel. Reading and writing
+    // through them must give what GetPixel and SetPixel give. Null pixels: use GetPixel and
+    // SetPixel. The read-only form lets a host that shares its pixels skip copying them.
+    struct ConstPixelRows {
+        const RowPixel* pixels = nullptr;
         std::ptrdiff_t stride = 0;
     };
-    virtual PixelRows Rows() { return {}; }
+    struct PixelRows {
+        RowPixel* pixels = nullptr;
+        std::ptrdiff_t stride = 0;
+    };
+    virtual ConstPixelRows ReadRows() const { return {}; }
+    virtual PixelRows WriteRows() { return {}; }
 
     // Appends one line to the message log.
     virtual void LogLine(const std::string& text) = 0;

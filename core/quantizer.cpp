@@ -79,19 +79,18 @@ int Quantizer::ClampedHeight(const QuantHost& host) {
 void Quantizer::SparateColor(QuantHost& host) {
     const int w = ClampedWidth(host);
     const int h = ClampedHeight(host);
-    const QuantHost::PixelRows rows = host.Rows();
+    const QuantHost::ConstPixelRows rows = host.ReadRows();
     if (rows.pixels != nullptr) {
         // Reading has no side effect, so the order of the reads is free; Group is not touched.
         for (int x0 = 0; x0 < w; x0 += kColumnBlock) {
             const int x1 = std::min(w, x0 + kColumnBlock);
             for (int y = 0; y < h; ++y) {
-                const std::uint32_t* row = rows.pixels + y * rows.stride;
+                const RowPixel* row = rows.pixels + y * rows.stride;
                 for (int x = x0; x < x1; ++x) {
-                    const std::uint32_t c = row[x];
                     PixelRec& p = Pixels[x][y];
-                    p.R = static_cast<std::int32_t>((c >> 16) & 0xFF);
-                    p.G = static_cast<std::int32_t>((c >> 8) & 0xFF);
-                    p.B = static_cast<std::int32_t>(c & 0xFF);
+                    p.R = RowRed(row[x]);
+                    p.G = RowGreen(row[x]);
+                    p.B = RowBlue(row[x]);
                 }
             }
         }
@@ -237,16 +236,16 @@ void Quantizer::Mask(QuantHost& host, int keep) {
         host.LoadFromFile(OpenFileName);
     const int w = ClampedWidth(host);
     const int h = ClampedHeight(host);
-    const QuantHost::PixelRows rows = host.Rows();
+    const QuantHost::PixelRows rows = host.WriteRows();
     if (rows.pixels != nullptr) {
         // Every pixel is set at most once, so the order of the writes is free.
         for (int x0 = 0; x0 < w; x0 += kColumnBlock) {
             const int x1 = std::min(w, x0 + kColumnBlock);
             for (int y = 0; y < h; ++y) {
-                std::uint32_t* row = rows.pixels + y * rows.stride;
+                RowPixel* row = rows.pixels + y * rows.stride;
                 for (int x = x0; x < x1; ++x)
                     if (Pixels[x][y].Group != keep)
-                        row[x] = 0xFF000000u;
+                        row[x] = kRowBlack;
             }
         }
     } else {

@@ -4,8 +4,8 @@
 #include <exception>
 #include <fstream>
 
-#include "ui/file_dialog.h"
-#include "ui/session.h"
+#include "session/file_dialog.h"
+#include "session/session.h"
 
 namespace colorsplit::fuzz {
 

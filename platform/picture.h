@@ -59,10 +59,14 @@ public:
     void SaveToFile(const std::string& fileName) const;
 
     const QImage& Image() const { return image_; }
-    // The pixels as rows of 0xFFRRGGBB words, for reading and setting many at once; null when
-    // empty. Valid until the picture is replaced.
-    std::uint32_t* Bits() {
-        return image_.isNull() ? nullptr : reinterpret_cast<std::uint32_t*>(image_.bits());
+    // The pixels as rows in the core's RowPixel layout (Format_RGB32 is 0xFFRRGGBB words), for
+    // reading and setting many at once; null when empty. Valid until the picture is replaced.
+    // Setting copies the pixels first when the image is shared; reading never does.
+    const RowPixel* ConstBits() const {
+        return image_.isNull() ? nullptr : reinterpret_cast<const RowPixel*>(image_.constBits());
+    }
+    RowPixel* Bits() {
+        return image_.isNull() ? nullptr : reinterpret_cast<RowPixel*>(image_.bits());
     }
     std::ptrdiff_t WordsPerLine() const { return image_.bytesPerLine() / 4; }
 

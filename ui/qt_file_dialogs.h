@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "ui/file_dialog.h"
+#include "session/file_dialog.h"
 
 class QWidget;
 

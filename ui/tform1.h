@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include "ui/file_dialog.h"
-#include "ui/session.h"
+#include "session/file_dialog.h"
+#include "session/session.h"
 #include "ui/swatch_panel.h"
 
 class QGroupBox;

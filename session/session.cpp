@@ -1,4 +1,4 @@
-#include "ui/session.h"
+#include "session/session.h"
 
 #include <optional>
 

@@ -5,7 +5,7 @@
 #include "core/quant_host.h"
 #include "core/quantizer.h"
 #include "platform/picture.h"
-#include "ui/file_dialog.h"
+#include "session/file_dialog.h"
 
 namespace colorsplit {
 
@@ -51,7 +51,10 @@ public:
     void SetPixel(int x, int y, TColor c) override { picture_.SetPixel(x, y, c); }
     void LoadFromFile(const std::string& fileName) override;
     void Refresh() override { view_.PictureChanged(); }
-    PixelRows Rows() override { return {picture_.Bits(), picture_.WordsPerLine()}; }
+    ConstPixelRows ReadRows() const override {
+        return {picture_.ConstBits(), picture_.WordsPerLine()};
+    }
+    PixelRows WriteRows() override { return {picture_.Bits(), picture_.WordsPerLine()}; }
     void LogLine(const std::string& text) override { view_.LogLine(text); }
     void ShowSwatch(int row, TColor c) override { view_.ShowSwatch(row, c); }
 

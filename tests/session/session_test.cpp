@@ -1,6 +1,6 @@
 // The commands without widgets, on real BMP files: the direct row access of the picture must
 // sample and mask exactly as pixel-by-pixel access does.
-#include "ui/session.h"
+#include "session/session.h"
 
 #include <gtest/gtest.h>
 
@@ -65,7 +65,7 @@ TEST(Session, RowAccessSamplesLikePixelAccess) {
     for (const auto& [w, h] : {std::pair{1, 1}, {37, 23}, {61, 2}, {3, 59}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         Fixture f(w, h, static_cast<unsigned>(w * 100 + h));
-        ASSERT_NE(f.session.Rows().pixels, nullptr);
+        ASSERT_NE(f.session.ReadRows().pixels, nullptr);
         auto viaPixels = std::make_unique<Quantizer>();
         Scribble(f.session.State(), 5);
         Scribble(*viaPixels, 5);

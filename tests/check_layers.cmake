@@ -1,0 +1,50 @@
+# The layers, checked at every #include: core <- platform <- session <- ui <- app. A file may
+# include the headers of its own layer and the ones below, never above; the core includes no
+# Qt header at all; the batch program and the fuzzers stay below the widgets.
+#   cmake -DROOT=<source folder> -P check_layers.cmake
+set(layers core platform session ui app)
+# The highest layer each folder, or file, may reach.
+set(reach_core core)
+set(reach_platform platform)
+set(reach_session session)
+set(reach_ui ui)
+set(reach_app app)
+set(reach_fuzz session)
+set(reach_bench platform)
+set(reach_app/cli_main.cpp session)
+
+file(GLOB_RECURSE sources RELATIVE ${ROOT} LIST_DIRECTORIES false
+    ${ROOT}/core/*.h ${ROOT}/core/*.cpp ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp
+    ${ROOT}/session/*.h ${ROOT}/session/*.cpp ${ROOT}/ui/*.h ${ROOT}/ui/*.cpp
+    ${ROOT}/app/*.cpp ${ROOT}/fuzz/*.h ${ROOT}/fuzz/*.cpp ${ROOT}/bench/*.cpp)
+set(wrong "")
+foreach(source IN LISTS sources)
+    string(REGEX MATCH "^[a-z]+" folder ${source})
+    if(DEFINED reach_${source})
+        set(reach ${reach_${source}})
+    else()
+        set(reach ${reach_${folder}})
+    endif()
+    list(FIND layers ${reach} highest)
+    file(STRINGS ${ROOT}/${source} lines)
+    set(number 0)
+    foreach(line IN LISTS lines)
+        math(EXPR number "${number} + 1")
+        if(line MATCHES "^[ \t]*#[ \t]*include[ \t]*\"([a-z]+)/")
+            list(FIND layers ${CMAKE_MATCH_1} layer)
+            if(layer GREATER highest)
+                string(APPEND wrong "${source}:${number}: includes ${CMAKE_MATCH_1}/, above ${reach}\n")
+            endif()
+        elseif(folder STREQUAL "core" AND line MATCHES "^[ \t]*#[ \t]*include[ \t]*<Q")
+            string(APPEND wrong "${source}:${number}: the core includes a Qt header\n")
+        endif()
+    endforeach()
+endforeach()
+list(LENGTH sources count)
+if(count LESS 20)
+    message(FATAL_ERROR "found only ${count} sources under ${ROOT}")
+endif()
+if(wrong)
+    message(FATAL_ERROR "Includes against the layers:\n${wrong}")
+endif()
+message(STATUS "layers: ${count} files, every include points down")
