@@ -1,4 +1,7 @@
 // colorsplit-cli: replays a use of the window without a display and prints its message log.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -9,8 +12,8 @@
 #include <vector>
 
 #include "platform/safe_file.h"
-#include "ui/file_dialog.h"
-#include "ui/session.h"
+#include "session/file_dialog.h"
+#include "session/session.h"
 
 namespace {
 
@@ -24,49 +27,44 @@ constexpr int kImage1Height = 1181;
 
 const char kUsage[] =
     "Usage: colorsplit-cli [--summary FILE] COMMAND...\n"
-    "       colorsplit-cli --help | --version\n";
+    "  or:  colorsplit-cli --help | --version\n";
 
+// Also the source of colorsplit-cli(1), which help2man makes from it.
 const char kHelp[] =
-    "NAME\n"
-    "    colorsplit-cli - split a picture's colours into groups, without a window\n"
+    "Usage: colorsplit-cli [--summary FILE] COMMAND...\n"
+    "  or:  colorsplit-cli --help | --version\n"
+    "Replays a use of the colorsplit window, command by command, through the same code as\n"
+    "the window's buttons, and prints every line of the window's message log to standard\n"
+    "output as it is logged. Needs no display.\n"
     "\n"
-    "SYNOPSIS\n"
-    "    colorsplit-cli [--summary FILE] COMMAND...\n"
-    "    colorsplit-cli --help | --version\n"
+    "Commands:\n"
+    "  open PATH   the open command, with PATH chosen in the open dialog; a picture that\n"
+    "              opens starts a new round: no picks, no groups, no mask\n"
+    "  pick X Y    a click on the picture area at (X, Y); 0 <= X < 1575, 0 <= Y < 1181;\n"
+    "              a click beside the picture picks nothing and prints nothing\n"
+    "  execute     the execute button: the quantisation from the picked colours\n"
+    "  mask N      select colorN (N from 1 to 4) and press the MASK button\n"
+    "  save PATH   the save command: the shown picture to PATH as a BMP file\n"
+    "  mean        the mean colour button\n"
     "\n"
-    "DESCRIPTION\n"
-    "    Replays a use of the colorsplit window, command by command, through the same code\n"
-    "    as the window's buttons, and prints every line of the window's message log to\n"
-    "    standard output as it is logged. Needs no display.\n"
+    "Before a picture has opened, pick, execute, mask and mean print \"尚未載入檔案\" and\n"
+    "change nothing, and save is an error.\n"
     "\n"
-    "COMMANDS\n"
-    "    open PATH   the open command, with PATH chosen in the open dialog; a picture that\n"
-    "                opens starts a new round: no picks, no groups, no mask\n"
-    "    pick X Y    a click on the picture area at (X, Y); 0 <= X < 1575, 0 <= Y < 1181;\n"
-    "                a click beside the picture picks nothing and prints nothing\n"
-    "    execute     the execute button: the quantisation from the picked colours\n"
-    "    mask N      select colorN (N from 1 to 4) and press the MASK button\n"
-    "    save PATH   the save command: the shown picture to PATH as a BMP file\n"
-    "    mean        the mean colour button\n"
+    "Options:\n"
+    "  --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
+    "                  code_book, sel_color, mean_color, color_count, run_count,\n"
+    "                  distortion, last_distortion, mask_done, group_counts\n"
+    "  --help          show this text\n"
+    "  --version       show the version\n"
     "\n"
-    "    Before a picture has opened, pick, execute, mask and mean print \"尚未載入檔案\" and\n"
-    "    change nothing, and save is an error.\n"
+    "Exit status:\n"
+    "  0  every command ran\n"
+    "  1  a command failed: its message went to standard error and no later command ran\n"
+    "  2  the command line was malformed; nothing ran\n"
     "\n"
-    "OPTIONS\n"
-    "    --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
-    "                    code_book, sel_color, mean_color, color_count, run_count,\n"
-    "                    distortion, last_distortion, mask_done, group_counts\n"
-    "    --help          show this text\n"
-    "    --version       show the version\n"
-    "\n"
-    "EXIT STATUS\n"
-    "    0  every command ran\n"
-    "    1  a command failed: its message went to standard error and no later command ran\n"
-    "    2  the command line was malformed; nothing ran\n"
-    "\n"
-    "EXAMPLE\n"
-    "    colorsplit-cli open in.bmp pick 10 10 pick 200 40 pick 90 300 pick 400 250 \\\n"
-    "        execute mask 2 save out.bmp\n";
+    "Example:\n"
+    "  colorsplit-cli open in.bmp pick 10 10 pick 200 40 pick 90 300 pick 400 250 \\\n"
+    "      execute mask 2 save out.bmp\n";
 
 struct Command {
     enum Kind { kOpen, kPick, kExecute, kMask, kSave, kMean } kind;
@@ -167,31 +165,17 @@ public:
     std::array<std::optional<TColor>, 5> swatches;
 };
 
-std::string FloatJson(float value) {
-    // Nine significant digits bring every float back exactly.
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(value));
-    return buffer;
-}
-
-std::string Summary(const colorsplit::Session& session, const BatchView& view) {
+// The final state as one JSON object.
+QByteArray Summary(const colorsplit::Session& session, const BatchView& view) {
     const colorsplit::Quantizer& s = session.State();
-    std::string json = "{\n  \"swatches\": [";
-    for (size_t i = 0; i < view.swatches.size(); ++i) {
-        if (i > 0)
-            json += ", ";
-        json += view.swatches[i] ? std::to_string(*view.swatches[i]) : "null";
-    }
-    json += "],\n  \"code_book\": [";
-    for (size_t i = 0; i < s.CodeBook.size(); ++i) {
-        const colorsplit::PixelRec& v = s.CodeBook[i];
-        json += (i > 0 ? ", [" : "[") + std::to_string(v.R) + ", " + std::to_string(v.G) + ", " +
-                std::to_string(v.B) + "]";
-    }
-    json += "],\n  \"sel_color\": [";
-    for (size_t i = 0; i < s.SelColor.size(); ++i)
-        json += (i > 0 ? ", " : "") + std::to_string(s.SelColor[i]);
-    std::array<long long, colorsplit::kMaxColors> groups{};
+    QJsonArray swatches, codeBook, selColor, groupCounts;
+    for (const std::optional<TColor>& swatch : view.swatches)
+        swatches.append(swatch ? QJsonValue(*swatch) : QJsonValue());
+    for (const colorsplit::PixelRec& v : s.CodeBook)
+        codeBook.append(QJsonArray{v.R, v.G, v.B});
+    for (const TColor c : s.SelColor)
+        selColor.append(c);
+    std::array<qint64, colorsplit::kMaxColors> groups{};
     const int w = colorsplit::Quantizer::ClampedWidth(session);
     const int h = colorsplit::Quantizer::ClampedHeight(session);
     for (int x = 0; x < w; ++x) {
@@ -201,21 +185,26 @@ std::string Summary(const colorsplit::Session& session, const BatchView& view) {
                 ++groups[g];
         }
     }
-    json += "],\n  \"mean_color\": " + std::to_string(s.MeanColor);
-    json += ",\n  \"color_count\": " + std::to_string(s.ColorCount);
-    json += ",\n  \"run_count\": " + std::to_string(s.RunCount);
-    json += ",\n  \"distortion\": " + FloatJson(s.Distortion);
-    json += ",\n  \"last_distortion\": " + FloatJson(s.LastDistortion);
-    json += ",\n  \"mask_done\": " + std::string(s.MaskDone ? "true" : "false");
-    json += ",\n  \"group_counts\": [";
-    for (size_t i = 0; i < groups.size(); ++i)
-        json += (i > 0 ? ", " : "") + std::to_string(groups[i]);
-    json += "]\n}\n";
-    return json;
+    for (const qint64 n : groups)
+        groupCounts.append(n);
+    // A float widened to double is written with the digits that bring it back exactly.
+    const QJsonObject summary{
+        {"swatches", swatches},
+        {"code_book", codeBook},
+        {"sel_color", selColor},
+        {"mean_color", s.MeanColor},
+        {"color_count", s.ColorCount},
+        {"run_count", s.RunCount},
+        {"distortion", static_cast<double>(s.Distortion)},
+        {"last_distortion", static_cast<double>(s.LastDistortion)},
+        {"mask_done", s.MaskDone},
+        {"group_counts", groupCounts},
+    };
+    return QJsonDocument(summary).toJson(QJsonDocument::Indented);
 }
 
-void WriteSummary(const std::string& fileName, const std::string& json) {
-    colorsplit::WriteFileSafely(fileName, QByteArray::fromStdString(json), "無法寫入摘要檔");
+void WriteSummary(const std::string& fileName, const QByteArray& json) {
+    colorsplit::WriteFileSafely(fileName, json, "無法寫入摘要檔");
 }
 
 void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,

@@ -9,8 +9,8 @@ namespace colorsplit {
 
 ImageControl::ImageControl(QWidget* parent) : QWidget(parent) {}
 
-void ImageControl::SetSource(const QImage* image) {
-    source_ = image;
+void ImageControl::SetImage(const QImage& image) {
+    image_ = image;
     update();
 }
 
@@ -20,17 +20,17 @@ void ImageControl::SetOffset(QPoint offset) {
 }
 
 void ImageControl::paintEvent(QPaintEvent* event) {
-    if (source_ == nullptr || source_->isNull())
+    if (image_.isNull())
         return;
     // Only the exposed part: the picture may be far larger than what shows of it. The source
     // rectangle is in the image's own pixels, which a device pixel ratio makes finer.
-    const QRectF target = QRectF(event->rect()) & QRectF(offset_, source_->deviceIndependentSize());
+    const QRectF target = QRectF(event->rect()) & QRectF(offset_, image_.deviceIndependentSize());
     if (target.isEmpty())
         return;
-    const qreal ratio = source_->devicePixelRatio();
+    const qreal ratio = image_.devicePixelRatio();
     const QRectF source((target.topLeft() - offset_) * ratio, target.size() * ratio);
     QPainter painter(this);
-    painter.drawImage(target, *source_, source);
+    painter.drawImage(target, image_, source);
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {

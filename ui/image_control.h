@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <functional>
-
-class QImage;
 
 namespace colorsplit {
 
@@ -14,8 +13,9 @@ class ImageControl : public QWidget {
 public:
     explicit ImageControl(QWidget* parent = nullptr);
 
-    // The image is owned elsewhere and must outlive the control (or be reset first).
-    void SetSource(const QImage* image);
+    // Shows this image from now on (a shared copy: the owner's next change to its pixels
+    // copies them, and shows here once given again).
+    void SetImage(const QImage& image);
     // Where the image's top-left corner is shown, within the control.
     void SetOffset(QPoint offset);
     // Any mouse button; a double click reaches it twice (press, then double-click).
@@ -26,7 +26,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    const QImage* source_ = nullptr;
+    QImage image_;
     QPoint offset_;
 };
 

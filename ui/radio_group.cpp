@@ -2,13 +2,21 @@
 
 #include <QButtonGroup>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 namespace colorsplit {
 
 RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), buttons_(new QButtonGroup(this)) {
-    for (int i = 0; i < items.size(); ++i)
-        buttons_->addButton(new QRadioButton(items[i], this), i);
+    // Items share the space below the caption evenly, one above the other.
+    // The box is narrow: the style's usual margins would cut the items' captions short.
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(5, 0, 0, 4);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* item = new QRadioButton(items[i], this);
+        buttons_->addButton(item, i);
+        column->addWidget(item);
+    }
 }
 
 int RadioGroup::ItemIndex() const {
@@ -22,18 +30,6 @@ void RadioGroup::SetItemIndex(int index) {
 
 QWidget* RadioGroup::Item(int index) const {
     return buttons_->button(index);
-}
-
-void RadioGroup::resizeEvent(QResizeEvent* event) {
-    QGroupBox::resizeEvent(event);
-    // Items share the space below the caption evenly, one above the other.
-    const QList<QAbstractButton*> items = buttons_->buttons();
-    if (items.isEmpty())
-        return;
-    const int top = 20;
-    const int step = (height() - top - 6) / static_cast<int>(items.size());
-    for (int i = 0; i < items.size(); ++i)
-        buttons_->button(i)->setGeometry(8, top + i * step, width() - 12, step);
 }
 
 }  // namespace colorsplit

@@ -17,9 +17,6 @@ public:
     void SetItemIndex(int index);
     QWidget* Item(int index) const;
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     QButtonGroup* buttons_;
 };

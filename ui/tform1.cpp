@@ -60,11 +60,7 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     FormCreate();
 }
 
-TForm1::~TForm1() {
-    // The images they show are members, gone before QWidget deletes the controls.
-    Image1->SetSource(nullptr);
-    ColorInf->SetSource(nullptr);
-}
+TForm1::~TForm1() = default;
 
 void TForm1::BuildControls() {
     setWindowTitle(QStringLiteral("Form1"));
@@ -80,7 +76,6 @@ void TForm1::BuildControls() {
     GroupBox1->setGeometry(0, 10, 474, 395);
     Image1 = new ImageControl(GroupBox1);
     Image1->setGeometry(20, 30, 1575, 1181);
-    Image1->SetSource(&session_.ShownPicture().Image());
 
     Button4 = MakeButton(this, "儲存檔案", {640, 49, 90, 31});
     Button5 = MakeButton(this, "平均顏色", {502, 10, 92, 31});
@@ -102,7 +97,7 @@ void TForm1::BuildControls() {
     ClearSwatches();
     ColorInf = new ImageControl(GroupBox2);
     ColorInf->setGeometry(10, 20, kSwatchPanelWidth, kSwatchPanelHeight);
-    ColorInf->SetSource(&swatches_.Image());
+    ColorInf->SetImage(swatches_.Image());
     // The designed place puts the first row on the frame's line under the title; the rows
     // move down just clear of it, 30 pixels apart as designed.
     ColorInf->SetOffset(QPoint(0, std::max(0, GroupBox2->contentsRect().top() - ColorInf->y())));
@@ -260,10 +255,11 @@ void TForm1::showEvent(QShowEvent* event) {
     placed_ = true;
     // Sharp swatches on whatever screen shows the window, also after a move to another.
     swatches_.SetDevicePixelRatio(devicePixelRatioF());
+    ColorInf->SetImage(swatches_.Image());
     if (QWindow* window = windowHandle()) {
         connect(window, &QWindow::screenChanged, this, [this] {
             swatches_.SetDevicePixelRatio(devicePixelRatioF());
-            ColorInf->update();
+            ColorInf->SetImage(swatches_.Image());
         });
     }
     // The design gives the outer size; take the frame the window manager adds, if any, off it.
@@ -363,7 +359,7 @@ void TForm1::LogLine(const std::string& text) {
 void TForm1::ShowSwatch(int row, TColor c) {
     swatches_.Show(row, c);
     ColorInf->setAccessibleDescription(swatches_.Description());
-    ColorInf->update();
+    ColorInf->SetImage(swatches_.Image());
 }
 
 void TForm1::ClearSwatches() {
@@ -371,12 +367,12 @@ void TForm1::ClearSwatches() {
     swatches_.Clear(palette().color(QPalette::Window));
     if (ColorInf != nullptr) {
         ColorInf->setAccessibleDescription(swatches_.Description());
-        ColorInf->update();
+        ColorInf->SetImage(swatches_.Image());
     }
 }
 
 void TForm1::PictureChanged() {
-    Image1->update();
+    Image1->SetImage(session_.ShownPicture().Image());
 }
 
 }  // namespace colorsplit
