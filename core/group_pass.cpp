@@ -1,123 +1,213 @@
-// The portable kernel and the choice between kernels.
+// The grouping pass, written once: Highway compiles this file for each instruction set it
+// targets (here SSSE3, SSE4, AVX2, AVX-512 and plain scalar code; NEON on Arm) and the widest
+// one the CPU runs is chosen at run time. The few lines that differ by target say why.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "core/group_pass.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+//
+#include <hwy/highway.h>
+
 #include "core/group_pass.h"
-
-#include <cstring>
-
 #include "core/kernel_support.h"
 
-namespace colorsplit {
-
+HWY_BEFORE_NAMESPACE();
+namespace colorsplit::HWY_NAMESPACE {
 namespace {
 
-// Four pixels at a time in the compiler's generic vectors: no intrinsics, so it builds for any
-// target (on x86-64 it becomes SSE2, which every such CPU has).
-using Ints = std::int32_t __attribute__((vector_size(16)));
-using Words = std::uint32_t __attribute__((vector_size(16)));
-using Floats = float __attribute__((vector_size(16)));
-constexpr int kLanes = 4;
-
-Words AsWords(Ints v) {
-    Words w;
-    std::memcpy(&w, &v, sizeof w);
-    return w;
-}
+namespace hn = hwy::HWY_NAMESPACE;
 
 template <int K>
-float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, GroupSums& sums) {
-    // Differences, squares and their sums are whole numbers below 2^24, so the float
-    // arithmetic is exact and gives the integer squared distance.
-    Floats cr[K], cg[K], cb[K];
+float Pass(Column* columns, int w, int h, const PixelRec* codeBook, GroupSums& sums) {
+    const hn::ScalableTag<float> df;
+    const hn::RebindToSigned<decltype(df)> di;
+    const hn::RebindToUnsigned<decltype(df)> du;
+    using VF = hn::Vec<decltype(df)>;
+    using VI = hn::Vec<decltype(di)>;
+    using VU = hn::Vec<decltype(du)>;
+    const int lanes = static_cast<int>(hn::Lanes(df));
+
+    // The loops over the code vectors are unrolled, so that their vectors stay in registers.
+    // |c - p|^2 = |p|^2 + (|c|^2 - 2 c.p). Every term and partial sum is a whole number below
+    // 2^24, so the float arithmetic is exact and gives the integer squared distance.
+    VF m2r[K], m2g[K], m2b[K], cc[K];
 #pragma GCC unroll 4
     for (int i = 0; i < K; ++i) {
-        cr[i] = Floats{} + static_cast<float>(codeBook[i].R);
-        cg[i] = Floats{} + static_cast<float>(codeBook[i].G);
-        cb[i] = Floats{} + static_cast<float>(codeBook[i].B);
+        const PixelRec& c = codeBook[i];
+        m2r[i] = hn::Set(df, -2.0f * static_cast<float>(c.R));
+        m2g[i] = hn::Set(df, -2.0f * static_cast<float>(c.G));
+        m2b[i] = hn::Set(df, -2.0f * static_cast<float>(c.B));
+        cc[i] = hn::Set(df, static_cast<float>(c.R * c.R + c.G * c.G + c.B * c.B));
     }
+    // Group sums in 16-bit halves: R | G << 16 and B | 1 << 16 (the count), emptied into
+    // 64-bit sums after every stretch of a column. Only the first K - 1 groups are added; the
+    // last group's sums are the totals less the others'.
     detail::PackedSums<K> packed;
-    // [i] for group i < K - 1, [K - 1] for the totals.
-    Words laneRG[K] = {}, laneBN[K] = {};
+    VU laneRG[K], laneBN[K];  // [i] for group i < K - 1, [K - 1] for the totals
+#pragma GCC unroll 4
+    for (int i = 0; i < K; ++i)
+        laneRG[i] = laneBN[i] = hn::Zero(du);
+
+#if HWY_TARGET != HWY_SCALAR
+    // Records are split into colours one 128-bit block at a time, as the instruction sets do
+    // it cheaply: with B blocks a vector, lane 4b + q then holds pixel qB + b. Groups and sums
+    // do not mind the order; the distances are put back in pixel order for the chain.
+    const int blocks = lanes / 4;
+    HWY_ALIGN std::int32_t order[hn::MaxLanes(di)];
+    for (int p = 0; p < lanes; ++p)
+        order[p] = 4 * (p % blocks) + p / blocks;
+    const auto inPixelOrder = hn::SetTableIndices(df, order);
+    const auto groupField = hn::Eq(hn::And(hn::Iota(di, 0), hn::Set(di, 3)), hn::Set(di, 3));
+    const hn::RepartitionToWide<decltype(di)> d64;
+#endif
     detail::ColumnTail<K> tail;
     detail::DistortionChain chain;
     float distortion = 0.0f;
-    const int whole = h - h % kLanes;
+    const int whole = h - h % lanes;
 
     for (int x = 0; x < w; ++x) {
-        PixelRec* column = columns[x];
+        // A column is an array of records of four int32: R, G, B, Group.
+        auto* column = reinterpret_cast<std::int32_t*>(columns[x]);
         float* current = chain.Current();
         const float* previous = x > 0 ? chain.Previous() : nullptr;
-        // Two chunks per turn give the scheduler independent work to interleave.
-#pragma GCC unroll 2
-        for (int y = 0; y < whole; y += kLanes) {
-            Ints p0, p1, p2, p3;
-            std::memcpy(&p0, column + y + 0, sizeof p0);
-            std::memcpy(&p1, column + y + 1, sizeof p1);
-            std::memcpy(&p2, column + y + 2, sizeof p2);
-            std::memcpy(&p3, column + y + 3, sizeof p3);
-            const Ints t0 = __builtin_shufflevector(p0, p1, 0, 4, 1, 5);  // R0 R1 G0 G1
-            const Ints t1 = __builtin_shufflevector(p2, p3, 0, 4, 1, 5);  // R2 R3 G2 G3
-            const Ints t2 = __builtin_shufflevector(p0, p1, 2, 6, 2, 6);  // B0 B1
-            const Ints t3 = __builtin_shufflevector(p2, p3, 2, 6, 2, 6);  // B2 B3
-            const Ints r = __builtin_shufflevector(t0, t1, 0, 1, 4, 5);
-            const Ints g = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
-            const Ints b = __builtin_shufflevector(t2, t3, 0, 1, 4, 5);
-            const Floats fr = __builtin_convertvector(r, Floats);
-            const Floats fg = __builtin_convertvector(g, Floats);
-            const Floats fb = __builtin_convertvector(b, Floats);
+        // In stretches of at most 256 vectors, so that no 16-bit half of a sum can pass 65535.
+        for (int start = 0; start < whole; start += 256 * lanes) {
+            const int end = std::min(whole, start + 256 * lanes);
+            for (int y = start; y < end; y += lanes) {
+                // Constants made here, not held in registers all along: the compiler can take
+                // them from memory where registers run short, and the distortion's running sum
+                // must keep one.
+                const VF third = hn::Set(df, 1.0f / 3.0f), three = hn::Set(df, 3.0f);
+                const VU count = hn::Set(du, 1u << 16);
+                // Records (R, G, B, Group) to one vector per colour.
+                std::int32_t* records = column + 4 * y;
+#if HWY_TARGET != HWY_SCALAR
+                const VI v0 = hn::LoadU(di, records);
+                const VI v1 = hn::LoadU(di, records + lanes);
+                const VI v2 = hn::LoadU(di, records + 2 * lanes);
+                const VI v3 = hn::LoadU(di, records + 3 * lanes);
+                const VI t0 = hn::InterleaveLower(di, v0, v1);  // R R G G of two records a block
+                const VI t1 = hn::InterleaveUpper(di, v0, v1);  // B B N N
+                const VI t2 = hn::InterleaveLower(di, v2, v3);
+                const VI t3 = hn::InterleaveUpper(di, v2, v3);
+                const auto pairs = [&](VI v) { return hn::BitCast(d64, v); };
+                const VI r = hn::BitCast(di, hn::InterleaveLower(d64, pairs(t0), pairs(t2)));
+                const VI g = hn::BitCast(di, hn::InterleaveUpper(d64, pairs(t0), pairs(t2)));
+                const VI b = hn::BitCast(di, hn::InterleaveLower(d64, pairs(t1), pairs(t3)));
+#else
+                VI r, g, b, unused;
+                hn::LoadInterleaved4(di, records, r, g, b, unused);
+#endif
+                const VF fr = hn::ConvertTo(df, r);
+                const VF fg = hn::ConvertTo(df, g);
+                const VF fb = hn::ConvertTo(df, b);
+                const VF pp = hn::MulAdd(fr, fr, hn::MulAdd(fg, fg, hn::Mul(fb, fb)));
+                VF sq[K];
+#pragma GCC unroll 4
+                for (int i = 0; i < K; ++i)
+                    sq[i] = hn::Add(
+                        pp, hn::MulAdd(m2r[i], fr,
+                                       hn::MulAdd(m2g[i], fg, hn::MulAdd(m2b[i], fb, cc[i]))));
 
-            Floats sq[K];
+                // The smallest distance is floor(m / 3) for the smallest squared distance m.
+                // Every squared distance below 3 * (that + 1) divides to the same distance, and
+                // the lowest index among those wins (equal distances keep the lower index): one
+                // division per pixel, not per code vector.
+                VF m = sq[0];
+#pragma GCC unroll 4
+                for (int i = 1; i < K; ++i) {
+                    m = hn::Min(m, sq[i]);
+                }
+                // The fraction of m / 3 is 0, 1/3 or 2/3, and m / 3 is computed within 0.01.
+#if HWY_TARGET == HWY_SSSE3 || HWY_TARGET == HWY_SCALAR
+                // No rounding instruction here: m / 3 - 0.4 is a whole number plus about 0.6,
+                // 0.93 or 0.27, never near a half, so adding 1.5 * 2^23 (where floats are whole
+                // numbers) rounds it to the quotient.
+                const VF magic = hn::Set(df, 12582912.0f);
+                const VF best =
+                    hn::Sub(hn::Add(hn::MulSub(m, third, hn::Set(df, 0.4f)), magic), magic);
+#else
+                // m / 3 + 0.1 is a whole number plus about 0.1, 0.43 or 0.77: truncated, the
+                // quotient.
+                const VF best = hn::Trunc(hn::MulAdd(m, third, hn::Set(df, 0.1f)));
+#endif
+                const VF limit = hn::MulAdd(best, three, three);
+                // The group is the number of leading code vectors that lose.
+#if HWY_TARGET <= HWY_AVX3
+                // Masks are registers of their own here: one masked move or add a step.
+                const VI one = hn::Set(di, 1);
+                auto lost = hn::RebindMask(di, hn::Ge(sq[0], limit));
+                VI group = hn::IfThenElseZero(lost, one);
+#pragma GCC unroll 4
+                for (int i = 1; i < K - 1; ++i) {
+                    lost = hn::And(lost, hn::RebindMask(di, hn::Ge(sq[i], limit)));
+                    group = hn::IfThenElse(lost, hn::Add(group, one), group);
+                }
+#else
+                // Masks are vectors of all ones (-1) here: one subtraction a step.
+                const auto losing = [&](int i) {
+                    return hn::BitCast(di, hn::VecFromMask(df, hn::Ge(sq[i], limit)));
+                };
+                VI lost = losing(0);
+                VI group = hn::Neg(lost);
+#pragma GCC unroll 4
+                for (int i = 1; i < K - 1; ++i) {
+                    lost = hn::And(lost, losing(i));
+                    group = hn::Sub(group, lost);
+                }
+#endif
+#if HWY_TARGET != HWY_SCALAR
+                // Only the Group fields change: lane q of each block of group goes to vector q.
+                if constexpr (hn::MaxLanes(hn::ScalableTag<float>()) == 4) {
+                    // One record a vector: lane q is record q's group, written on its own.
+                    records[3] = hn::ExtractLane(group, 0);
+                    records[7] = hn::ExtractLane(group, 1);
+                    records[11] = hn::ExtractLane(group, 2);
+                    records[15] = hn::ExtractLane(group, 3);
+                } else {
+                    hn::BlendedStore(hn::Broadcast<0>(group), groupField, di, records);
+                    hn::BlendedStore(hn::Broadcast<1>(group), groupField, di, records + lanes);
+                    hn::BlendedStore(hn::Broadcast<2>(group), groupField, di, records + 2 * lanes);
+                    hn::BlendedStore(hn::Broadcast<3>(group), groupField, di, records + 3 * lanes);
+                }
+                hn::Store(blocks > 1 ? hn::TableLookupLanes(best, inPixelOrder) : best, df,
+                          current + y);
+#else
+                hn::StoreInterleaved4(r, g, b, group, di, records);
+                hn::Store(best, df, current + y);
+#endif
+
+                const VU rg = hn::Or(hn::BitCast(du, r), hn::ShiftLeft<16>(hn::BitCast(du, g)));
+                const VU bn = hn::Or(hn::BitCast(du, b), count);
+                laneRG[K - 1] = hn::Add(laneRG[K - 1], rg);
+                laneBN[K - 1] = hn::Add(laneBN[K - 1], bn);
+#pragma GCC unroll 4
+                for (int i = 0; i < K - 1; ++i) {
+                    const auto in = hn::RebindMask(du, hn::Eq(group, hn::Set(di, i)));
+#if HWY_TARGET <= HWY_AVX3
+                    // One masked add each where masks are registers of their own.
+                    laneRG[i] = hn::IfThenElse(in, hn::Add(laneRG[i], rg), laneRG[i]);
+                    laneBN[i] = hn::IfThenElse(in, hn::Add(laneBN[i], bn), laneBN[i]);
+#else
+                    laneRG[i] = hn::Add(laneRG[i], hn::IfThenElseZero(in, rg));
+                    laneBN[i] = hn::Add(laneBN[i], hn::IfThenElseZero(in, bn));
+#endif
+                }
+                // The distortion must stay one float add per pixel in x-outer, y-inner order; the
+                // previous column's adds run while this column's vector work does.
+                if (previous != nullptr)
+                    distortion = detail::AddInOrder(distortion, previous + y, lanes);
+            }
+            HWY_ALIGN std::int32_t rg[hn::MaxLanes(di)], bn[hn::MaxLanes(di)];
 #pragma GCC unroll 4
             for (int i = 0; i < K; ++i) {
-                const Floats dr = cr[i] - fr, dg = cg[i] - fg, db = cb[i] - fb;
-                sq[i] = dr * dr + dg * dg + db * db;
+                hn::Store(hn::BitCast(di, laneRG[i]), di, rg);
+                hn::Store(hn::BitCast(di, laneBN[i]), di, bn);
+                packed.Add(i, rg, bn, lanes);
+                laneRG[i] = laneBN[i] = hn::Zero(du);
             }
-            // The smallest distance is floor(m / 3) for the smallest squared distance m
-            // (m / 3 + 0.1 lands within 0.01 of its exact value, and the fraction of m / 3 is
-            // 0, 1/3 or 2/3, so truncating gives the quotient). Every squared distance below
-            // 3 * (that + 1) divides to the same distance, and the lowest index among those
-            // wins: one division per pixel instead of one per code vector.
-            Floats m = sq[0];
-#pragma GCC unroll 4
-            for (int i = 1; i < K; ++i)
-                m = sq[i] < m ? sq[i] : m;
-            const Ints best = __builtin_convertvector(m * (1.0f / 3.0f) + 0.1f, Ints);
-            const Floats limit = __builtin_convertvector(best, Floats) * 3.0f + 3.0f;
-            // Counts the leading code vectors that lose: all-ones masks while none has won.
-            Ints lost = sq[0] >= limit;
-            Ints group = -lost;
-#pragma GCC unroll 4
-            for (int i = 1; i < K - 1; ++i) {
-                lost &= sq[i] >= limit;
-                group -= lost;
-            }
-            for (int j = 0; j < kLanes; ++j)
-                column[y + j].Group = group[j];
-
-            // Unsigned: the high halves pass 2^31 (and must not be signed overflow).
-            const Words rg = AsWords(r) | AsWords(g) << 16;
-            const Words bn = AsWords(b) | (1u << 16);
-            laneRG[K - 1] += rg;
-            laneBN[K - 1] += bn;
-#pragma GCC unroll 4
-            for (int i = 0; i < K - 1; ++i) {
-                const Ints m = group == i;
-                laneRG[i] += rg & AsWords(m);
-                laneBN[i] += bn & AsWords(m);
-            }
-            const Floats bestDistance = __builtin_convertvector(best, Floats);
-            std::memcpy(current + y, &bestDistance, sizeof bestDistance);
-            if (previous != nullptr)
-                distortion = detail::AddInOrder(distortion, previous + y, kLanes);
-        }
-#pragma GCC unroll 4
-        for (int i = 0; i < K; ++i) {
-            std::int32_t rg[kLanes], bn[kLanes];
-            std::memcpy(rg, &laneRG[i], sizeof rg);
-            std::memcpy(bn, &laneBN[i], sizeof bn);
-            packed.Add(i, rg, bn, kLanes);
-            laneRG[i] = laneBN[i] = Words{};
         }
         for (int y = whole; y < h; ++y)
-            tail.Group(column[y], codeBook, current[y]);
+            tail.Group(columns[x][y], codeBook, current[y]);
         if (previous != nullptr)
             distortion = detail::AddInOrder(distortion, previous + whole, h - whole);
         chain.NextColumn();
@@ -127,61 +217,47 @@ float PortablePass(Column* columns, int w, int h, const PixelRec* codeBook, Grou
     return w > 0 ? detail::AddInOrder(distortion, chain.Previous(), h) : distortion;
 }
 
-[[maybe_unused]] bool CpuHas(Kernel kernel) {
-#if defined(__x86_64__) || defined(__i386__)
-    switch (kernel) {
-        case Kernel::kPortable:
-            return true;
-        case Kernel::kAvx2:
-            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-        case Kernel::kAvx512:
-            return __builtin_cpu_supports("avx512f");
-    }
-    return false;
-#else
-    return kernel == Kernel::kPortable;
-#endif
-}
-
 }  // namespace
 
-const char* KernelName(Kernel kernel) {
-    switch (kernel) {
-        case Kernel::kPortable:
-            return "portable";
-        case Kernel::kAvx2:
-            return "avx2";
-        case Kernel::kAvx512:
-            return "avx512";
+float PassOfK(Column* columns, int w, int h, const PixelRec* codeBook, int k, GroupSums& sums) {
+    switch (k) {
+        case 1:
+            return Pass<1>(columns, w, h, codeBook, sums);
+        case 2:
+            return Pass<2>(columns, w, h, codeBook, sums);
+        case 3:
+            return Pass<3>(columns, w, h, codeBook, sums);
+        default:
+            return Pass<4>(columns, w, h, codeBook, sums);
     }
-    return "?";
+}
+
+}  // namespace colorsplit::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace colorsplit {
+
+HWY_EXPORT(PassOfK);
+
+std::vector<Kernel> CompiledKernels() {
+    std::vector<Kernel> kernels;
+    for (std::int64_t targets = HWY_TARGETS; targets != 0; targets &= targets - 1)
+        kernels.push_back(targets & -targets);
+    return kernels;
+}
+
+const char* KernelName(Kernel kernel) {
+    return kernel == kWidestKernel ? "widest" : hwy::TargetName(kernel);
 }
 
 bool KernelAvailable(Kernel kernel) {
-    switch (kernel) {
-        case Kernel::kPortable:
-            return true;
-        case Kernel::kAvx2:
-#ifdef COLORSPLIT_HAVE_AVX2
-            return CpuHas(kernel);
-#else
-            return false;
-#endif
-        case Kernel::kAvx512:
-#ifdef COLORSPLIT_HAVE_AVX512
-            return CpuHas(kernel);
-#else
-            return false;
-#endif
-    }
-    return false;
+    return kernel == kWidestKernel || (hwy::SupportedTargets() & HWY_TARGETS & kernel) != 0;
 }
 
 Kernel WidestKernel() {
-    static const Kernel widest = KernelAvailable(Kernel::kAvx512) ? Kernel::kAvx512
-                                 : KernelAvailable(Kernel::kAvx2) ? Kernel::kAvx2
-                                                                  : Kernel::kPortable;
-    return widest;
+    const std::int64_t targets = hwy::SupportedTargets() & HWY_TARGETS;
+    return targets & -targets;  // Highway's lower bits are the wider sets
 }
 
 float GroupPass(Kernel kernel, Column* columns, int w, int h,
@@ -193,28 +269,16 @@ float GroupPass(Kernel kernel, Column* columns, int w, int h,
                 columns[x][y].Group = 0;
         return 0.0f;
     }
-    if (k > kMaxColors)
-        k = kMaxColors;
-    if (!KernelAvailable(kernel))
-        kernel = Kernel::kPortable;
-#ifdef COLORSPLIT_HAVE_AVX512
-    if (kernel == Kernel::kAvx512)
-        return detail::GroupPassAvx512(columns, w, h, codeBook.data(), k, sums);
-#endif
-#ifdef COLORSPLIT_HAVE_AVX2
-    if (kernel == Kernel::kAvx2)
-        return detail::GroupPassAvx2(columns, w, h, codeBook.data(), k, sums);
-#endif
-    switch (k) {
-        case 1:
-            return PortablePass<1>(columns, w, h, codeBook.data(), sums);
-        case 2:
-            return PortablePass<2>(columns, w, h, codeBook.data(), sums);
-        case 3:
-            return PortablePass<3>(columns, w, h, codeBook.data(), sums);
-        default:
-            return PortablePass<4>(columns, w, h, codeBook.data(), sums);
-    }
+    k = std::min(k, kMaxColors);
+    if (kernel == kWidestKernel || !KernelAvailable(kernel))
+        return HWY_DYNAMIC_DISPATCH(PassOfK)(columns, w, h, codeBook.data(), k, sums);
+    // One instruction set on purpose (tests, benchmarks): Highway's own way to run the one
+    // given, then back to the widest.
+    hwy::SetSupportedTargetsForTest(kernel);
+    const float distortion = HWY_DYNAMIC_DISPATCH(PassOfK)(columns, w, h, codeBook.data(), k, sums);
+    hwy::SetSupportedTargetsForTest(0);
+    return distortion;
 }
 
 }  // namespace colorsplit
+#endif  // HWY_ONCE

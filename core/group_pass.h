@@ -2,18 +2,25 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "core/colors.h"
 
 namespace colorsplit {
 
-// The grouping pass, fused with the sums the update pass needs, in kernels of different width.
-// All of them give the same groups, the same sums and the same Distortion bits.
-enum class Kernel { kPortable, kAvx2, kAvx512 };
+// The grouping pass, fused with the sums the update pass needs, compiled for several
+// instruction sets (Highway's targets). All of them give the same groups, the same sums and
+// the same Distortion bits.
+using Kernel = std::int64_t;
+// The widest instruction set this CPU runs, chosen at run time; what the program uses.
+inline constexpr Kernel kWidestKernel = 0;
 
+// Every kernel built into this program, whether this CPU runs it or not.
+std::vector<Kernel> CompiledKernels();
 const char* KernelName(Kernel kernel);
-// Built into this program and supported by this CPU.
+// Built into this program and run by this CPU.
 bool KernelAvailable(Kernel kernel);
+// The kernel kWidestKernel stands for on this CPU.
 Kernel WidestKernel();
 
 struct GroupSums {
@@ -23,7 +30,8 @@ struct GroupSums {
 // Groups every pixel of the w x h area of the table to its nearest of the first k code
 // vectors, returns the distortion (the float sum of the winning distances in x-outer, y-inner
 // order, rounded after every add) and the colour sums and pixel count of each group.
-// With k = 0 every pixel goes to group 0 and adds nothing.
+// With k = 0 every pixel goes to group 0 and adds nothing. A kernel other than kWidestKernel
+// runs that instruction set alone (for tests and benchmarks), if the CPU runs it.
 float GroupPass(Kernel kernel, Column* columns, int w, int h,
                 const std::array<PixelRec, kMaxColors>& codeBook, int k, GroupSums& sums);
 
@@ -46,12 +54,6 @@ inline int NearestGroup(const PixelRec& p, const PixelRec* codeBook, int k,
     distance = best;
     return group;
 }
-
-// The vector kernels, defined only where the build has them.
-float GroupPassAvx2(Column* columns, int w, int h, const PixelRec* codeBook, int k,
-                    GroupSums& sums);
-float GroupPassAvx512(Column* columns, int w, int h, const PixelRec* codeBook, int k,
-                      GroupSums& sums);
 
 }  // namespace detail
 }  // namespace colorsplit

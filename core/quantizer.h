@@ -60,7 +60,7 @@ public:
     bool MaskDone = false;
 
     // The grouping kernel: the widest this CPU runs. Every kernel gives the same results.
-    Kernel GroupKernel = WidestKernel();
+    Kernel GroupKernel = kWidestKernel;
 
 private:
     std::string message_;

@@ -62,7 +62,9 @@ TEST(Allocation, ExecuteAllocatesNothing) {
         q->CodeBook[q->ColorCount] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
         ++q->ColorCount;
     }
-    for (Kernel kernel : {Kernel::kPortable, Kernel::kAvx2, Kernel::kAvx512}) {
+    std::vector<Kernel> kernels = CompiledKernels();
+    kernels.push_back(kWidestKernel);
+    for (const Kernel kernel : kernels) {
         if (!KernelAvailable(kernel))
             continue;
         q->GroupKernel = kernel;

@@ -18,14 +18,6 @@ namespace {
 using test::FakeHost;
 using test::FakePicture;
 
-std::vector<Kernel> Kernels() {
-    std::vector<Kernel> kernels;
-    for (Kernel k : {Kernel::kPortable, Kernel::kAvx2, Kernel::kAvx512})
-        if (KernelAvailable(k))
-            kernels.push_back(k);
-    return kernels;
-}
-
 std::uint32_t Bits(float f) {
     return std::bit_cast<std::uint32_t>(f);
 }
@@ -105,10 +97,25 @@ const Case kCases[] = {
     {"1280x960 photo, three", 1280, 960, 3, 11, true, false},
 };
 
-TEST(FastPath, EveryIterationMatchesThePlainLoops) {
-    for (Kernel kernel : Kernels()) {
+// Every kernel built in: the ones this CPU cannot run are reported as skipped, by name.
+class FastPath : public ::testing::TestWithParam<Kernel> {
+protected:
+    void SetUp() override {
+        if (!KernelAvailable(GetParam()))
+            GTEST_SKIP() << KernelName(GetParam()) << " is built in, but this CPU does not run it";
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(EveryKernel, FastPath, ::testing::ValuesIn(CompiledKernels()),
+                         [](const ::testing::TestParamInfo<Kernel>& info) {
+                             return std::string(KernelName(info.param));
+                         });
+
+TEST_P(FastPath, EveryIterationMatchesThePlainLoops) {
+    const Kernel kernel = GetParam();
+    {
         for (const Case& c : kCases) {
-            SCOPED_TRACE(std::string(KernelName(kernel)) + " " + c.name);
+            SCOPED_TRACE(c.name);
             Pair pair(c, kernel);
             FakeHost &fastHost = pair.fastHost, &refHost = pair.refHost;
             Quantizer *fast = pair.fast.get(), *ref = pair.ref.get();
@@ -133,10 +140,11 @@ TEST(FastPath, EveryIterationMatchesThePlainLoops) {
 
 // The execute command, whose iterations take the group sums in the grouping scan, against
 // the same command written with the plain passes.
-TEST(FastPath, WholeRunsMatchThePlainLoops) {
-    for (Kernel kernel : Kernels()) {
+TEST_P(FastPath, WholeRunsMatchThePlainLoops) {
+    const Kernel kernel = GetParam();
+    {
         for (const Case& c : kCases) {
-            SCOPED_TRACE(std::string(KernelName(kernel)) + " " + c.name);
+            SCOPED_TRACE(c.name);
             Pair pair(c, kernel);
             FakeHost &fastHost = pair.fastHost, &refHost = pair.refHost;
             Quantizer *fast = pair.fast.get(), *ref = pair.ref.get();
@@ -170,7 +178,7 @@ TEST(FastPath, WholeRunsMatchThePlainLoops) {
 // Every squared distance a pixel can have, 0 to 3 x 255^2, divided by 3 by every kernel. The
 // pixels go in columns of 192 (whole vectors, no scalar tail), few enough that each column's
 // distortion is a float sum without rounding, so any quotient off by one shows.
-TEST(FastPath, EverySquaredDistanceDividesExactly) {
+TEST_P(FastPath, EverySquaredDistanceDividesExactly) {
     std::vector<PixelRec> bySquare(3 * 255 * 255 + 1, PixelRec{-1, -1, -1, 0});
     for (int a = 0; a <= 255; ++a)
         for (int b = a; b <= 255; ++b)
@@ -189,8 +197,8 @@ TEST(FastPath, EverySquaredDistanceDividesExactly) {
     pixels.resize((pixels.size() + kColumn - 1) / kColumn * kColumn, PixelRec{});
     const std::array<PixelRec, kMaxColors> codeBook{};
     auto table = std::make_unique<Column[]>(1);
-    for (Kernel kernel : Kernels()) {
-        SCOPED_TRACE(KernelName(kernel));
+    const Kernel kernel = GetParam();
+    {
         for (size_t start = 0; start + kColumn <= pixels.size(); start += kColumn) {
             float expected = 0.0f;
             for (int y = 0; y < kColumn; ++y) {
@@ -205,10 +213,15 @@ TEST(FastPath, EverySquaredDistanceDividesExactly) {
     }
 }
 
-TEST(FastPath, TheWidestKernelRunsByDefault) {
+TEST(Kernels, TheWidestTheCpuRunsIsTheDefault) {
     const Quantizer q;
-    EXPECT_EQ(q.GroupKernel, WidestKernel());
-    EXPECT_TRUE(KernelAvailable(Kernel::kPortable));
+    EXPECT_EQ(q.GroupKernel, kWidestKernel);
+    const Kernel widest = WidestKernel();
+    EXPECT_TRUE(KernelAvailable(widest));
+    // Highway's lower bits are the wider instruction sets.
+    for (const Kernel kernel : CompiledKernels())
+        EXPECT_TRUE(kernel >= widest || !KernelAvailable(kernel)) << KernelName(kernel);
+    EXPECT_GE(CompiledKernels().size(), 2u) << "a portable kernel and at least one more";
 }
 
 }  // namespace
