@@ -1,5 +1,6 @@
-// Inputs that once broke the program, kept from fuzzing, and the malformed corpus, through the
-// same path the fuzzer drives: open, four picks, execute, mask, save.
+// Inputs that once broke the program, kept from fuzzing, through the same path the fuzzer
+// drives: open, four picks, execute, mask, save. (The broken-file corpus runs in the picture
+// layer's tests, under the sanitizers too.)
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,7 +8,6 @@
 #include <QTemporaryDir>
 
 #include "fuzz/one_input.h"
-#include "support/malformed.h"
 
 namespace colorsplit {
 namespace {
@@ -25,13 +25,7 @@ TEST(FuzzRegressions, KeptInputsRunToTheEnd) {
                           static_cast<std::size_t>(bytes.size()), dir.path().toStdString());
         ++inputs;
     }
-    for (const test::BrokenFile& broken : test::MalformedBmps()) {
-        SCOPED_TRACE(broken.name);
-        EXPECT_FALSE(
-            fuzz::RunOneInput(broken.bytes.data(), broken.bytes.size(), dir.path().toStdString()));
-        ++inputs;
-    }
-    EXPECT_GT(inputs, 40);
+    EXPECT_GE(inputs, 1);
 }
 
 }  // namespace

@@ -387,11 +387,16 @@ std::string Slurp(const std::string& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<unreadable>");
 }
 
-TEST_F(FormTest, EveryMalformedFileIsAnErrorAndChangesNothing) {
+// Refused while reading the headers, or while decoding the pixels: either way one message,
+// and the window as it was. (The picture layer's tests go through every broken file.)
+TEST_F(FormTest, BrokenFilesAreAnErrorAndChangeNothing) {
     Open(quadrants);
     const QStringList log = form->LogLines();
     int shown = 0;
     for (const test::BrokenFile& broken : test::MalformedBmps()) {
+        if (broken.name != "header-size-200" && broken.name != "truncated-pixel-data" &&
+            broken.name != "rle8-ends-mid-picture")
+            continue;
         SCOPED_TRACE(broken.name);
         errors.clear();
         Open(Write(broken.name + ".bmp", broken.bytes));
@@ -403,13 +408,13 @@ TEST_F(FormTest, EveryMalformedFileIsAnErrorAndChangesNothing) {
         EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
         ++shown;
     }
+    EXPECT_EQ(shown, 3);
     errors.clear();
     Open(dir.path().toStdString());
     EXPECT_EQ(errors.size(), 1);
     // The window goes on.
     Click(3, 3);
     EXPECT_EQ(form->State().ColorCount, 1);
-    EXPECT_GE(shown, 40);
 }
 
 TEST_F(FormTest, FailedSavesLoseNothing) {
