@@ -334,11 +334,7 @@ public:
     }
 
     QImage Decode(qint64 maxPixels) const override {
-        CheckPixelCount(layout_.width, layout_.rows, maxPixels);
-        QImage image(static_cast<int>(layout_.width), static_cast<int>(layout_.rows),
-                     QImage::Format_RGB32);
-        if (image.isNull())
-            Refuse("記憶體不足,無法載入圖片");
+        QImage image = NewPicture(layout_.width, layout_.rows, maxPixels);
         const Bytes b(file_);
         if (layout_.compression == kRle8 || layout_.compression == kRle4)
             DecodeRle(b, layout_, image);

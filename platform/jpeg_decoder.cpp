@@ -132,10 +132,7 @@ public:
     }
 
     QImage Decode(qint64 maxPixels) const override {
-        CheckPixelCount(width_, height_, maxPixels);
-        QImage image(static_cast<int>(width_), static_cast<int>(height_), QImage::Format_RGB32);
-        if (image.isNull())
-            throw DecodeError{QString::fromUtf8("記憶體不足,無法載入圖片")};
+        QImage image = NewPicture(width_, height_, maxPixels);
         Pass pass(file_);
         pass.Read(image);
         pass.CheckWarnings();

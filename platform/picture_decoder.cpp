@@ -33,9 +33,13 @@ std::unique_ptr<PictureDecoder> DecoderFor(const QByteArray& file) {
     throw DecodeError{QString::fromUtf8("不是可讀取的圖片(%1)").arg(readable)};
 }
 
-void CheckPixelCount(qint64 width, qint64 height, qint64 maxPixels) {
+QImage NewPicture(qint64 width, qint64 height, qint64 maxPixels) {
     if (width > maxPixels || height > maxPixels || width * height > maxPixels)
         throw DecodeError{QString::fromUtf8("圖片太大(%1x%2)").arg(width).arg(height)};
+    QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+    if (image.isNull())
+        throw DecodeError{QString::fromUtf8("記憶體不足,無法載入圖片")};
+    return image;
 }
 
 }  // namespace colorsplit

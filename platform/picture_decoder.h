@@ -36,7 +36,8 @@ std::unique_ptr<PictureDecoder> MakeBmpDecoder(const QByteArray& file);
 std::unique_ptr<PictureDecoder> MakePngDecoder(const QByteArray& file);
 std::unique_ptr<PictureDecoder> MakeJpegDecoder(const QByteArray& file);
 
-// The refusal of a picture larger than maxPixels, shared by the decoders.
-void CheckPixelCount(qint64 width, qint64 height, qint64 maxPixels);
+// A Format_RGB32 image for the decoders to fill, or the refusal of one larger than maxPixels
+// or than memory allows.
+QImage NewPicture(qint64 width, qint64 height, qint64 maxPixels);
 
 }  // namespace colorsplit

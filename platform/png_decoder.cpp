@@ -92,7 +92,10 @@ public:
     }
 
     QImage Decode(qint64 maxPixels) const override {
-        CheckPixelCount(width_, height_, maxPixels);
+        QImage image = NewPicture(width_, height_, maxPixels);
+        std::vector<png_bytep> rows(static_cast<size_t>(height_));
+        for (size_t y = 0; y < rows.size(); ++y)
+            rows[y] = image.scanLine(static_cast<int>(y));
         Reading reading{reinterpret_cast<const png_byte*>(file_.constData()),
                         static_cast<size_t>(file_.size()),
                         0,
@@ -103,18 +106,9 @@ public:
             throw DecodeError{Cause("out of memory")};
         png_infop info = png_create_info_struct(png);
         png_set_read_fn(png, &reading, OnRead);
-
-        QImage image;
         png_uint_32 width = 0, height = 0;
-        bool read = info != nullptr && ReadHeader(png, info, &width, &height) && width == width_ &&
-                    height == height_;
-        if (read) {
-            image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
-            std::vector<png_bytep> rows(height);
-            for (png_uint_32 y = 0; y < height && !image.isNull(); ++y)
-                rows[y] = image.scanLine(static_cast<int>(y));
-            read = !image.isNull() && ReadImage(png, rows.data());
-        }
+        const bool read = info != nullptr && ReadHeader(png, info, &width, &height) &&
+                          width == width_ && height == height_ && ReadImage(png, rows.data());
         png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
         if (!read)
             throw DecodeError{Cause(reading.error[0] != '\0' ? reading.error : "unreadable")};
