@@ -126,12 +126,12 @@ protected:
 // A session as the window holds it, started up.
 struct Window {
     Window() : session(view, open, save) { session.FormCreate(); }
-    void Open(std::optional<std::string> name) {
-        open.Answer(std::move(name));
+    void Open(const std::optional<std::string>& name) {
+        open.Answer(name);
         session.Button1Click();
     }
-    void Save(std::optional<std::string> name) {
-        save.Answer(std::move(name));
+    void Save(const std::optional<std::string>& name) {
+        save.Answer(name);
         session.Button4Click();
     }
     // Four picks, execute, mask, mean, save.
