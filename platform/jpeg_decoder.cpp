@@ -70,7 +70,7 @@ QString Cause(const char* message) {
     return QString::fromUtf8("JPEG 圖片資料損壞或不完整(%1)").arg(QString::fromUtf8(message));
 }
 
-// One pass over the file with libjpeg; with image null it stops after the header.
+// One pass over the file with libjpeg: the header when made, the pixels when asked for.
 class Pass {
 public:
     explicit Pass(const QByteArray& file) {

@@ -93,11 +93,10 @@ void TForm1::BuildControls() {
 
     GroupBox2 = new QGroupBox(QStringLiteral("選擇之顏色"), this);
     GroupBox2->setGeometry(502, 128, 139, 198);
-    swatches_.SetDevicePixelRatio(devicePixelRatioF());
-    ClearSwatches();
     ColorInf = new ImageControl(GroupBox2);
     ColorInf->setGeometry(10, 20, kSwatchPanelWidth, kSwatchPanelHeight);
-    ColorInf->SetImage(swatches_.Image());
+    swatches_.SetDevicePixelRatio(devicePixelRatioF());
+    ClearSwatches();
     // The designed place puts the first row on the frame's line under the title; the rows
     // move down just clear of it, 30 pixels apart as designed.
     ColorInf->SetOffset(QPoint(0, std::max(0, GroupBox2->contentsRect().top() - ColorInf->y())));
@@ -254,14 +253,13 @@ void TForm1::showEvent(QShowEvent* event) {
         return;
     placed_ = true;
     // Sharp swatches on whatever screen shows the window, also after a move to another.
-    swatches_.SetDevicePixelRatio(devicePixelRatioF());
-    ColorInf->SetImage(swatches_.Image());
-    if (QWindow* window = windowHandle()) {
-        connect(window, &QWindow::screenChanged, this, [this] {
-            swatches_.SetDevicePixelRatio(devicePixelRatioF());
-            ColorInf->SetImage(swatches_.Image());
-        });
-    }
+    const auto followScreen = [this] {
+        swatches_.SetDevicePixelRatio(devicePixelRatioF());
+        SwatchesChanged();
+    };
+    followScreen();
+    if (QWindow* window = windowHandle())
+        connect(window, &QWindow::screenChanged, this, followScreen);
     // The design gives the outer size; take the frame the window manager adds, if any, off it.
     const QSize frame = frameGeometry().size() - geometry().size();
     if (frame.isValid() && !frame.isEmpty())
@@ -358,17 +356,18 @@ void TForm1::LogLine(const std::string& text) {
 
 void TForm1::ShowSwatch(int row, TColor c) {
     swatches_.Show(row, c);
-    ColorInf->setAccessibleDescription(swatches_.Description());
-    ColorInf->SetImage(swatches_.Image());
+    SwatchesChanged();
 }
 
 void TForm1::ClearSwatches() {
     // Outside what is drawn, the panel shows the window's own colour.
     swatches_.Clear(palette().color(QPalette::Window));
-    if (ColorInf != nullptr) {
-        ColorInf->setAccessibleDescription(swatches_.Description());
-        ColorInf->SetImage(swatches_.Image());
-    }
+    SwatchesChanged();
+}
+
+void TForm1::SwatchesChanged() {
+    ColorInf->setAccessibleDescription(swatches_.Description());
+    ColorInf->SetImage(swatches_.Image());
 }
 
 void TForm1::PictureChanged() {

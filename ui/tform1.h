@@ -91,6 +91,8 @@ private:
     template <class Handler>
     void Guard(Handler&& handler) noexcept;
     void ShowError(const QString& message);
+    // ColorInf shows the swatch panel as it now is, to the eye and to screen readers.
+    void SwatchesChanged();
 
     void BuildControls();
     void BindShortcuts();
