@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,11 +40,16 @@ const char kHelp[] =
     "\n"
     "Commands:\n"
     "  open PATH   the open command, with PATH chosen in the open dialog; a picture that\n"
-    "              opens starts a new round: no picks, no groups, no mask\n"
+    "              opens starts a new round: no picks, no groups, no mask. A picture larger\n"
+    "              than 1280 x 960 prints \"圖片超過1280x960,無法載入\" and fails the run\n"
     "  pick X Y    a click on the picture area at (X, Y); 0 <= X < 1575, 0 <= Y < 1181;\n"
     "              a click beside the picture picks nothing and prints nothing\n"
-    "  execute     the execute button: the quantisation from the picked colours\n"
-    "  mask N      select colorN (N from 1 to 4) and press the MASK button\n"
+    "  execute     the execute button: the quantisation from the picked colours; with\n"
+    "              none picked it prints \"尚未選擇顏色\" and changes nothing\n"
+    "  mask N      select colorN (N from 1 to 4) and press the MASK button: every pixel\n"
+    "              outside group N turns black, on the picture as opened (an earlier mask\n"
+    "              is undone first); before an execute of this round it prints\n"
+    "              \"尚未執行運算\" and changes nothing\n"
     "  save PATH   the save command: the shown picture to PATH as a BMP file\n"
     "  mean        the mean colour button\n"
     "\n"
@@ -210,10 +216,22 @@ void WriteSummary(const std::string& fileName, const QByteArray& json) {
 void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
          colorsplit::ScriptedDialog& saveDialog, const Command& c) {
     switch (c.kind) {
-        case Command::kOpen:
+        case Command::kOpen: {
             openDialog.Answer(c.path);
-            session.Button1Click();
+            const colorsplit::Opening opening = session.Button1Click();
+            // The window goes on with the picture it had; a batch run would process that
+            // picture as if it were this one.
+            if (opening.result == colorsplit::Opening::kTooLarge)
+                throw std::runtime_error(
+                    QStringLiteral("無法開啟「%1」:圖片是 %2 x %3,超過 %4 x %5")
+                        .arg(QString::fromStdString(c.path))
+                        .arg(opening.size.width())
+                        .arg(opening.size.height())
+                        .arg(colorsplit::kTableWidth)
+                        .arg(colorsplit::kTableHeight)
+                        .toStdString());
             break;
+        }
         case Command::kPick:
             session.Image1MouseDown(c.x, c.y);
             break;

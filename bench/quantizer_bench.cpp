@@ -32,7 +32,7 @@ public:
     int PictureHeight() const override { return picture.Height(); }
     TColor GetPixel(int x, int y) const override { return picture.GetPixel(x, y); }
     void SetPixel(int x, int y, TColor c) override { picture.SetPixel(x, y, c); }
-    void LoadFromFile(const std::string&) override {}
+    void RestorePicture() override {}
     void Refresh() override {}
     ConstPixelRows ReadRows() const override {
         return {picture.ConstBits(), picture.WordsPerLine()};

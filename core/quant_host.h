@@ -9,7 +9,8 @@
 namespace colorsplit {
 
 // Everything the core needs from outside: the shown picture, the message log and the swatch
-// panel. The window implements it; tests and the batch front end supply their own.
+// panel. The window implements it; tests and the batch front end supply their own. The core
+// reads no files: the host keeps the picture as it was opened.
 // Any method may throw; the core catches nothing and leaves its state as it stands.
 class QuantHost {
 public:
@@ -21,8 +22,8 @@ public:
     // (0, 0) is the top left; a point outside the picture reads as -1.
     virtual TColor GetPixel(int x, int y) const = 0;
     virtual void SetPixel(int x, int y, TColor c) = 0;
-    // Replaces the shown picture by the file's.
-    virtual void LoadFromFile(const std::string& fileName) = 0;
+    // Shows the picture as it was opened again, undoing whatever was painted on it since.
+    virtual void RestorePicture() = 0;
     // Shows pixels that were set directly.
     virtual void Refresh() = 0;
 

@@ -62,6 +62,7 @@ void Quantizer::NewRound() {
     for (int x = 0; x < kTableWidth; ++x)
         for (PixelRec& p : Pixels[x])
             p.Group = 0;
+    GroupCount = 0;
     MaskDone = false;
     Distortion = 0.0f;
     LastDistortion = kInitialLastDistortion;
@@ -127,6 +128,7 @@ TColor Quantizer::Computer_Mean(const QuantHost& host) const {
 
 void Quantizer::Computer_Group(const QuantHost& host) {
     GroupSums unused;
+    GroupCount = std::clamp(ColorCount, 0, kMaxColors);
     Distortion = GroupPass(GroupKernel, Pixels.get(), ClampedWidth(host), ClampedHeight(host),
                            CodeBook, ColorCount, unused);
 }
@@ -170,6 +172,7 @@ void Quantizer::Iterate(QuantHost& host) {
     // The update reads the groups the grouping pass just wrote, over the same area, so sums
     // taken while grouping are the sums the update's own scan would find.
     GroupSums sums;
+    GroupCount = std::clamp(ColorCount, 0, kMaxColors);
     Distortion = GroupPass(GroupKernel, Pixels.get(), ClampedWidth(host), ClampedHeight(host),
                            CodeBook, ColorCount, sums);
     ApplyUpdate(host, sums);
@@ -231,9 +234,10 @@ void Quantizer::Button2Click(QuantHost& host) {
 }
 
 void Quantizer::Mask(QuantHost& host, int keep) {
-    // Undo an earlier mask by reloading the picture before painting the new one.
-    if (MaskDone && !OpenFileName.empty())
-        host.LoadFromFile(OpenFileName);
+    // Undo an earlier mask by restoring the picture as opened before painting the new one.
+    // Not from its file: that may have been saved over, changed or removed since.
+    if (MaskDone)
+        host.RestorePicture();
     const int w = ClampedWidth(host);
     const int h = ClampedHeight(host);
     const QuantHost::PixelRows rows = host.WriteRows();

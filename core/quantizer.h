@@ -23,8 +23,8 @@ public:
     Quantizer();
 
     // A new picture starts a new round: no picks, no code book, every table entry in group 0,
-    // no mask, and the distortion pair and counters as at start-up. The file name and the
-    // table's colours are left to the open command and the next sampling.
+    // no grouping, no mask, and the distortion pair and counters as at start-up. The file name
+    // and the table's colours are left to the open command and the next sampling.
     void NewRound();
 
     // Copies the shown picture into Pixels; records outside it keep what they held.
@@ -55,6 +55,9 @@ public:
     std::int32_t ColorCount = 0;
     std::string OpenFileName;
     std::int32_t RunCount = 0;
+    // The number of colours the last grouping pass of this round grouped by: the groups in the
+    // table are 0 to GroupCount - 1. 0 until an execute of this round has grouped the pixels.
+    std::int32_t GroupCount = 0;
     float Distortion = 0.0f;
     float LastDistortion = 0.0f;
     bool MaskDone = false;

@@ -10,18 +10,11 @@ namespace {
 
 const char* const kTooLarge = "圖片超過1280x960,無法載入";
 const char* const kNoPicture = "尚未載入檔案";
+const char* const kNoColour = "尚未選擇顏色";
+const char* const kNotRun = "尚未執行運算";
 
 bool FitsTable(const QSize& size) {
     return size.width() <= kTableWidth && size.height() <= kTableHeight;
-}
-
-// The picture in the file, or nullopt when it is larger than the table. The size is checked
-// from the headers, before anything is decoded.
-std::optional<QImage> ReadFitting(const std::string& name) {
-    const PictureFile file(name);
-    if (!FitsTable(file.Size()))
-        return std::nullopt;
-    return file.Decode(Picture::kReadLimitPixels);
 }
 
 }  // namespace
@@ -37,27 +30,31 @@ void Session::FormCreate() {
     state_.LastDistortion = kInitialLastDistortion;
 }
 
-void Session::Button1Click() {
+Opening Session::Button1Click() {
     // A cancelled dialog opens nothing.
     if (const std::optional<std::string> name = openDialog_.Execute())
-        OpenFile(*name);
+        return OpenFile(*name);
+    return {};
 }
 
-void Session::OpenFile(const std::string& name) {
-    // Refused pictures change nothing: OpenFileName is only taken once the picture is shown,
-    // so a later mask never reloads a file that could not be opened.
-    std::optional<QImage> image = ReadFitting(name);
-    if (!image) {
+Opening Session::OpenFile(const std::string& name) {
+    // Refused pictures change nothing: the size is checked from the headers, before anything
+    // is decoded, and OpenFileName is only taken once the picture is shown.
+    const PictureFile file(name);
+    const QSize size = file.Size();
+    if (!FitsTable(size)) {
         LogLine(kTooLarge);
-        return;
+        return {Opening::kTooLarge, size};
     }
-    picture_.Assign(*image);
+    picture_.Assign(file.Decode(Picture::kReadLimitPixels));
+    opened_ = picture_.Image();
     state_.OpenFileName = name;
     // Picks, groups and the mask of another picture mean nothing for this one.
     state_.NewRound();
     view_.ClearSwatches();
     view_.PictureChanged();
     LogLine("開檔完成,請選擇四種顏色");
+    return {Opening::kOpened, size};
 }
 
 bool Session::RequirePicture() {
@@ -71,6 +68,11 @@ bool Session::RequirePicture() {
 void Session::Button2Click() {
     if (!RequirePicture())
         return;
+    // Without a code vector there is nothing to group by.
+    if (state_.ColorCount == 0) {
+        LogLine(kNoColour);
+        return;
+    }
     state_.Button2Click(*this);
 }
 
@@ -93,6 +95,11 @@ void Session::Button5Click() {
 void Session::Button7Click(int itemIndex) {
     if (!RequirePicture())
         return;
+    // Before an execute of this round the table holds no groups of this picture.
+    if (state_.GroupCount == 0) {
+        LogLine(kNotRun);
+        return;
+    }
     state_.Mask(*this, itemIndex);
 }
 
@@ -118,11 +125,8 @@ void Session::Image1MouseDown(int x, int y) {
         LogLine("選擇顏色完成");
 }
 
-void Session::LoadFromFile(const std::string& fileName) {
-    std::optional<QImage> image = ReadFitting(fileName);
-    if (!image)
-        throw PictureError(kTooLarge);
-    picture_.Assign(*image);
+void Session::RestorePicture() {
+    picture_.Assign(opened_);
     view_.PictureChanged();
 }
 

@@ -21,6 +21,18 @@ public:
     virtual void PictureChanged() = 0;
 };
 
+// What an open command came to.
+struct Opening {
+    enum Result {
+        kCancelled,  // no file was chosen
+        kOpened,     // the picture is shown and a new round has begun
+        kTooLarge,   // larger than the table: logged, and nothing changed
+    };
+    Result result = kCancelled;
+    // The picture's size as its file declares it (for kOpened and kTooLarge).
+    QSize size;
+};
+
 // The window's commands on its state, without any widget: the window calls these from its
 // handlers and the batch front end replays them, so both follow one set of rules.
 class Session : public QuantHost {
@@ -29,9 +41,9 @@ public:
 
     // The state part of start-up; the window selects "color1" and resets its scroll bars.
     void FormCreate();
-    void Button1Click();  // open
+    Opening Button1Click();  // open
     // The open command after the dialog: a picture that opens starts a new round.
-    void OpenFile(const std::string& name);
+    Opening OpenFile(const std::string& name);
     void Button2Click();  // execute
     void Button4Click();  // save
     void Button5Click();  // mean colour
@@ -49,7 +61,7 @@ public:
     int PictureHeight() const override { return picture_.Height(); }
     TColor GetPixel(int x, int y) const override { return picture_.GetPixel(x, y); }
     void SetPixel(int x, int y, TColor c) override { picture_.SetPixel(x, y, c); }
-    void LoadFromFile(const std::string& fileName) override;
+    void RestorePicture() override;
     void Refresh() override { view_.PictureChanged(); }
     ConstPixelRows ReadRows() const override {
         return {picture_.ConstBits(), picture_.WordsPerLine()};
@@ -67,6 +79,9 @@ private:
     FileDialog& saveDialog_;
     Quantizer state_;
     Picture picture_;
+    // The picture as it was opened, for the whole round: what the mask starts again from.
+    // (A shared copy: it costs nothing until the shown picture is painted on.)
+    QImage opened_;
 };
 
 }  // namespace colorsplit

@@ -150,15 +150,21 @@ TEST_F(CliTest, CommandsWithoutAPictureSaySoAndAnOpenStartsANewRound) {
 TEST_F(CliTest, AFailingCommandStopsTheRunWithOneLineOnStandardError) {
     const QString broken = Path("broken.bmp");
     test::WriteFile(broken.toStdString(), test::MalformedBmps().back().bytes);
+    const QString wide = Path("wide.bmp");
+    test::WriteFile(wide.toStdString(),
+                    test::EncodeBmp({1281, 2, std::vector<std::uint32_t>(1281 * 2, 0x123456)}, 24));
     const struct {
         QStringList args;
         int linesBefore;
+        QString said;
     } cases[] = {
-        {{"open", Path("missing.bmp"), "pick", "1", "1"}, 2},
-        {{"open", dir.path()}, 2},
-        {{"save", Path("nothing.bmp")}, 2},
-        {{"open", broken, "mean"}, 2},
-        {{"open", quadrants, "save", Path("no/such/dir/x.bmp"), "mean"}, 3},
+        {{"open", Path("missing.bmp"), "pick", "1", "1"}, 2, {}},
+        {{"open", dir.path()}, 2, {}},
+        {{"save", Path("nothing.bmp")}, 2, {}},
+        {{"open", broken, "mean"}, 2, {}},
+        {{"open", quadrants, "save", Path("no/such/dir/x.bmp"), "mean"}, 3, {}},
+        // The log line, then the failure: nothing is saved as if the wide picture were shown.
+        {{"open", quadrants, "open", wide, "save", Path("nothing.bmp")}, 4, wide + " 1281 x 2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -167,6 +173,8 @@ TEST_F(CliTest, AFailingCommandStopsTheRunWithOneLineOnStandardError) {
         EXPECT_EQ(run.out.size(), c.linesBefore);
         EXPECT_TRUE(run.err.startsWith("colorsplit-cli: ")) << run.err.toStdString();
         EXPECT_EQ(run.err.count('\n'), 1);
+        for (const QString& word : c.said.split(' ', Qt::SkipEmptyParts))
+            EXPECT_TRUE(run.err.contains(word)) << run.err.toStdString();
     }
     EXPECT_FALSE(QFile::exists(Path("nothing.bmp")));
 }

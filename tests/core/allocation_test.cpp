@@ -42,7 +42,7 @@ public:
     int PictureHeight() const override { return kTableHeight; }
     TColor GetPixel(int x, int y) const override { return pixels_[size_t(y) * kTableWidth + x]; }
     void SetPixel(int, int, TColor) override {}
-    void LoadFromFile(const std::string&) override {}
+    void RestorePicture() override {}
     void Refresh() override {}
     void LogLine(const std::string& text) override { lines += text.empty() ? 0 : 1; }
     void ShowSwatch(int, TColor) override {}

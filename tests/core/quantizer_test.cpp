@@ -324,20 +324,19 @@ TEST(Mask, FirstMaskBeforeExecuteUsesGroupZeroEverywhere) {
     EXPECT_EQ(host.log, std::vector<std::string>{"處理完成"});
     EXPECT_EQ(host.refreshes, 1);
     EXPECT_TRUE(q.MaskDone);
-    EXPECT_EQ(host.loads, 0) << "nothing to undo yet";
+    EXPECT_EQ(host.restores, 0) << "nothing to undo yet";
 }
 
-TEST(Mask, SecondMaskReloadsTheFileAndShowsOnlyTheNewGroup) {
+TEST(Mask, SecondMaskRestoresThePictureAndShowsOnlyTheNewGroup) {
     FakeHost host;
     FakePicture original(4, 1);
     original.at(0, 0) = PackColor(250, 0, 0);
     original.at(1, 0) = PackColor(0, 0, 250);
     original.at(2, 0) = PackColor(240, 10, 0);
     original.at(3, 0) = PackColor(0, 10, 240);
-    host.files["a.bmp"] = original;
+    host.opened = original;
     host.picture = original;
     Quantizer q = StartedUp();
-    q.OpenFileName = "a.bmp";
     Pick(q, PackColor(255, 0, 0));
     Pick(q, PackColor(0, 0, 255));
     q.Button2Click(host);
@@ -346,7 +345,7 @@ TEST(Mask, SecondMaskReloadsTheFileAndShowsOnlyTheNewGroup) {
     EXPECT_EQ(host.picture.pixels,
               (std::vector<TColor>{original.at(0, 0), 0, original.at(2, 0), 0}));
     q.Mask(host, 1);
-    EXPECT_EQ(host.loads, 1);
+    EXPECT_EQ(host.restores, 1);
     EXPECT_EQ(host.picture.pixels,
               (std::vector<TColor>{0, original.at(1, 0), 0, original.at(3, 0)}));
 
@@ -355,12 +354,11 @@ TEST(Mask, SecondMaskReloadsTheFileAndShowsOnlyTheNewGroup) {
     EXPECT_EQ(host.picture.pixels, std::vector<TColor>(4, 0));
 }
 
-TEST(Mask, FailedReloadLeavesMaskDoneAndLogsNothing) {
+TEST(Mask, FailedRestoreLeavesMaskDoneAndLogsNothing) {
     FakeHost host;
     host.picture = FakePicture(2, 2, 77);
     Quantizer q = StartedUp();
     q.MaskDone = true;
-    q.OpenFileName = "gone.bmp";
     EXPECT_THROW(q.Mask(host, 1), std::runtime_error);
     EXPECT_TRUE(host.log.empty());
     EXPECT_EQ(host.picture.pixels, std::vector<TColor>(4, 77));

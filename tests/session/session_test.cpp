@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <array>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <random>
 
@@ -154,7 +156,7 @@ struct Window {
 struct Snapshot {
     explicit Snapshot(const Window& w) : swatches(w.view.swatches) {
         const Quantizer& q = w.session.State();
-        fields = {q.ColorCount, q.RunCount, q.MeanColor, q.MaskDone ? 1 : 0};
+        fields = {q.ColorCount, q.RunCount, q.GroupCount, q.MeanColor, q.MaskDone ? 1 : 0};
         for (int i = 0; i < kMaxColors; ++i)
             fields.insert(fields.end(),
                           {q.CodeBook[i].R, q.CodeBook[i].G, q.CodeBook[i].B, q.SelColor[i]});
@@ -242,19 +244,89 @@ TEST_F(Rounds, CancelledDialogsChangeNothing) {
     EXPECT_EQ(w.save.asked, 2);
 }
 
-TEST_F(Rounds, WithoutAPictureCommandsSaySoAndChangeNothing) {
-    Window w;
-    const Snapshot before(w);
-    w.session.Button2Click();
-    w.session.Button7Click(1);
-    w.session.Button5Click();
-    w.session.Image1MouseDown(5, 5);
-    EXPECT_EQ(w.view.log, std::vector<std::string>(5, "尚未載入檔案"));
-    EXPECT_EQ(Snapshot(w), before);
+// Each command with nothing to work on logs why and changes nothing.
+TEST_F(Rounds, CommandsWithNothingToWorkOnSaySoAndChangeNothing) {
+    enum Stage { kNoPicture, kOpened, kPicked, kReopened };
+    const struct {
+        Stage stage;
+        void (*command)(Session&);
+        const char* line;
+    } cases[] = {
+        {kNoPicture, [](Session& s) { s.Button2Click(); }, "尚未載入檔案"},
+        {kNoPicture, [](Session& s) { s.Button7Click(1); }, "尚未載入檔案"},
+        {kNoPicture, [](Session& s) { s.Button5Click(); }, "尚未載入檔案"},
+        {kNoPicture, [](Session& s) { s.Image1MouseDown(5, 5); }, "尚未載入檔案"},
+        {kOpened, [](Session& s) { s.Button2Click(); }, "尚未選擇顏色"},
+        {kOpened, [](Session& s) { s.Button7Click(0); }, "尚未執行運算"},
+        {kOpened, [](Session& s) { s.Button7Click(1); }, "尚未執行運算"},
+        {kPicked, [](Session& s) { s.Button7Click(1); }, "尚未執行運算"},
+        {kReopened, [](Session& s) { s.Button7Click(1); }, "尚未執行運算"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(&c - cases));
+        Window w;
+        if (c.stage == kReopened) {
+            w.Open(first);
+            w.WholeUse(kFirstPicks, 0, Path("round.bmp"));
+        }
+        if (c.stage != kNoPicture)
+            w.Open(first);
+        if (c.stage == kPicked)
+            w.session.Image1MouseDown(1, 0);
+        const std::vector<std::string> log = w.view.log;
+        const Snapshot before(w);
+        c.command(w.session);
+        EXPECT_EQ(std::vector(w.view.log.begin() + log.size(), w.view.log.end()),
+                  std::vector<std::string>{c.line});
+        EXPECT_EQ(Snapshot(w), before);
+    }
 
+    Window w;
     EXPECT_THROW(w.Save(Path("nothing.bmp")), PictureError);
     EXPECT_EQ(w.save.asked, 0) << "refused before the dialog";
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("nothing.bmp"))));
+}
+
+// The groups belong to the picture that was opened: whatever becomes of its file, a second
+// mask shows that picture's pixels, exactly as when the file is left alone.
+TEST_F(Rounds, ASecondMaskStartsFromThePictureAsOpened) {
+    const struct {
+        const char* what;
+        std::function<void(Window&, const std::string& file)> touch;
+    } cases[] = {
+        {"left alone", [](Window&, const std::string&) {}},
+        {"saved over", [](Window& w, const std::string& file) { w.Save(file); }},
+        {"replaced",
+         [](Window&, const std::string& file) {
+             test::WriteFile(file, test::EncodeBmp(test::RgbImage{2, 2, {1, 2, 3, 4}}, 24));
+         }},
+        {"deleted", [](Window&, const std::string& file) { std::remove(file.c_str()); }},
+    };
+    std::optional<QImage> untouched;
+    std::vector<std::string> untouchedLog;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string file = Path("opened.bmp");
+        test::WriteFile(file, test::EncodeBmp(test::QuadrantPicture(), 24));
+        Window w;
+        w.Open(file);
+        for (const auto& [x, y] : kFirstPicks)
+            w.session.Image1MouseDown(x, y);
+        w.session.Button2Click();
+        w.session.Button7Click(0);
+        c.touch(w, file);
+        w.session.Button7Click(3);
+        const QImage shown = w.session.ShownPicture().Image();
+        if (!untouched) {
+            untouched = shown;
+            untouchedLog = w.view.log;
+            EXPECT_NE(shown.pixel(35, 39), qRgb(0, 0, 0)) << "group 3 shows";
+            continue;
+        }
+        EXPECT_EQ(shown, *untouched);
+        EXPECT_EQ(w.view.log, untouchedLog);
+        EXPECT_EQ(w.session.State().OpenFileName, file);
+    }
 }
 
 TEST_F(Rounds, AClickBesideThePicturePicksNothing) {

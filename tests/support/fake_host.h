@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -23,16 +22,17 @@ struct FakePicture {
     TColor at(int x, int y) const { return pixels[size_t(y) * width + x]; }
 };
 
-// The core's host without a window: a picture in memory, "files" in a map, and a record of
-// everything logged and shown.
+// The core's host without a window: a picture in memory, the picture as opened, and a record
+// of everything logged and shown.
 class FakeHost : public QuantHost {
 public:
     FakePicture picture;
-    std::map<std::string, FakePicture> files;
+    // What RestorePicture shows again; nullopt makes it fail.
+    std::optional<FakePicture> opened;
     std::vector<std::string> log;
     std::vector<std::pair<int, TColor>> swatches;
     int refreshes = 0;
-    int loads = 0;
+    int restores = 0;
     // The size reported, when it should differ from the picture's own.
     std::optional<int> reportedWidth;
     std::optional<int> reportedHeight;
@@ -49,12 +49,11 @@ public:
             return;
         picture.at(x, y) = c;
     }
-    void LoadFromFile(const std::string& name) override {
-        const auto it = files.find(name);
-        if (it == files.end())
-            throw std::runtime_error("cannot read " + name);
-        picture = it->second;
-        ++loads;
+    void RestorePicture() override {
+        if (!opened)
+            throw std::runtime_error("nothing to restore");
+        picture = *opened;
+        ++restores;
     }
     void Refresh() override { ++refreshes; }
     void LogLine(const std::string& text) override { log.push_back(text); }
