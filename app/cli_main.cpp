@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/safe_file.h"
@@ -50,7 +51,13 @@ const char kHelp[] =
     "              outside group N turns black, on the picture as opened (an earlier mask\n"
     "              is undone first); before an execute of this round it prints\n"
     "              \"尚未執行運算\" and changes nothing\n"
+    "  seed RRGGBB the next pick by value (hex, '#' optional, either case), as a click on\n"
+    "              a pixel of that colour\n"
     "  save PATH   the save command: the shown picture to PATH as a BMP file\n"
+    "  export DIR  the last grouping's files into DIR (made if missing, files replaced):\n"
+    "              STEM-quantised.png, STEM-groupN.png and STEM-groupN-film.png for each\n"
+    "              group N, and STEM-groups.csv, STEM being the opened file's name; an\n"
+    "              error without a picture or before an execute of this picture\n"
     "  mean        the mean colour button\n"
     "\n"
     "Before a picture has opened, pick, execute, mask and mean print \"尚未載入檔案\" and\n"
@@ -59,7 +66,8 @@ const char kHelp[] =
     "Options:\n"
     "  --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
     "                  code_book, sel_color, mean_color, color_count, run_count,\n"
-    "                  distortion, last_distortion, mask_done, group_counts\n"
+    "                  distortion, last_distortion, mask_done, group_counts, and groups:\n"
+    "                  {group, hex, pixels, percent} for each group of the last grouping\n"
     "  --help          show this text\n"
     "  --version       show the version\n"
     "\n"
@@ -73,10 +81,11 @@ const char kHelp[] =
     "      execute mask 2 save out.bmp\n";
 
 struct Command {
-    enum Kind { kOpen, kPick, kExecute, kMask, kSave, kMean } kind;
+    enum Kind { kOpen, kPick, kExecute, kMask, kSave, kMean, kSeed, kExport } kind;
     std::string path;
     int x = 0;
     int y = 0;
+    TColor colour = 0;
 };
 
 struct Options {
@@ -111,6 +120,22 @@ int IntArgument(const std::vector<std::string>& args, size_t& i, const char* wha
     return *value;
 }
 
+// RRGGBB in hex, '#' optional, either case.
+TColor ColourArgument(const std::vector<std::string>& args, size_t& i) {
+    if (i >= args.size())
+        throw UsageError{"seed needs a colour RRGGBB"};
+    std::string_view text = args[i];
+    if (!text.empty() && text.front() == '#')
+        text.remove_prefix(1);
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (text.size() != 6 || ec != std::errc() || end != text.data() + text.size())
+        throw UsageError{"the colour is not RRGGBB in hex: " + args[i]};
+    ++i;
+    return colorsplit::PackColor(static_cast<int>(value >> 16), static_cast<int>(value >> 8),
+                                 static_cast<int>(value));
+}
+
 std::string PathArgument(const std::vector<std::string>& args, size_t& i, const char* command) {
     if (i >= args.size())
         throw UsageError{std::string(command) + " needs a PATH"};
@@ -127,7 +152,7 @@ Options Parse(const std::vector<std::string>& args) {
     }
     while (i < args.size()) {
         const std::string word = args[i++];
-        Command c{Command::kMean, {}, 0, 0};
+        Command c{Command::kMean, {}, 0, 0, 0};
         if (word == "open") {
             c.kind = Command::kOpen;
             c.path = PathArgument(args, i, "open");
@@ -138,6 +163,12 @@ Options Parse(const std::vector<std::string>& args) {
             c.kind = Command::kPick;
             c.x = IntArgument(args, i, "X", 0, kImage1Width - 1);
             c.y = IntArgument(args, i, "Y", 0, kImage1Height - 1);
+        } else if (word == "seed") {
+            c.kind = Command::kSeed;
+            c.colour = ColourArgument(args, i);
+        } else if (word == "export") {
+            c.kind = Command::kExport;
+            c.path = PathArgument(args, i, "export");
         } else if (word == "mask") {
             c.kind = Command::kMask;
             c.x = IntArgument(args, i, "N", 1, 4);
@@ -167,6 +198,12 @@ public:
     }
     void ClearSwatches() override { swatches = {}; }
     void PictureChanged() override {}
+    // A batch run replaces what it exports over, and asks the user nothing.
+    bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
+        return true;
+    }
+    std::optional<TColor> AskColour() override { return std::nullopt; }
+    void ShowStatistics(const std::vector<colorsplit::GroupStatistic>&) override {}
 
     std::array<std::optional<TColor>, 5> swatches;
 };
@@ -193,6 +230,14 @@ QByteArray Summary(const colorsplit::Session& session, const BatchView& view) {
     }
     for (const qint64 n : groups)
         groupCounts.append(n);
+    QJsonArray grouped;
+    for (const colorsplit::GroupStatistic& g : session.GroupStatistics())
+        grouped.append(QJsonObject{
+            {"group", g.group},
+            {"hex", QString::fromStdString(colorsplit::HexColour(g.colour))},
+            {"pixels", g.pixels},
+            {"percent", static_cast<double>(g.hundredths) / 100.0},
+        });
     // A float widened to double is written with the digits that bring it back exactly.
     const QJsonObject summary{
         {"swatches", swatches},
@@ -205,6 +250,7 @@ QByteArray Summary(const colorsplit::Session& session, const BatchView& view) {
         {"last_distortion", static_cast<double>(s.LastDistortion)},
         {"mask_done", s.MaskDone},
         {"group_counts", groupCounts},
+        {"groups", grouped},
     };
     return QJsonDocument(summary).toJson(QJsonDocument::Indented);
 }
@@ -248,6 +294,12 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
         case Command::kMean:
             session.Button5Click();
             break;
+        case Command::kSeed:
+            session.Seed(c.colour);
+            break;
+        case Command::kExport:
+            session.ExportGroups(c.path);
+            break;
     }
 }
 
@@ -277,7 +329,8 @@ int main(int argc, char** argv) {
     BatchView view;
     colorsplit::ScriptedDialog openDialog;
     colorsplit::ScriptedDialog saveDialog;
-    colorsplit::Session session(view, openDialog, saveDialog);
+    colorsplit::ScriptedDialog exportDialog;  // unused: export names its folder itself
+    colorsplit::Session session(view, openDialog, saveDialog, exportDialog);
     // The log's designed first line, then start-up as the window runs it.
     view.LogLine("程式資訊");
     session.FormCreate();

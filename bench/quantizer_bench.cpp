@@ -1,11 +1,13 @@
 #include <benchmark/benchmark.h>
 
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <cstdlib>
 
 #include "core/quantizer.h"
 #include "platform/picture.h"
+#include "session/grouping.h"
 #include "support/photo.h"
 #include "support/reference_quantizer.h"
 
@@ -195,6 +197,56 @@ void BM_OpenBmpQt(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_OpenBmpQt)->Unit(benchmark::kMillisecond);
+
+// A temporary folder for what the benchmarks write.
+const QTemporaryDir& OutputFolder() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+// Saving the shown picture as the save command does: a 24-bit BMP, written safely (synced).
+void BM_Save(benchmark::State& state) {
+    const std::string file = OutputFolder().filePath(QStringLiteral("saved.bmp")).toStdString();
+    for (auto _ : state)
+        Host().picture.SaveToFile(file);
+}
+BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond);
+
+// Every file of an export after a run with four picks: the quantised picture, four layers,
+// four films and the statistics, each written safely.
+void BM_Export(benchmark::State& state) {
+    BenchHost& host = Host();
+    auto q = std::make_unique<Quantizer>();
+    q->LastDistortion = kInitialLastDistortion;
+    PickFour(*q, host);
+    q->Button2Click(host);
+    GroupedPicture grouped;
+    grouped.picture = host.picture.Image();
+    grouped.groups.resize(static_cast<size_t>(kW) * kH);
+    for (int x = 0; x < kW; ++x)
+        for (int y = 0; y < kH; ++y)
+            grouped.groups[static_cast<size_t>(y) * kW + x] =
+                static_cast<std::uint8_t>(q->Pixels[x][y].Group);
+    std::vector<TColor> colours;
+    for (const PixelRec& v : q->CodeBook) {
+        grouped.colours.push_back(qRgb(v.R, v.G, v.B));
+        colours.push_back(PackColor(v.R, v.G, v.B));
+    }
+    const auto statistics = Statistics(colours, CountGroups(grouped.groups, kMaxColors));
+    const std::string folder = OutputFolder().path().toStdString();
+    for (auto _ : state)
+        WriteExport(folder, "photo", grouped, statistics);
+    // What the files come to, by kind.
+    for (const std::string& name : ExportFileNames("photo", kMaxColors)) {
+        const qint64 size = QFileInfo(QString::fromStdString(folder + "/" + name)).size();
+        const char* kind = name.ends_with("-film.png")       ? "films_bytes"
+                           : name.ends_with("quantised.png") ? "quantised_bytes"
+                           : name.ends_with(".png")          ? "layers_bytes"
+                                                             : "csv_bytes";
+        state.counters[kind] += static_cast<double>(size);
+    }
+}
+BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace colorsplit

@@ -69,6 +69,15 @@ void Quantizer::NewRound() {
     RunCount = 0;
 }
 
+bool Quantizer::Pick(TColor c) {
+    if (ColorCount < 0 || ColorCount >= kMaxColors)
+        return false;
+    SelColor[ColorCount] = c;
+    CodeBook[ColorCount] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
+    ++ColorCount;
+    return true;
+}
+
 int Quantizer::ClampedWidth(const QuantHost& host) {
     return std::clamp(host.PictureWidth(), 0, kTableWidth);
 }

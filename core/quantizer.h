@@ -27,6 +27,10 @@ public:
     // and the table's colours are left to the open command and the next sampling.
     void NewRound();
 
+    // Takes c as the next picked colour: SelColor, the code vector and ColorCount. False, and
+    // nothing changes, once four have been picked.
+    bool Pick(TColor c);
+
     // Copies the shown picture into Pixels; records outside it keep what they held.
     void SparateColor(QuantHost& host);
     // Mean colour of the table over the picture's area; 0 for a picture of no pixels.

@@ -17,6 +17,11 @@ public:
     void ShowSwatch(int, TColor) override {}
     void ClearSwatches() override {}
     void PictureChanged() override {}
+    bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
+        return true;
+    }
+    std::optional<TColor> AskColour() override { return std::nullopt; }
+    void ShowStatistics(const std::vector<GroupStatistic>&) override {}
 };
 
 }  // namespace
@@ -31,8 +36,8 @@ bool RunOneInput(const std::uint8_t* data, std::size_t size, const std::string& 
     // One session for every input: a new one would clear a 20 MB table each time. A picture
     // that opens starts a new round; the name is cleared so that a refusal can be told apart.
     static QuietView view;
-    static ScriptedDialog open, save;
-    static Session session(view, open, save);
+    static ScriptedDialog open, save, exportTo;
+    static Session session(view, open, save, exportTo);
     Quantizer& state = session.State();
     state.OpenFileName.clear();
     open.Answer(in);

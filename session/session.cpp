@@ -1,5 +1,7 @@
 #include "session/session.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <optional>
 
 #include "platform/picture_error.h"
@@ -12,6 +14,7 @@ const char* const kTooLarge = "圖片超過1280x960,無法載入";
 const char* const kNoPicture = "尚未載入檔案";
 const char* const kNoColour = "尚未選擇顏色";
 const char* const kNotRun = "尚未執行運算";
+const char* const kPickingDone = "選擇顏色完成";
 
 bool FitsTable(const QSize& size) {
     return size.width() <= kTableWidth && size.height() <= kTableHeight;
@@ -19,8 +22,9 @@ bool FitsTable(const QSize& size) {
 
 }  // namespace
 
-Session::Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDialog)
-    : view_(view), openDialog_(openDialog), saveDialog_(saveDialog) {}
+Session::Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDialog,
+                 FileDialog& exportDialog)
+    : view_(view), openDialog_(openDialog), saveDialog_(saveDialog), exportDialog_(exportDialog) {}
 
 void Session::FormCreate() {
     state_.MaskDone = false;
@@ -65,6 +69,13 @@ bool Session::RequirePicture() {
     return false;
 }
 
+bool Session::RequireGroups() {
+    if (state_.GroupCount > 0)
+        return true;
+    LogLine(kNotRun);
+    return false;
+}
+
 void Session::Button2Click() {
     if (!RequirePicture())
         return;
@@ -96,10 +107,8 @@ void Session::Button7Click(int itemIndex) {
     if (!RequirePicture())
         return;
     // Before an execute of this round the table holds no groups of this picture.
-    if (state_.GroupCount == 0) {
-        LogLine(kNotRun);
+    if (!RequireGroups())
         return;
-    }
     state_.Mask(*this, itemIndex);
 }
 
@@ -109,20 +118,107 @@ void Session::Image1MouseDown(int x, int y) {
     // Image1 is larger than most pictures: a click beside the picture picks nothing.
     if (x < 0 || y < 0 || x >= PictureWidth() || y >= PictureHeight())
         return;
-    Quantizer& s = state_;
-    if (s.ColorCount < kMaxColors) {
-        const TColor c = GetPixel(x, y);
-        s.SelColor[s.ColorCount] = c;
-        ShowSwatch(s.ColorCount, c);
-        PixelRec& v = s.CodeBook[s.ColorCount];
-        v.R = RedOf(c);
-        v.G = GreenOf(c);
-        v.B = BlueOf(c);
-        ++s.ColorCount;
-        LogLine("選擇顏色" + std::to_string(s.ColorCount));
+    PickColor(GetPixel(x, y));
+}
+
+void Session::EnterColourClick() {
+    if (!RequirePicture())
+        return;
+    // As a click: with four picked, the line that says so, and nothing to ask.
+    if (state_.ColorCount >= kMaxColors) {
+        LogLine(kPickingDone);
+        return;
     }
-    if (s.ColorCount == kMaxColors)
-        LogLine("選擇顏色完成");
+    if (const std::optional<TColor> c = view_.AskColour())
+        PickColor(*c);
+}
+
+void Session::Seed(TColor c) {
+    if (RequirePicture())
+        PickColor(c);
+}
+
+void Session::PickColor(TColor c) {
+    if (state_.Pick(c)) {
+        ShowSwatch(state_.ColorCount - 1, c);
+        LogLine("選擇顏色" + std::to_string(state_.ColorCount));
+    }
+    if (state_.ColorCount == kMaxColors)
+        LogLine(kPickingDone);
+}
+
+GroupedPicture Session::Grouping() const {
+    GroupedPicture grouped;
+    if (!HasGroups())
+        return grouped;
+    grouped.picture = opened_;
+    const int w = Quantizer::ClampedWidth(*this);
+    const int h = Quantizer::ClampedHeight(*this);
+    grouped.groups.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+            grouped.groups[static_cast<size_t>(y) * w + x] =
+                static_cast<std::uint8_t>(state_.Pixels[x][y].Group);
+    for (int k = 0; k < state_.GroupCount; ++k) {
+        const PixelRec& v = state_.CodeBook[k];
+        grouped.colours.push_back(qRgb(v.R, v.G, v.B));
+    }
+    return grouped;
+}
+
+std::vector<GroupStatistic> Session::GroupStatistics() const {
+    if (!HasGroups())
+        return {};
+    // Counted in the table itself: nothing to copy.
+    std::vector<qint64> counts(static_cast<size_t>(state_.GroupCount));
+    const int w = Quantizer::ClampedWidth(*this);
+    const int h = Quantizer::ClampedHeight(*this);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+            if (const int g = state_.Pixels[x][y].Group; g >= 0 && g < state_.GroupCount)
+                ++counts[static_cast<size_t>(g)];
+    std::vector<TColor> colours;
+    for (int k = 0; k < state_.GroupCount; ++k)
+        colours.push_back(
+            PackColor(state_.CodeBook[k].R, state_.CodeBook[k].G, state_.CodeBook[k].B));
+    return Statistics(colours, counts);
+}
+
+std::string Session::ExportStem() const {
+    return QFileInfo(QString::fromStdString(state_.OpenFileName)).completeBaseName().toStdString();
+}
+
+void Session::ExportClick() {
+    if (!RequirePicture() || !RequireGroups())
+        return;
+    const std::optional<std::string> folder = exportDialog_.Execute();
+    if (!folder)
+        return;
+    std::vector<std::string> existing;
+    const QDir dir(QString::fromStdString(*folder));
+    for (const std::string& name : ExportFileNames(ExportStem(), state_.GroupCount))
+        if (QFileInfo::exists(dir.filePath(QString::fromStdString(name))))
+            existing.push_back(name);
+    if (!existing.empty() && !view_.ConfirmReplace(*folder, existing))
+        return;
+    ExportGroups(*folder);
+}
+
+void Session::ExportGroups(const std::string& folder) {
+    if (!HasPicture())
+        throw PictureError("無法匯出:沒有可匯出的圖片");
+    if (!HasGroups())
+        throw PictureError("無法匯出:尚未執行運算");
+    const QString path = QFileInfo(QString::fromStdString(folder)).absoluteFilePath();
+    if (!QDir().mkpath(path))
+        throw PictureError(QStringLiteral("無法匯出「%1」:無法建立資料夾").arg(path).toStdString());
+    WriteExport(path.toStdString(), ExportStem(), Grouping(), GroupStatistics());
+    LogLine("匯出完成,檔案存於" + path.toStdString());
+}
+
+void Session::StatisticsClick() {
+    if (RequirePicture() && RequireGroups())
+        view_.ShowStatistics(GroupStatistics());
 }
 
 void Session::RestorePicture() {

@@ -1,15 +1,20 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/quant_host.h"
 #include "core/quantizer.h"
+#include "platform/grouped_picture.h"
 #include "platform/picture.h"
 #include "session/file_dialog.h"
+#include "session/grouping.h"
 
 namespace colorsplit {
 
-// What the commands show: the window draws it, the batch front end prints and records it.
+// What the commands show, and what they ask: the window draws and asks the user, the batch
+// front end prints, records and answers for itself.
 class SessionView {
 public:
     virtual ~SessionView() = default;
@@ -19,6 +24,13 @@ public:
     virtual void ClearSwatches() = 0;
     // The shown picture was replaced or painted on.
     virtual void PictureChanged() = 0;
+
+    // Whether these files (names within the folder) may be replaced.
+    virtual bool ConfirmReplace(const std::string& folder,
+                                const std::vector<std::string>& files) = 0;
+    // A colour to pick by value; nullopt when the user cancels.
+    virtual std::optional<TColor> AskColour() = 0;
+    virtual void ShowStatistics(const std::vector<GroupStatistic>& statistics) = 0;
 };
 
 // What an open command came to.
@@ -37,7 +49,8 @@ struct Opening {
 // handlers and the batch front end replays them, so both follow one set of rules.
 class Session : public QuantHost {
 public:
-    Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDialog);
+    Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDialog,
+            FileDialog& exportDialog);
 
     // The state part of start-up; the window selects "color1" and resets its scroll bars.
     void FormCreate();
@@ -50,8 +63,27 @@ public:
     // Mask, keeping the group of the selected item of RadioGroup1 (0 is "color1").
     void Button7Click(int itemIndex);
     void Image1MouseDown(int x, int y);
+    // 輸入顏色…: a colour asked for by value, picked as a click on a pixel of it would be.
+    void EnterColourClick();
+    // The same without asking: the batch program's seed.
+    void Seed(TColor c);
+    // 匯出群組…: a folder from the dialog, a question before files are replaced, the files.
+    void ExportClick();
+    // The files of the last grouping into folder, made if missing; existing ones replaced.
+    // Throws PictureError when there is no picture or grouping, or a file cannot be written.
+    void ExportGroups(const std::string& folder);
+    // 群組統計….
+    void StatisticsClick();
 
     bool HasPicture() const { return !picture_.IsEmpty(); }
+    // Whether an execute of this round has grouped the picture.
+    bool HasGroups() const { return HasPicture() && state_.GroupCount > 0; }
+    // The picture as opened, each pixel's group, and the groups' colours as the swatches show
+    // them; no groups before an execute of this round.
+    GroupedPicture Grouping() const;
+    // A row a group of the last grouping; none before an execute of this round.
+    std::vector<GroupStatistic> GroupStatistics() const;
+
     Quantizer& State() { return state_; }
     const Quantizer& State() const { return state_; }
     const Picture& ShownPicture() const { return picture_; }
@@ -73,14 +105,22 @@ public:
 private:
     // True when a picture is shown; otherwise logs that none is and returns false.
     bool RequirePicture();
+    // True when an execute of this round has grouped the picture; otherwise logs why not.
+    bool RequireGroups();
+    // The next pick, or the line that says all four are picked.
+    void PickColor(TColor c);
+    // The name the export's files begin with: the opened file's, without folder and extension.
+    std::string ExportStem() const;
 
     SessionView& view_;
     FileDialog& openDialog_;
     FileDialog& saveDialog_;
+    FileDialog& exportDialog_;
     Quantizer state_;
     Picture picture_;
-    // The picture as it was opened, for the whole round: what the mask starts again from.
-    // (A shared copy: it costs nothing until the shown picture is painted on.)
+    // The picture as it was opened, for the whole round: what the mask starts again from and
+    // what exports are made of. (A shared copy: it costs nothing until the shown picture is
+    // painted on.)
     QImage opened_;
 };
 

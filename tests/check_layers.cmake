@@ -10,7 +10,7 @@ set(reach_session session)
 set(reach_ui ui)
 set(reach_app app)
 set(reach_fuzz session)
-set(reach_bench platform)
+set(reach_bench session)
 set(reach_app/cli_main.cpp session)
 
 file(GLOB_RECURSE sources RELATIVE ${ROOT} LIST_DIRECTORIES false

@@ -18,6 +18,7 @@ public:
     void SetImage(const QImage& image);
     // Where the image's top-left corner is shown, within the control.
     void SetOffset(QPoint offset);
+    QPoint Offset() const { return offset_; }
     // Any mouse button; a double click reaches it twice (press, then double-click).
     std::function<void(int x, int y)> onMouseDown;
 

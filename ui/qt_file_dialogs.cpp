@@ -67,6 +67,27 @@ private:
     QWidget* parent_;
 };
 
+class FolderDialog : public FileDialog {
+public:
+    FolderDialog(QWidget* parent, std::function<std::string()> lastSave)
+        : parent_(parent), lastSave_(std::move(lastSave)) {}
+
+protected:
+    std::optional<std::string> Ask() override {
+        QString start = QString::fromStdString(FileName());
+        if (start.isEmpty() && !lastSave_().empty())
+            start = QFileInfo(QString::fromStdString(lastSave_())).absolutePath();
+        QFileDialog dialog(parent_, QStringLiteral("匯出群組"), start);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        return Run(dialog);
+    }
+
+private:
+    QWidget* parent_;
+    std::function<std::string()> lastSave_;
+};
+
 }  // namespace
 
 std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent) {
@@ -75,6 +96,11 @@ std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent) {
 
 std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent) {
     return std::make_unique<SaveDialog>(parent);
+}
+
+std::unique_ptr<FileDialog> MakeFolderDialog(QWidget* parent,
+                                             std::function<std::string()> lastSave) {
+    return std::make_unique<FolderDialog>(parent, std::move(lastSave));
 }
 
 QString SamplesDirectory() {

@@ -3,7 +3,6 @@
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QStringList>
 #include <algorithm>
 
 namespace colorsplit {
@@ -78,17 +77,10 @@ void SwatchPanel::Redraw() {
             DrawSwatch(image_, row, c, font_);
 }
 
-QString SwatchPanel::Description() const {
-    QStringList lines;
-    for (int row = 0; row < kSwatchRows; ++row) {
-        const std::vector<TColor>& drawn = drawn_[static_cast<size_t>(row)];
-        if (drawn.empty())
-            continue;
-        const QString name =
-            row < 4 ? QStringLiteral("color%1").arg(row + 1) : QStringLiteral("平均顏色");
-        lines << name + QLatin1Char(' ') + QString::number(drawn.back());
-    }
-    return lines.join(QLatin1Char('\n'));
+std::optional<TColor> SwatchPanel::Shown(int row) const {
+    if (row < 0 || row >= kSwatchRows || drawn_[static_cast<size_t>(row)].empty())
+        return std::nullopt;
+    return drawn_[static_cast<size_t>(row)].back();
 }
 
 }  // namespace colorsplit

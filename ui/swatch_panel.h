@@ -38,9 +38,8 @@ public:
     void SetDevicePixelRatio(qreal ratio);
 
     const QImage& Image() const { return image_; }
-    // One line per row shown, "color1 13859403" to "color4 ..." and "平均顏色 ...", for screen
-    // readers.
-    QString Description() const;
+    // The value row n shows last, if any.
+    std::optional<TColor> Shown(int row) const;
 
 private:
     void Redraw();

@@ -1,18 +1,22 @@
 #include "ui/tform1.h"
 
+#include <QColorDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHelpEvent>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QShowEvent>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
@@ -21,6 +25,7 @@
 #include "ui/message_log.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
+#include "ui/statistics_dialog.h"
 #include "ui/swatch_panel.h"
 
 namespace colorsplit {
@@ -49,14 +54,23 @@ QPushButton* MakeButton(QWidget* parent, const char* text, const QRect& place) {
 }  // namespace
 
 TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialog> saveDialog,
-               QWidget* parent)
-    : QWidget(parent),
+               std::unique_ptr<FileDialog> exportDialog, QWidget* parent)
+    : QMainWindow(parent),
       OpenPictureDialog1(openDialog ? std::move(openDialog) : MakeOpenPictureDialog(this)),
       SaveDialog1(saveDialog ? std::move(saveDialog) : MakeSaveDialog(this)),
-      session_(*this, *OpenPictureDialog1, *SaveDialog1) {
+      ExportDialog(exportDialog
+                       ? std::move(exportDialog)
+                       : MakeFolderDialog(this, [this] { return SaveDialog1->FileName(); })),
+      design_(new QWidget(this)),
+      session_(*this, *OpenPictureDialog1, *SaveDialog1, *ExportDialog) {
+    setCentralWidget(design_);
     BuildControls();
-    BindShortcuts();
+    BuildMenus();
+    BindEvents();
     DescribeForScreenReaders();
+    // The designed outer size holds the controls; the menu bar comes on top of it.
+    move(kFormPlace);
+    resize(kFormOuterSize + QSize(0, menuBar()->sizeHint().height()));
     FormCreate();
 }
 
@@ -65,33 +79,32 @@ TForm1::~TForm1() = default;
 void TForm1::BuildControls() {
     setWindowTitle(QStringLiteral("Form1"));
     setFont(FormFont());
-    move(kFormPlace);
-    resize(kFormOuterSize);
+    QWidget* const form = design_;
 
-    Button1 = MakeButton(this, "開啟檔案", {640, 10, 92, 31});
-    Button2 = MakeButton(this, "執行", {502, 49, 92, 31});
-    Button3 = MakeButton(this, "離開", {640, 89, 92, 30});
+    Button1 = MakeButton(form, "開啟檔案", {640, 10, 92, 31});
+    Button2 = MakeButton(form, "執行", {502, 49, 92, 31});
+    Button3 = MakeButton(form, "離開", {640, 89, 92, 30});
 
-    GroupBox1 = new QGroupBox(QStringLiteral("圖片"), this);
+    GroupBox1 = new QGroupBox(QStringLiteral("圖片"), form);
     GroupBox1->setGeometry(0, 10, 474, 395);
     Image1 = new ImageControl(GroupBox1);
     Image1->setGeometry(20, 30, 1575, 1181);
 
-    Button4 = MakeButton(this, "儲存檔案", {640, 49, 90, 31});
-    Button5 = MakeButton(this, "平均顏色", {502, 10, 92, 31});
-    Button7 = MakeButton(this, "MASK", {502, 89, 92, 30});
+    Button4 = MakeButton(form, "儲存檔案", {640, 49, 90, 31});
+    Button5 = MakeButton(form, "平均顏色", {502, 10, 92, 31});
+    Button7 = MakeButton(form, "MASK", {502, 89, 92, 30});
 
     RadioGroup1 = new RadioGroup(QStringLiteral("Mask Color"),
                                  {QStringLiteral("color1"), QStringLiteral("color2"),
                                   QStringLiteral("color3"), QStringLiteral("color4")},
-                                 this);
+                                 form);
     RadioGroup1->setGeometry(650, 128, 80, 198);
 
-    Memo1 = new MessageLog(this);
+    Memo1 = new MessageLog(form);
     Memo1->setGeometry(502, 345, 228, 99);
     Memo1->setPlainText(QStringLiteral("程式資訊"));
 
-    GroupBox2 = new QGroupBox(QStringLiteral("選擇之顏色"), this);
+    GroupBox2 = new QGroupBox(QStringLiteral("選擇之顏色"), form);
     GroupBox2->setGeometry(502, 128, 139, 198);
     ColorInf = new ImageControl(GroupBox2);
     ColorInf->setGeometry(10, 20, kSwatchPanelWidth, kSwatchPanelHeight);
@@ -101,9 +114,9 @@ void TForm1::BuildControls() {
     // move down just clear of it, 30 pixels apart as designed.
     ColorInf->SetOffset(QPoint(0, std::max(0, GroupBox2->contentsRect().top() - ColorInf->y())));
 
-    Vshift = new QScrollBar(Qt::Vertical, this);
+    Vshift = new QScrollBar(Qt::Vertical, form);
     Vshift->setGeometry(473, 20, 21, 385);
-    Hshift = new QScrollBar(Qt::Horizontal, this);
+    Hshift = new QScrollBar(Qt::Horizontal, form);
     Hshift->setGeometry(10, 414, 464, 20);
     for (QScrollBar* bar : {Vshift, Hshift}) {
         bar->setRange(0, 10);
@@ -130,30 +143,59 @@ void TForm1::BuildControls() {
     connect(Vshift, &QScrollBar::valueChanged, this, &TForm1::VshiftChange);
 }
 
-void TForm1::BindShortcuts() {
-    // Standard keys for the buttons, without mnemonics so the captions stay as designed. Each
-    // runs exactly its button's handler.
+void TForm1::BuildMenus() {
+    // Each item runs exactly its button's handler, or a command of its own. The keys stand
+    // beside the items; the buttons' captions stay as designed, without mnemonics.
     const struct {
+        const char* menu;
+        const char* text;
         QKeySequence keys;
         void (TForm1::*handler)();
-    } bindings[] = {
-        {QKeySequence::Open, &TForm1::Button1Click},
-        {QKeySequence::Save, &TForm1::Button4Click},
-        {QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::Button3Click},
-        {QKeySequence(Qt::Key_F5), &TForm1::Button2Click},
-        {QKeySequence(Qt::CTRL | Qt::Key_M), &TForm1::Button7Click},
-        {QKeySequence(Qt::CTRL | Qt::Key_E), &TForm1::Button5Click},
+    } items[] = {
+        {"檔案(&F)", "開啟檔案(&O)…", QKeySequence::Open, &TForm1::Button1Click},
+        {"檔案(&F)", "儲存檔案(&S)…", QKeySequence::Save, &TForm1::Button4Click},
+        {"檔案(&F)", "匯出群組(&X)…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
+         &TForm1::ExportClick},
+        {"檔案(&F)", "離開(&Q)", QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::Button3Click},
+        {"顏色(&C)", "執行(&R)", QKeySequence(Qt::Key_F5), &TForm1::Button2Click},
+        {"顏色(&C)", "MASK(&M)", QKeySequence(Qt::CTRL | Qt::Key_M), &TForm1::Button7Click},
+        {"顏色(&C)", "平均顏色(&A)", QKeySequence(Qt::CTRL | Qt::Key_E), &TForm1::Button5Click},
+        {"顏色(&C)", "輸入顏色(&I)…", QKeySequence(Qt::CTRL | Qt::Key_I),
+         &TForm1::EnterColourClick},
+        {"顏色(&C)", "群組統計(&T)…", QKeySequence(Qt::CTRL | Qt::Key_T), &TForm1::StatisticsClick},
+        {"說明(&H)", "關於 colorsplit(&A)", QKeySequence(Qt::Key_F1), &TForm1::AboutClick},
     };
-    for (const auto& binding : bindings) {
-        auto* shortcut = new QShortcut(binding.keys, this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, binding.handler);
+    QMenu* menu = nullptr;
+    for (const auto& item : items) {
+        const QString title = QString::fromUtf8(item.menu);
+        if (menu == nullptr || menu->title() != title)
+            menu = menuBar()->addMenu(title);
+        QAction* action = menu->addAction(QString::fromUtf8(item.text));
+        action->setShortcut(item.keys);
+        connect(action, &QAction::triggered, this, item.handler);
     }
+}
+
+QAction* TForm1::MenuItem(const QString& text) const {
+    for (QAction* menu : menuBar()->actions()) {
+        for (QAction* action : menu->menu()->actions()) {
+            QString plain = action->text();
+            plain.remove(QRegularExpression(QStringLiteral("\\(&.\\)|…")));
+            if (plain == text)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+void TForm1::BindEvents() {
     setAcceptDrops(true);
     // The log is a text box: left alone it would paste a dropped file's address as text.
     Memo1->viewport()->installEventFilter(this);
     Image1->installEventFilter(this);
     GroupBox1->installEventFilter(this);
+    // Each swatch's tooltip.
+    ColorInf->installEventFilter(this);
 }
 
 void TForm1::DescribeForScreenReaders() {
@@ -202,6 +244,7 @@ void TForm1::OpenFile(const QString& path) {
         OpenPictureDialog1->Choose(name);
         session_.OpenFile(name);
     });
+    GroupsChanged();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -225,6 +268,19 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
                 break;
             ScrollByWheel(*static_cast<QWheelEvent*>(event));
             return true;
+        case QEvent::ToolTip: {
+            if (watched != ColorInf)
+                break;
+            // The row under the pointer: 30 pixels a row, from where the panel is drawn.
+            const auto* help = static_cast<QHelpEvent*>(event);
+            const int y = help->pos().y() - ColorInf->Offset().y();
+            const QString text = y >= 0 ? SwatchText(y / 30) : QString();
+            if (text.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(help->globalPos(), text, ColorInf);
+            return true;
+        }
         default:
             break;
     }
@@ -263,7 +319,7 @@ void TForm1::showEvent(QShowEvent* event) {
     // The design gives the outer size; take the frame the window manager adds, if any, off it.
     const QSize frame = frameGeometry().size() - geometry().size();
     if (frame.isValid() && !frame.isEmpty())
-        resize(kFormOuterSize - frame);
+        resize(kFormOuterSize + QSize(0, menuBar()->height()) - frame);
 }
 
 void TForm1::SetErrorReporter(std::function<void(const QString&)> reporter) {
@@ -288,6 +344,13 @@ void TForm1::Guard(Handler&& handler) noexcept {
     }
 }
 
+void TForm1::GroupsChanged() {
+    Guard([this] {
+        statistics_ = session_.GroupStatistics();
+        SwatchesChanged();
+    });
+}
+
 void TForm1::ShowError(const QString& message) {
     if (errorReporter_) {
         errorReporter_(message);
@@ -308,10 +371,12 @@ void TForm1::FormCreate() {
 
 void TForm1::Button1Click() {
     Guard([this] { session_.Button1Click(); });
+    GroupsChanged();
 }
 
 void TForm1::Button2Click() {
     Guard([this] { session_.Button2Click(); });
+    GroupsChanged();
 }
 
 void TForm1::Button3Click() {
@@ -332,6 +397,26 @@ void TForm1::Button7Click() {
 
 void TForm1::Image1MouseDown(int x, int y) {
     Guard([this, x, y] { session_.Image1MouseDown(x, y); });
+}
+
+void TForm1::ExportClick() {
+    Guard([this] { session_.ExportClick(); });
+}
+
+void TForm1::EnterColourClick() {
+    Guard([this] { session_.EnterColourClick(); });
+}
+
+void TForm1::StatisticsClick() {
+    Guard([this] { session_.StatisticsClick(); });
+}
+
+void TForm1::AboutClick() {
+    QMessageBox::about(this, QStringLiteral("關於 colorsplit"),
+                       QStringLiteral("<p><b>colorsplit</b> %1</p>"
+                                      "<p>點選圖片上的四種顏色,將每個像素分到最接近的顏色群組。</p>"
+                                      "<p>以 MIT 授權條款發布的自由軟體。</p>")
+                           .arg(QStringLiteral(COLORSPLIT_VERSION)));
 }
 
 // The step is computed from the control's size, not the picture's, and the division
@@ -366,8 +451,62 @@ void TForm1::ClearSwatches() {
 }
 
 void TForm1::SwatchesChanged() {
-    ColorInf->setAccessibleDescription(swatches_.Description());
+    QStringList rows;
+    for (int row = 0; row < kSwatchRows; ++row)
+        if (const QString text = SwatchText(row); !text.isEmpty())
+            rows << text;
+    ColorInf->setAccessibleDescription(rows.join(QLatin1Char('\n')));
     ColorInf->SetImage(swatches_.Image());
+}
+
+QString TForm1::SwatchText(int row) const {
+    const std::optional<TColor> shown = swatches_.Shown(row);
+    if (!shown)
+        return QString();
+    const TColor c = *shown;
+    const QString name =
+        row < kMaxColors ? QStringLiteral("color%1").arg(row + 1) : QStringLiteral("平均顏色");
+    QString text = QStringLiteral("%1 %2 %3 R %4 G %5 B %6")
+                       .arg(name, QString::number(c), QString::fromStdString(HexColour(c)))
+                       .arg(RedOf(c))
+                       .arg(GreenOf(c))
+                       .arg(BlueOf(c));
+    // The group's share, once the swatch shows a group's colour.
+    if (row < static_cast<int>(statistics_.size()) && statistics_[row].colour == c)
+        text += QStringLiteral(" 像素 %1(%2%)")
+                    .arg(statistics_[row].pixels)
+                    .arg(QString::fromStdString(Percent(statistics_[row].hundredths)));
+    return text;
+}
+
+bool TForm1::ConfirmReplace(const std::string& folder, const std::vector<std::string>& files) {
+    QStringList names;
+    for (const std::string& file : files)
+        names << QString::fromStdString(file);
+    // A long list would push the buttons off the screen.
+    if (names.size() > 8)
+        names = names.mid(0, 7) << QStringLiteral("…");
+    return QMessageBox::question(
+               this, QStringLiteral("匯出群組"),
+               QStringLiteral("「%1」中已有這些檔案,要取代嗎?\n\n%2")
+                   .arg(QString::fromStdString(folder), names.join(QLatin1Char('\n'))),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<TColor> TForm1::AskColour() {
+    // Qt's own dialog, with its hex field (HTML), whatever the desktop offers.
+    QColorDialog dialog(Qt::white, this);
+    dialog.setWindowTitle(QStringLiteral("輸入顏色"));
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QColor c = dialog.selectedColor();
+    return PackColor(c.red(), c.green(), c.blue());
+}
+
+void TForm1::ShowStatistics(const std::vector<GroupStatistic>& statistics) {
+    StatisticsDialog dialog(statistics, this);
+    dialog.exec();
 }
 
 void TForm1::PictureChanged() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QImage>
-#include <QWidget>
+#include <QMainWindow>
 #include <functional>
 #include <memory>
 
@@ -9,6 +9,7 @@
 #include "session/session.h"
 #include "ui/swatch_panel.h"
 
+class QAction;
 class QGroupBox;
 class QPlainTextEdit;
 class QPushButton;
@@ -19,14 +20,16 @@ namespace colorsplit {
 class ImageControl;
 class RadioGroup;
 
-// The one window: its controls as designed, the message log, the swatch panel, and a handler
-// per control. The handlers run the commands of Session on the window's state.
-class TForm1 : public QWidget, private SessionView {
+// The one window: a menu bar over the controls as designed, the message log, the swatch panel,
+// and a handler per control and menu item. The handlers run the commands of Session on the
+// window's state.
+class TForm1 : public QMainWindow, private SessionView {
     Q_OBJECT
 public:
     // Dialogs default to the real file dialogs; tests and other front ends pass their own.
     explicit TForm1(std::unique_ptr<FileDialog> openDialog = nullptr,
-                    std::unique_ptr<FileDialog> saveDialog = nullptr, QWidget* parent = nullptr);
+                    std::unique_ptr<FileDialog> saveDialog = nullptr,
+                    std::unique_ptr<FileDialog> exportDialog = nullptr, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Opens a picture file as if it had been chosen in the open dialog (a file named on the
@@ -52,6 +55,15 @@ public:
     void Image1MouseDown(int x, int y);
     void HshiftChange();
     void VshiftChange();
+    // The menu's own commands.
+    void ExportClick();
+    void EnterColourClick();
+    void StatisticsClick();
+    void AboutClick();
+
+    // The menu item that runs a command, by its text without the ellipsis and mnemonic
+    // ("匯出群組"); null if there is none.
+    QAction* MenuItem(const QString& text) const;
 
     // Controls, in their declared order.
     std::unique_ptr<FileDialog> OpenPictureDialog1;
@@ -62,6 +74,7 @@ public:
     ImageControl* Image1;
     QPushButton* Button4;
     std::unique_ptr<FileDialog> SaveDialog1;
+    std::unique_ptr<FileDialog> ExportDialog;
     QPushButton* Button5;
     QPushButton* Button7;
     RadioGroup* RadioGroup1;
@@ -85,6 +98,9 @@ private:
     void ShowSwatch(int row, TColor c) override;
     void ClearSwatches() override;
     void PictureChanged() override;
+    bool ConfirmReplace(const std::string& folder, const std::vector<std::string>& files) override;
+    std::optional<TColor> AskColour() override;
+    void ShowStatistics(const std::vector<GroupStatistic>& statistics) override;
 
     // Every handler runs inside this: what escapes it is shown, and the window goes on with
     // whatever state the handler had reached.
@@ -93,16 +109,27 @@ private:
     void ShowError(const QString& message);
     // ColorInf shows the swatch panel as it now is, to the eye and to screen readers.
     void SwatchesChanged();
+    // The groups' statistics again, after a command that may have grouped the picture or begun
+    // a new round.
+    void GroupsChanged();
+    // What row n of the swatch panel shows, in words: its colour, and its group's share after
+    // an execute. Empty for a blank row.
+    QString SwatchText(int row) const;
 
     void BuildControls();
-    void BindShortcuts();
+    void BuildMenus();
+    void BindEvents();
     void DescribeForScreenReaders();
     // The wheel over the picture: one notch moves a scroll bar one step, through its own
     // change handler.
     void ScrollByWheel(const QWheelEvent& event);
 
+    // The designed controls' parent, below the menu bar.
+    QWidget* design_;
     Session session_;
     SwatchPanel swatches_;
+    // Each row's statistics, as of the last command (counting them takes a scan of the table).
+    std::vector<GroupStatistic> statistics_;
     // Wheel turns not yet a whole step, per axis.
     QPoint wheelRest_;
     std::function<void(const QString&)> errorReporter_;

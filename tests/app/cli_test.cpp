@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -165,6 +166,8 @@ TEST_F(CliTest, AFailingCommandStopsTheRunWithOneLineOnStandardError) {
         {{"open", quadrants, "save", Path("no/such/dir/x.bmp"), "mean"}, 3, {}},
         // The log line, then the failure: nothing is saved as if the wide picture were shown.
         {{"open", quadrants, "open", wide, "save", Path("nothing.bmp")}, 4, wide + " 1281 x 2"},
+        {{"export", Path("nothing")}, 2, {}},
+        {{"open", quadrants, "pick", "1", "1", "export", Path("nothing")}, 4, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -177,6 +180,30 @@ TEST_F(CliTest, AFailingCommandStopsTheRunWithOneLineOnStandardError) {
             EXPECT_TRUE(run.err.contains(word)) << run.err.toStdString();
     }
     EXPECT_FALSE(QFile::exists(Path("nothing.bmp")));
+    EXPECT_FALSE(QFile::exists(Path("nothing")));
+}
+
+// Seeds by value pick as clicks on pixels of those colours do; export writes every file into
+// a folder it makes, and the summary gives each group's share.
+TEST_F(CliTest, SeedsExportAndTheSummarysGroups) {
+    const CliRun clicked =
+        RunCli(QStringList{"open", quadrants} + PickBases() + QStringList{"execute"});
+    const QString folder = Path("out/deep");
+    const CliRun seeded =
+        RunCli({"--summary", Path("s.json"), "open", quadrants, "seed", "C80A0A", "seed", "#0ac80a",
+                "seed", "0a0AC8", "seed", "#C8C80A", "execute", "export", folder});
+    ASSERT_EQ(seeded.status, 0) << seeded.err.toStdString();
+    EXPECT_EQ(seeded.out.mid(0, seeded.out.size() - 1), clicked.out);
+    EXPECT_EQ(seeded.out.back(), Q("匯出完成,檔案存於") + folder);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 1 + 2 * 4 + 1);
+
+    const QJsonArray groups = ReadJson(Path("s.json"))["groups"].toArray();
+    const char* hex[] = {"#C80A0A", "#0AC80A", "#0A0AC8", "#C8C80A"};
+    ASSERT_EQ(groups.size(), 4);
+    for (int n = 0; n < 4; ++n)
+        EXPECT_EQ(
+            groups[n].toObject(),
+            (QJsonObject{{"group", n + 1}, {"hex", hex[n]}, {"pixels", 360}, {"percent", 25}}));
 }
 
 TEST_F(CliTest, MalformedCommandLinesAreRefusedBeforeAnythingRuns) {
@@ -195,6 +222,13 @@ TEST_F(CliTest, MalformedCommandLinesAreRefusedBeforeAnythingRuns) {
         {"mask", "5"},
         {"--summary"},
         {"open", quadrants, "save", out, "mask"},
+        {"seed"},
+        {"seed", "12345"},
+        {"seed", "#1234567"},
+        {"seed", "GG0000"},
+        {"seed", "+12345"},
+        {"seed", "##123456"},
+        {"export"},
     };
     for (const QStringList& args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <array>
 #include <cstdio>
@@ -27,11 +29,16 @@ public:
     void ShowSwatch(int, TColor) override {}
     void ClearSwatches() override {}
     void PictureChanged() override {}
+    bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
+        return true;
+    }
+    std::optional<TColor> AskColour() override { return std::nullopt; }
+    void ShowStatistics(const std::vector<GroupStatistic>&) override {}
     std::vector<std::string> log;
 };
 
 struct Fixture {
-    Fixture(int w, int h, unsigned seed) : session(view, open, save) {
+    Fixture(int w, int h, unsigned seed) : session(view, open, save, folder) {
         std::mt19937 rng(seed);
         test::RgbImage image{w, h, {}};
         fake.picture = test::FakePicture(w, h);
@@ -51,7 +58,7 @@ struct Fixture {
     QTemporaryDir dir;
     std::string file;
     NullView view;
-    ScriptedDialog open, save;
+    ScriptedDialog open, save, folder;
     Session session;
     test::FakeHost fake;
 };
@@ -110,8 +117,24 @@ public:
     void ShowSwatch(int row, TColor c) override { swatches.at(row) = c; }
     void ClearSwatches() override { swatches = {}; }
     void PictureChanged() override {}
+    bool ConfirmReplace(const std::string&, const std::vector<std::string>& files) override {
+        asked.push_back(files);
+        return replace;
+    }
+    std::optional<TColor> AskColour() override {
+        ++coloursAsked;
+        return colour;
+    }
+    void ShowStatistics(const std::vector<GroupStatistic>& s) override { statistics.push_back(s); }
+
     std::vector<std::string> log;
     std::array<std::optional<TColor>, 5> swatches;
+    // The answers, and what was asked and shown.
+    bool replace = true;
+    std::optional<TColor> colour;
+    std::vector<std::vector<std::string>> asked;
+    int coloursAsked = 0;
+    std::vector<std::vector<GroupStatistic>> statistics;
 };
 
 class CountingDialog : public ScriptedDialog {
@@ -127,7 +150,7 @@ protected:
 
 // A session as the window holds it, started up.
 struct Window {
-    Window() : session(view, open, save) { session.FormCreate(); }
+    Window() : session(view, open, save, folder) { session.FormCreate(); }
     void Open(const std::optional<std::string>& name) {
         open.Answer(name);
         session.Button1Click();
@@ -148,7 +171,7 @@ struct Window {
     }
 
     RecordingView view;
-    CountingDialog open, save;
+    CountingDialog open, save, folder;
     Session session;
 };
 
@@ -261,6 +284,13 @@ TEST_F(Rounds, CommandsWithNothingToWorkOnSaySoAndChangeNothing) {
         {kOpened, [](Session& s) { s.Button7Click(1); }, "尚未執行運算"},
         {kPicked, [](Session& s) { s.Button7Click(1); }, "尚未執行運算"},
         {kReopened, [](Session& s) { s.Button7Click(1); }, "尚未執行運算"},
+        {kNoPicture, [](Session& s) { s.ExportClick(); }, "尚未載入檔案"},
+        {kNoPicture, [](Session& s) { s.StatisticsClick(); }, "尚未載入檔案"},
+        {kNoPicture, [](Session& s) { s.EnterColourClick(); }, "尚未載入檔案"},
+        {kNoPicture, [](Session& s) { s.Seed(255); }, "尚未載入檔案"},
+        {kOpened, [](Session& s) { s.ExportClick(); }, "尚未執行運算"},
+        {kPicked, [](Session& s) { s.StatisticsClick(); }, "尚未執行運算"},
+        {kReopened, [](Session& s) { s.ExportClick(); }, "尚未執行運算"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(&c - cases));
@@ -279,6 +309,16 @@ TEST_F(Rounds, CommandsWithNothingToWorkOnSaySoAndChangeNothing) {
         EXPECT_EQ(std::vector(w.view.log.begin() + log.size(), w.view.log.end()),
                   std::vector<std::string>{c.line});
         EXPECT_EQ(Snapshot(w), before);
+        EXPECT_EQ(w.folder.asked + w.view.coloursAsked, 0) << "nothing is asked";
+        EXPECT_TRUE(w.view.statistics.empty());
+    }
+    // The batch program's export is an error instead, and writes nothing.
+    for (const Stage stage : {kNoPicture, kOpened}) {
+        Window w;
+        if (stage == kOpened)
+            w.Open(first);
+        EXPECT_THROW(w.session.ExportGroups(Path("never")), PictureError);
+        EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Path("never"))));
     }
 
     Window w;
@@ -346,6 +386,148 @@ TEST_F(Rounds, AClickBesideThePicturePicksNothing) {
     EXPECT_EQ(w.view.log.size(), picked) << "not even the done line";
     w.session.Image1MouseDown(35, 39);
     EXPECT_EQ(w.view.log.back(), "選擇顏色完成");
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// Every file of an export, read back with Qt's own PNG reader, against the groups the table
+// holds; a mask shown makes no difference, and exporting changes nothing.
+TEST_F(Rounds, ExportedFilesHoldTheGroupsPixelForPixel) {
+    using Picks = std::vector<std::pair<int, int>>;
+    const auto [p0, p1, p2, p3] = kSecondPicks;
+    const struct {
+        const char* name;
+        const std::string& file;
+        Picks picks;
+        std::vector<TColor> seeds;  // picked by value after the clicks
+        int emptyGroup;             // -1 for none
+    } cases[] = {
+        {"four", second, {p0, p1, p2, p3}, {}, -1},
+        {"two", second, {p0, p1}, {}, -1},
+        // White is far from every quadrant of the first picture.
+        {"empty", first, {kFirstPicks[0], kFirstPicks[1]}, {PackColor(255, 255, 255)}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage original =
+            QImage(QString::fromStdString(c.file)).convertToFormat(QImage::Format_RGB32);
+        const QString stem = QFileInfo(QString::fromStdString(c.file)).completeBaseName();
+        Window w;
+        w.Open(c.file);
+        for (const auto& [x, y] : c.picks)
+            w.session.Image1MouseDown(x, y);
+        for (const TColor seed : c.seeds)
+            w.session.Seed(seed);
+        w.session.Button2Click();
+        w.session.Button7Click(1);
+        const Snapshot before(w);
+        const size_t lines = w.view.log.size();
+        const QString folder = QString::fromStdString(Path(c.name));
+        w.session.ExportGroups(folder.toStdString());
+        EXPECT_EQ(Snapshot(w), before);
+        EXPECT_EQ(std::vector(w.view.log.begin() + lines, w.view.log.end()),
+                  std::vector<std::string>{"匯出完成,檔案存於" + folder.toStdString()});
+
+        const Quantizer& q = w.session.State();
+        const int k = static_cast<int>(c.picks.size() + c.seeds.size());
+        ASSERT_EQ(q.GroupCount, k);
+        const auto name = [&stem](const char* pattern, int n = 0) {
+            return QString::fromUtf8(pattern).arg(stem).arg(n);
+        };
+        QStringList expected = {name("%1-quantised.png"), name("%1-groups.csv")};
+        for (int n = 1; n <= k; ++n)
+            expected << name("%1-group%2.png", n) << name("%1-group%2-film.png", n);
+        expected.sort();
+        const QDir dir(folder);
+        EXPECT_EQ(dir.entryList(QDir::Files, QDir::Name), expected);
+
+        // A PNG's bit depth and colour type, from its header chunk.
+        const auto kind = [&dir](const QString& file) {
+            const std::string bytes = Slurp(dir.filePath(file).toStdString());
+            return bytes.size() > 25 ? std::pair{int(bytes[24]), int(bytes[25])} : std::pair{0, -1};
+        };
+        const QImage quantised(dir.filePath(name("%1-quantised.png")));
+        EXPECT_EQ(kind(name("%1-quantised.png")), std::pair(8, 2)) << "RGB";
+        std::vector<QImage> layers, films;
+        for (int n = 1; n <= k; ++n) {
+            layers.emplace_back(dir.filePath(name("%1-group%2.png", n)));
+            films.emplace_back(dir.filePath(name("%1-group%2-film.png", n)));
+            EXPECT_EQ(kind(name("%1-group%2.png", n)), std::pair(8, 6)) << "RGBA";
+            EXPECT_EQ(kind(name("%1-group%2-film.png", n)), std::pair(1, 0)) << "1-bit grey";
+        }
+        std::vector<int> inGroup(static_cast<size_t>(k));
+        for (int y = 0; y < original.height(); ++y) {
+            for (int x = 0; x < original.width(); ++x) {
+                const int g = q.Pixels[x][y].Group;
+                ++inGroup.at(static_cast<size_t>(g));
+                const PixelRec& v = q.CodeBook[g];
+                ASSERT_EQ(quantised.pixel(x, y), qRgb(v.R, v.G, v.B)) << x << "," << y;
+                for (int n = 0; n < k; ++n) {
+                    ASSERT_EQ(layers[n].pixel(x, y),
+                              n == g ? original.pixel(x, y) : qRgba(0, 0, 0, 0))
+                        << "layer " << n + 1 << " at " << x << "," << y;
+                    ASSERT_EQ(qGray(films[n].pixel(x, y)), n == g ? 0 : 255)
+                        << "film " << n + 1 << " at " << x << "," << y;
+                }
+            }
+        }
+        if (c.emptyGroup >= 0) {
+            EXPECT_EQ(inGroup[c.emptyGroup], 0) << "the case must hold an empty group";
+        }
+    }
+}
+
+TEST(GroupsCsv, SharesAreHundredthsOfAPercentRoundedHalfUp) {
+    const struct {
+        std::vector<qint64> pixels;
+        std::vector<const char*> percents;
+    } cases[] = {
+        {{360, 360, 360, 360}, {"25.00", "25.00", "25.00", "25.00"}},
+        {{1, 2}, {"33.33", "66.67"}},
+        {{1, 1599}, {"0.06", "99.94"}},  // 6.25 and 9993.75 hundredths
+        {{1, 799}, {"0.13", "99.88"}},   // 12.5 and 9987.5: halves go up
+        {{0, 5, 0}, {"0.00", "100.00", "0.00"}},
+    };
+    for (const auto& c : cases) {
+        const auto statistics = Statistics(std::vector<TColor>(c.pixels.size()), c.pixels);
+        ASSERT_EQ(statistics.size(), c.percents.size());
+        for (size_t i = 0; i < statistics.size(); ++i)
+            EXPECT_EQ(Percent(statistics[i].hundredths), c.percents[i]) << c.pixels[i];
+    }
+    const auto statistics =
+        Statistics({PackColor(200, 10, 10), PackColor(0x0A, 0xC8, 0xFF)}, {3, 1});
+    EXPECT_EQ(GroupsCsv(statistics).toStdString(),
+              "group,hex,red,green,blue,pixels,percent\n"
+              "1,#C80A0A,200,10,10,3,75.00\n"
+              "2,#0AC8FF,10,200,255,1,25.00\n");
+}
+
+// 匯出群組… asks once before files are replaced: No writes nothing, Yes replaces them all.
+TEST_F(Rounds, AnExportOverEarlierFilesAsksFirst) {
+    Window w;
+    w.Open(first);
+    for (const auto& [x, y] : kFirstPicks)
+        w.session.Image1MouseDown(x, y);
+    w.session.Button2Click();
+    const std::string folder = Path("out");
+    w.folder.Answer(folder);
+    w.session.ExportClick();
+    EXPECT_TRUE(w.view.asked.empty()) << "nothing to replace yet";
+    const std::string csv = Path("out/first-groups.csv");
+    test::WriteFile(csv, {'o', 'l', 'd'});
+
+    for (const bool replace : {false, true}) {
+        w.view.replace = replace;
+        w.folder.Answer(folder);
+        w.session.ExportClick();
+        EXPECT_EQ(Slurp(csv) == "old", !replace);
+    }
+    ASSERT_EQ(w.view.asked.size(), 2u);
+    EXPECT_EQ(w.view.asked[0].size(), 10u) << "every file of the export, named once";
 }
 
 }  // namespace

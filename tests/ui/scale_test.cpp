@@ -88,7 +88,10 @@ TEST(DisplayScale, TheLogsFrameAndTheSwatchesShowWhole) {
     const QString where = QStringLiteral("scale %1").arg(scale);
 
     // Across each side of the log, a pixel darker than both the window and the text area.
-    const QRect log = form.Memo1->geometry();
+    const auto inForm = [&form](const QWidget* w) {
+        return QRect(w->mapTo(&form, QPoint(0, 0)), w->size());
+    };
+    const QRect log = inForm(form.Memo1);
     const auto frameAcross = [&](QPointF from, QPointF step) {
         for (int i = -2; i <= 3; ++i) {
             const QPoint p = ((from + step * i) * scale).toPoint();
@@ -110,16 +113,17 @@ TEST(DisplayScale, TheLogsFrameAndTheSwatchesShowWhole) {
 
     // Down the middle of the swatches: where each black border line starts (a swatch's top
     // and bottom lines, then the next swatch's top).
-    const int x = qRound((form.GroupBox2->x() + form.ColorInf->x() + 25) * scale);
+    const QRect panel = inForm(form.ColorInf);
+    const int x = qRound((panel.x() + 25) * scale);
     std::vector<double> tops;
-    const int panelTop = form.GroupBox2->y() + form.ColorInf->y();
-    const int panelBottom = panelTop + form.ColorInf->height();
+    const int panelTop = panel.y();
+    const int panelBottom = panelTop + panel.height();
     for (int y = qRound(panelTop * scale); y < qRound(panelBottom * scale); ++y)
         if (shot.pixel(x, y) == qRgb(0, 0, 0) &&
             (tops.empty() || shot.pixel(x, y - 1) != qRgb(0, 0, 0)))
             tops.push_back(y / scale);
     ASSERT_GE(tops.size(), 3u) << where.toStdString();
-    const int contentTop = form.GroupBox2->y() + form.GroupBox2->contentsRect().top();
+    const int contentTop = inForm(form.GroupBox2).y() + form.GroupBox2->contentsRect().top();
     EXPECT_GE(tops[0], contentTop - 0.5) << where.toStdString();
     EXPECT_NEAR(tops[2] - tops[0], 30, 1) << where.toStdString();
 }

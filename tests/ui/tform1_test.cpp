@@ -8,12 +8,14 @@
 #include <unistd.h>
 #include <QAccessible>
 #include <QApplication>
+#include <QColorDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -148,7 +150,10 @@ TEST_F(FormTest, StartsUpAsDesigned) {
     EXPECT_EQ(form->Hshift->orientation(), Qt::Horizontal);
     EXPECT_EQ(form->Hshift->maximum(), 10);
     EXPECT_EQ(form->Hshift->pageStep(), 1);
-    EXPECT_EQ(form->frameGeometry().size(), QSize(788, 528)) << "the outer size";
+    EXPECT_EQ(form->frameGeometry().size(), QSize(788, 528 + form->menuBar()->height()))
+        << "the outer size, and the menu bar above it";
+    EXPECT_EQ(form->GroupBox1->parentWidget()->mapTo(form.get(), QPoint(0, 0)),
+              QPoint(0, form->menuBar()->height()));
 
     // Tab order follows the design, from Button1 through Hshift.
     QWidget* next = form->Button1;
@@ -822,13 +827,19 @@ TEST_F(FormTest, ScreenReadersReadThePictureTheSwatchesAndTheLog) {
     Open(quadrants);
     PickBases();
     form->Commands().ShowSwatch(4, -5);
-    const QString expected =
-        QStringList({"color1 " + QString::number(FromRgb(kQuadrantBases[0])),
-                     "color2 " + QString::number(FromRgb(kQuadrantBases[1])),
-                     "color3 " + QString::number(FromRgb(kQuadrantBases[2])),
-                     "color4 " + QString::number(FromRgb(kQuadrantBases[3])), Q("平均顏色 -5")})
-            .join('\n');
-    EXPECT_EQ(description(form->ColorInf), expected);
+    QStringList rows = {
+        "color1 658120 #C80A0A R 200 G 10 B 10",
+        "color2 706570 #0AC80A R 10 G 200 B 10",
+        "color3 13109770 #0A0AC8 R 10 G 10 B 200",
+        "color4 706760 #C8C80A R 200 G 200 B 10",
+    };
+    EXPECT_EQ(description(form->ColorInf),
+              (rows + QStringList{Q("平均顏色 -5 #FBFFFF R 251 G 255 B 255")}).join('\n'));
+    // After an execute, each group's share: every quadrant holds a quarter of the picture.
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    for (QString& row : rows)
+        row += Q(" 像素 360(25.00%)");
+    EXPECT_EQ(description(form->ColorInf).split('\n').mid(0, 4), rows);
     Open(quadrants);
     EXPECT_TRUE(description(form->ColorInf).isEmpty()) << "a new round blanks the rows";
 }
@@ -844,6 +855,55 @@ TEST_F(FormTest, AFileNamedAtStartUpOpensAsIfChosen) {
     form->OpenFile(QString::fromStdString(Path("missing.bmp")));
     EXPECT_EQ(errors.size(), 1);
     EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// Every command has its menu item with its key; 輸入顏色… picks through Qt's colour dialog
+// exactly as a click on a pixel of that colour does.
+TEST_F(FormTest, TheMenusHoldEveryCommandAndAColourCanBeEnteredByValue) {
+    const struct {
+        const char* item;
+        QKeySequence keys;
+    } items[] = {
+        {"開啟檔案", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {"儲存檔案", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"匯出群組", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)},
+        {"離開", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {"執行", QKeySequence(Qt::Key_F5)},
+        {"MASK", QKeySequence(Qt::CTRL | Qt::Key_M)},
+        {"平均顏色", QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {"輸入顏色", QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {"群組統計", QKeySequence(Qt::CTRL | Qt::Key_T)},
+        {"關於 colorsplit", QKeySequence(Qt::Key_F1)},
+    };
+    for (const auto& item : items) {
+        const QAction* action = form->MenuItem(Q(item.item));
+        ASSERT_NE(action, nullptr) << item.item;
+        EXPECT_EQ(action->shortcut(), item.keys) << item.item;
+    }
+
+    Open(quadrants);
+    Click(1, 0);
+    const TColor clicked = form->State().SelColor[0];
+    WhenShown<QColorDialog>([](QColorDialog& d) {
+        d.setCurrentColor(QColor(0x0A, 0xC8, 0x0A));
+        d.accept();
+    });
+    form->MenuItem(Q("輸入顏色"))->trigger();
+    EXPECT_EQ(LogTail(3), QStringList({Q("選擇顏色1"), Q("選擇顏色2")}));
+    EXPECT_EQ(form->State().SelColor[0], clicked);
+    EXPECT_EQ(form->State().SelColor[1], PackColor(0x0A, 0xC8, 0x0A));
+    EXPECT_EQ(form->State().CodeBook[1].G, 0xC8);
+    EXPECT_EQ(form->SwatchImage().pixel(25, 40), qRgb(0x0A, 0xC8, 0x0A));
+    WhenShown<QColorDialog>([](QColorDialog& d) { d.reject(); });
+    form->MenuItem(Q("輸入顏色"))->trigger();
+    EXPECT_EQ(form->State().ColorCount, 2) << "a cancel picks nothing";
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 }  // namespace
