@@ -1,11 +1,13 @@
 // Writes a seed corpus for the fuzzers: a small file of every BMP layout the program reads,
-// the hand-written RLE streams, the malformed files, and a PNG and a JPEG.
+// the hand-written RLE streams, the malformed files, a PNG and a JPEG, and what cameras write.
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QImage>
 #include <cstdio>
 #include <string>
 
 #include "support/bmp_builder.h"
+#include "support/camera.h"
 #include "support/malformed.h"
 
 int main(int argc, char** argv) {
@@ -35,5 +37,25 @@ int main(int argc, char** argv) {
         if (!image.save(file, format))
             return 1;
     }
+    // What cameras and print workflows write: Exif orientations in a JPEG and in a PNG's eXIf
+    // chunk, CMYK and YCCK JPEG, and both formats inside a BMP.
+    const auto encoded = [&image](const char* format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    };
+    const std::vector<std::uint8_t> png = encoded("png"), jpeg = encoded("jpeg");
+    for (int orientation : {3, 6}) {
+        const Bytes exif = ExifBlock(orientation, orientation == 6);
+        write(WithApp1(jpeg, ExifApp1(exif)));
+        write(WithChunk(png, "eXIf", exif));
+    }
+    const std::uint8_t inks[2][4] = {{255, 0, 0, 255}, {128, 200, 40, 200}};
+    write(CmykJpeg(inks[0], inks[1], false));
+    write(CmykJpeg(inks[0], inks[1], true));
+    write(EmbedInBmp(png, 5, 9, 6));
+    write(EmbedInBmp(jpeg, 4, 9, 6));
     return 0;
 }

@@ -1,5 +1,7 @@
 // BMP files, read by this program itself: every header the format defines, checked and
-// decoded in one pass over the bytes, every pixel written from the file's data.
+// decoded in one pass over the bytes, every pixel written from the file's data; a PNG or JPEG
+// held inside goes to their own readers.
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cstdint>
@@ -59,6 +61,11 @@ private:
     qint64 size_;
 };
 
+// round(v * 255 / top), a half up, for 0 <= v <= top.
+std::uint32_t Level(std::uint64_t v, std::uint64_t top) {
+    return static_cast<std::uint32_t>((v * 510 + top) / (2 * top));
+}
+
 // One colour channel of a 16- or 32-bit pixel: its mask, and the 8-bit level of each of its
 // values, round(v * 255 / (2^n - 1)) for an n-bit channel. A channel without bits is 0.
 class Channel {
@@ -71,23 +78,28 @@ public:
             Refuse(Say("色彩遮罩 0x%1 超出 %2 位元的像素").arg(mask, 0, 16).arg(bpp));
         shift_ = std::countr_zero(mask);
         const int bits = std::popcount(mask);
-        if (bits > 16)
-            Refuse(Say("色彩遮罩 0x%1 超過 16 位元").arg(mask, 0, 16));
-        const std::uint32_t top = (std::uint32_t{1} << bits) - 1;
-        if ((mask >> shift_) != top)
+        top_ = bits == 32 ? 0xFFFFFFFFu : (std::uint32_t{1} << bits) - 1;
+        if ((mask >> shift_) != top_)
             Refuse(Say("色彩遮罩 0x%1 的位元不連續").arg(mask, 0, 16));
-        levels_.resize(top + 1);
-        for (std::uint32_t v = 0; v <= top; ++v)
-            levels_[v] = static_cast<std::uint8_t>((v * 510 + top) / (2 * top));
+        // Up to 16 bits, a table of every level; wider channels are scaled pixel by pixel.
+        if (bits <= 16) {
+            levels_.resize(top_ + 1);
+            for (std::uint32_t v = 0; v <= top_; ++v)
+                levels_[v] = static_cast<std::uint8_t>(Level(v, top_));
+        }
     }
 
     std::uint32_t Of(std::uint32_t word) const {
-        return levels_.empty() ? 0 : levels_[(word & mask_) >> shift_];
+        if (mask_ == 0)
+            return 0;
+        const std::uint32_t v = (word & mask_) >> shift_;
+        return levels_.empty() ? Level(v, top_) : levels_[v];
     }
 
 private:
     std::uint32_t mask_ = 0;
     int shift_ = 0;
+    std::uint32_t top_ = 0;
     std::vector<std::uint8_t> levels_;
 };
 
@@ -102,6 +114,8 @@ struct Layout {
     std::vector<QRgb> palette;
     bool masked = false;  // 16 and 32 bits with masks, given or the defaults
     Channel red, green, blue;
+    // A PNG or JPEG file held whole (compression 5 or 4): bytes [pixelsAt, pixelsAt + embedded).
+    qint64 embedded = 0;
 };
 
 Layout Parse(const Bytes& b) {
@@ -136,6 +150,18 @@ Layout Parse(const Bytes& b) {
     l.topDown = height < 0;
     l.rows = height < 0 ? -height : height;
 
+    // A PNG or JPEG inside: it says itself how large it is and how it is laid out.
+    if (!os2v1 && !os2v2 && (l.compression == kJpeg || l.compression == kPng)) {
+        if (offset >= b.size())
+            Refuse("圖片資料的位置超出檔案結尾");
+        if (offset < 14 + headerSize)
+            Refuse("圖片資料的位置無效");
+        const qint64 declared = b.U32(34);
+        l.pixelsAt = offset;
+        l.embedded = declared > 0 && declared <= b.size() - offset ? declared : b.size() - offset;
+        return l;
+    }
+
     if (l.width <= 0 || height == 0)
         Refuse(Say("圖片大小無效(%1x%2)").arg(l.width).arg(height));
     if (planes != 1)
@@ -150,10 +176,6 @@ Layout Parse(const Bytes& b) {
         case kBitfields:
         case kAlphaBitfields:
             break;
-        case kJpeg:
-            Refuse("不支援的壓縮方式(BMP 內含 JPEG)");
-        case kPng:
-            Refuse("不支援的壓縮方式(BMP 內含 PNG)");
         default:
             Refuse(Say("不支援的壓縮方式(%1)").arg(l.compression));
     }
@@ -192,11 +214,11 @@ Layout Parse(const Bytes& b) {
     l.pixelsAt = offset;
 
     if (l.bpp <= 8) {
-        // As many entries as declared (all 2^n when none are), but never more than fit
-        // before the pixel data: that is where an OS/2 1.x file says how many it has.
+        // As many entries as declared (all 2^n when none are, and no more than 2^n: indices
+        // reach no further), but never more than fit before the pixel data: that is where an
+        // OS/2 1.x file says how many it has.
         const std::uint32_t most = 1u << l.bpp;
-        if (coloursUsed > most)
-            Refuse(Say("調色盤的顏色數(%1)超過 %2 色").arg(coloursUsed).arg(most));
+        coloursUsed = std::min(coloursUsed, most);
         const qint64 entry = os2v1 ? 3 : 4;
         const qint64 count =
             std::min<qint64>(coloursUsed == 0 ? most : coloursUsed, (offset - tables) / entry);
@@ -324,9 +346,16 @@ void DecodeRle(const Bytes& b, const Layout& l, QImage& image) {
 
 class BmpDecoder : public PictureDecoder {
 public:
-    explicit BmpDecoder(const QByteArray& file) : file_(file), layout_(Parse(Bytes(file_))) {}
+    explicit BmpDecoder(const QByteArray& file) : file_(file), layout_(Parse(Bytes(file_))) {
+        if (layout_.embedded > 0) {
+            const QByteArray inner = file_.mid(layout_.pixelsAt, layout_.embedded);
+            inner_ = layout_.compression == kPng ? MakePngDecoder(inner) : MakeJpegDecoder(inner);
+        }
+    }
 
     QSize Size() const override {
+        if (inner_)
+            return inner_->Size();
         // Larger than an int can hold is larger than any limit.
         if (layout_.width > INT_MAX || layout_.rows > INT_MAX)
             return QSize(INT_MAX, INT_MAX);
@@ -334,6 +363,8 @@ public:
     }
 
     QImage Decode(qint64 maxPixels) const override {
+        if (inner_)
+            return inner_->Decode(maxPixels);
         QImage image = NewPicture(layout_.width, layout_.rows, maxPixels);
         const Bytes b(file_);
         if (layout_.compression == kRle8 || layout_.compression == kRle4)
@@ -346,6 +377,7 @@ public:
 private:
     QByteArray file_;
     Layout layout_;
+    std::unique_ptr<PictureDecoder> inner_;
 };
 
 }  // namespace

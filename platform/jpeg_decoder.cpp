@@ -5,7 +5,9 @@
 #include <jpeglib.h>
 
 #include <csetjmp>
+#include <cstring>
 
+#include "platform/orientation.h"
 #include "platform/picture_decoder.h"
 
 namespace colorsplit {
@@ -52,15 +54,34 @@ bool ReadHeader(jpeg_decompress_struct* cinfo, Errors* errors) {
     return true;
 }
 
+// CMYK as Adobe's programs write it, each ink stored inverted (255 is no ink), as the
+// common decoders read it: R = C K / 255 and so on, rounded. Four bytes become four, in place.
+void CmykToRgb(uchar* row, JDIMENSION width) {
+    for (JDIMENSION x = 0; x < width; ++x, row += 4) {
+        const unsigned c = row[0], m = row[1], y = row[2], k = row[3];
+        const auto ink = [k](unsigned v) { return static_cast<uchar>((v * k + 127) / 255); };
+        // The bytes of a 0xFFRRGGBB word, lowest first.
+        row[0] = ink(y);
+        row[1] = ink(m);
+        row[2] = ink(c);
+        row[3] = 0xFF;
+    }
+}
+
 // Every scanline into rows of 0xFFRRGGBB words, then the rest of the file up to its end marker.
 bool ReadImage(jpeg_decompress_struct* cinfo, Errors* errors, uchar* pixels, qsizetype stride) {
     if (setjmp(errors->jump))
         return false;
-    cinfo->out_color_space = JCS_EXT_BGRA;  // alpha 0xFF: the words QImage::Format_RGB32 holds
+    // YCCK comes out as CMYK too; both have four bytes a pixel, as the words do.
+    const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+    // JCS_EXT_BGRA: alpha 0xFF, the words QImage::Format_RGB32 holds.
+    cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(cinfo);
     while (cinfo->output_scanline < cinfo->output_height) {
         JSAMPROW row = pixels + static_cast<qsizetype>(cinfo->output_scanline) * stride;
         jpeg_read_scanlines(cinfo, &row, 1);
+        if (cmyk)
+            CmykToRgb(row, cinfo->output_width);
     }
     jpeg_finish_decompress(cinfo);
     return true;
@@ -83,6 +104,8 @@ public:
         jpeg_create_decompress(&cinfo_);
         jpeg_mem_src(&cinfo_, reinterpret_cast<const unsigned char*>(file.constData()),
                      static_cast<unsigned long>(file.size()));
+        // APP1 holds the Exif data, and with it how the camera was held.
+        jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
         if (!ReadHeader(&cinfo_, &errors_)) {
             const QString cause = Cause(errors_.message);
             jpeg_destroy_decompress(&cinfo_);
@@ -95,7 +118,16 @@ public:
 
     qint64 Width() const { return cinfo_.image_width; }
     qint64 Height() const { return cinfo_.image_height; }
-    J_COLOR_SPACE ColourSpace() const { return cinfo_.jpeg_color_space; }
+    // The Exif orientation, 1 when the file gives none.
+    int Orientation() const {
+        for (jpeg_saved_marker_ptr m = cinfo_.marker_list; m != nullptr; m = m->next) {
+            if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 &&
+                std::memcmp(m->data, "Exif\0\0", 6) == 0)
+                return ExifOrientation(QByteArray(reinterpret_cast<const char*>(m->data),
+                                                  static_cast<qsizetype>(m->data_length)));
+        }
+        return 1;
+    }
 
     void Read(QImage& image) {
         if (!ReadImage(&cinfo_, &errors_, image.bits(), image.bytesPerLine()))
@@ -122,13 +154,12 @@ public:
         header.CheckWarnings();
         width_ = header.Width();
         height_ = header.Height();
-        // CMYK has no one conversion to the screen's colours; guessing would be a lie.
-        if (header.ColourSpace() == JCS_CMYK || header.ColourSpace() == JCS_YCCK)
-            throw DecodeError{QString::fromUtf8("不支援 CMYK 色彩的 JPEG 圖片")};
+        orientation_ = header.Orientation();
     }
 
     QSize Size() const override {
-        return QSize(static_cast<int>(width_), static_cast<int>(height_));
+        return OrientedSize(QSize(static_cast<int>(width_), static_cast<int>(height_)),
+                            orientation_);
     }
 
     QImage Decode(qint64 maxPixels) const override {
@@ -136,13 +167,14 @@ public:
         Pass pass(file_);
         pass.Read(image);
         pass.CheckWarnings();
-        return image;
+        return Oriented(image, orientation_);
     }
 
 private:
     QByteArray file_;
     qint64 width_ = 0;
     qint64 height_ = 0;
+    int orientation_ = 1;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/orientation.h"
 #include "platform/picture_decoder.h"
 
 namespace colorsplit {
@@ -57,6 +58,18 @@ bool ReadHeader(png_structp png, png_infop info, png_uint_32* width, png_uint_32
     return true;
 }
 
+// The chunks before the picture data, for the eXIf chunk among them.
+bool ReadExif(png_structp png, png_infop info, QByteArray* exif) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_info(png, info);
+    png_uint_32 length = 0;
+    png_bytep data = nullptr;
+    if (png_get_eXIf_1(png, info, &length, &data) != 0 && data != nullptr)
+        *exif = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length));
+    return true;
+}
+
 // Every row, then every chunk up to the end chunk, checksums included.
 bool ReadImage(png_structp png, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png)))
@@ -84,14 +97,40 @@ public:
         height_ = be32(20);
         if (width_ == 0 || height_ == 0)
             throw DecodeError{QString::fromUtf8("圖片大小無效(%1x%2)").arg(width_).arg(height_)};
+        orientation_ = Orientation();
     }
 
     QSize Size() const override {
-        return QSize(static_cast<int>(std::min<qint64>(width_, INT_MAX)),
-                     static_cast<int>(std::min<qint64>(height_, INT_MAX)));
+        return OrientedSize(QSize(static_cast<int>(std::min<qint64>(width_, INT_MAX)),
+                                  static_cast<int>(std::min<qint64>(height_, INT_MAX))),
+                            orientation_);
     }
 
     QImage Decode(qint64 maxPixels) const override {
+        return Oriented(DecodeStored(maxPixels), orientation_);
+    }
+
+private:
+    // The camera's orientation from an eXIf chunk before the picture data; 1 without one, and
+    // when the chunks cannot be read (decoding then says why).
+    int Orientation() const {
+        Reading reading{reinterpret_cast<const png_byte*>(file_.constData()),
+                        static_cast<size_t>(file_.size()),
+                        0,
+                        {}};
+        png_structp png =
+            png_create_read_struct(PNG_LIBPNG_VER_STRING, &reading, OnError, OnWarning);
+        if (png == nullptr)
+            return 1;
+        png_infop info = png_create_info_struct(png);
+        png_set_read_fn(png, &reading, OnRead);
+        QByteArray exif;
+        const bool read = info != nullptr && ReadExif(png, info, &exif);
+        png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+        return read && !exif.isEmpty() ? ExifOrientation(exif) : 1;
+    }
+
+    QImage DecodeStored(qint64 maxPixels) const {
         QImage image = NewPicture(width_, height_, maxPixels);
         std::vector<png_bytep> rows(static_cast<size_t>(height_));
         for (size_t y = 0; y < rows.size(); ++y)
@@ -115,10 +154,10 @@ public:
         return image;
     }
 
-private:
     QByteArray file_;
     qint64 width_ = 0;
     qint64 height_ = 0;
+    int orientation_ = 1;
 };
 
 }  // namespace

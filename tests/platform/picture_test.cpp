@@ -7,12 +7,15 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <random>
 
 #include "platform/picture_error.h"
+#include "platform/reduce.h"
 #include "support/bmp_builder.h"
+#include "support/camera.h"
 #include "support/malformed.h"
 
 #include <sys/resource.h>
@@ -369,6 +372,174 @@ TEST_F(PictureFiles, ASaveThatCannotBeCompletedKeepsTheOldFile) {
         EXPECT_TRUE(Slurp(old) == std::string(20000, 'k')) << "the old file was replaced";
         EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"out.bmp"}))
             << "no temporary file left";
+    }
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// Four flat quadrants, red, green, blue and white, in a 48 x 32 picture: wide enough that a
+// turn shows in the size, flat enough that a JPEG keeps the colours near their corners.
+QImage Corners() {
+    QImage image(48, 32, QImage::Format_RGB32);
+    const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x)
+            image.setPixel(x, y, colours[(y / 16) * 2 + x / 24]);
+    return image;
+}
+
+bool Near(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 12 && std::abs(qGreen(a) - qGreen(b)) <= 12 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 12;
+}
+
+// The picture opens the way the camera was held, for each of the eight orientations: which
+// stored corner the shown top-left and top-right corners show, from Exif's definitions.
+TEST_F(PictureFiles, CameraOrientationTurnsThePictureAsTaken) {
+    enum Corner { kTL, kTR, kBL, kBR };
+    const QImage stored = Corners();
+    const QRgb corner[] = {stored.pixel(1, 1), stored.pixel(46, 1), stored.pixel(1, 30),
+                           stored.pixel(46, 30)};
+    const struct {
+        int orientation;
+        Corner topLeft, topRight;
+    } cases[] = {{1, kTL, kTR}, {2, kTR, kTL}, {3, kBR, kBL}, {4, kBL, kBR},
+                 {5, kTL, kBL}, {6, kBL, kTL}, {7, kBR, kTR}, {8, kTR, kBR}};
+    const test::Bytes jpeg = Bytes(Encoded(stored, "jpeg"));
+    const test::Bytes png = Bytes(Encoded(stored, "png"));
+    for (const auto& c : cases) {
+        for (const bool bigEndian : {true, false}) {
+            SCOPED_TRACE(std::to_string(c.orientation) + (bigEndian ? " MM" : " II"));
+            const test::Bytes exif = test::ExifBlock(c.orientation, bigEndian);
+            const test::Bytes files[] = {test::WithApp1(jpeg, test::ExifApp1(exif)),
+                                         test::WithChunk(png, "eXIf", exif)};
+            for (const test::Bytes& file : files) {
+                const std::string path = Write("turned", file);
+                const QSize size = c.orientation >= 5 ? QSize(32, 48) : QSize(48, 32);
+                EXPECT_EQ(Picture::ReadSize(path), size) << "from the headers";
+                const QImage shown = Picture::ReadFile(path);
+                ASSERT_EQ(shown.size(), size);
+                EXPECT_TRUE(Near(shown.pixel(1, 1), corner[c.topLeft]));
+                EXPECT_TRUE(Near(shown.pixel(size.width() - 2, 1), corner[c.topRight]));
+            }
+        }
+    }
+    // Damaged or meaningless Exif data is passed over: the picture opens as stored.
+    test::Bytes cut = test::ExifApp1(test::ExifBlock(6, true));
+    cut.resize(18);
+    const test::Bytes damaged[] = {
+        test::WithApp1(jpeg, {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0xFF, 0xFF}),
+        test::WithApp1(jpeg, cut),
+        test::WithApp1(jpeg, test::ExifApp1(test::ExifBlock(9, false))),
+        test::WithChunk(png, "eXIf", {'n', 'o', 't', ' ', 'e', 'x', 'i', 'f'}),
+    };
+    for (const test::Bytes& file : damaged) {
+        const QImage shown = Picture::ReadFile(Write("damaged", file));
+        ASSERT_EQ(shown.size(), QSize(48, 32));
+        EXPECT_TRUE(Near(shown.pixel(1, 1), corner[kTL]));
+    }
+}
+
+// CMYK and YCCK JPEG as print workflows write them (Adobe's inverted inks): R = C K / 255.
+TEST_F(PictureFiles, CmykJpegDecodesToRgb) {
+    // Stored (inverted) C, M, Y, K of the left and right halves, and the colours they make.
+    const std::uint8_t inks[2][4] = {{255, 0, 0, 255}, {128, 200, 40, 200}};
+    const QRgb shown[2] = {qRgb(255, 0, 0), qRgb(100, 157, 31)};
+    for (const bool ycck : {false, true}) {
+        SCOPED_TRACE(ycck ? "YCCK" : "CMYK");
+        const test::Bytes bytes = test::CmykJpeg(inks[0], inks[1], ycck);
+        const QImage image = Picture::ReadFile(Write("cmyk.jpg", bytes));
+        ASSERT_EQ(image.size(), QSize(16, 8));
+        for (int x : {1, 6, 9, 14})
+            EXPECT_TRUE(Near(image.pixel(x, 4), shown[x / 8]))
+                << x << ": " << std::hex << image.pixel(x, 4);
+    }
+}
+
+// A BMP file holding a PNG or a JPEG shows what the file inside holds, as its own reader reads
+// it; damaged inside, it is refused with that reader's cause.
+TEST_F(PictureFiles, PngAndJpegInsideBmpGoToTheirOwnReaders) {
+    const QImage source = Noise(21, 13);
+    const QByteArray png = Encoded(source, "png");
+    const QByteArray jpeg = Encoded(source, "jpeg");
+    const QImage jpegAlone = Picture::ReadFile(Write("alone.jpg", Bytes(jpeg)));
+    EXPECT_EQ(Picture::ReadFile(Write("png.bmp", test::EmbedInBmp(Bytes(png), 5, 21, 13))), source);
+    EXPECT_EQ(Picture::ReadFile(Write("jpeg.bmp", test::EmbedInBmp(Bytes(jpeg), 4, 21, 13))),
+              jpegAlone);
+    const std::string half =
+        Write("half.bmp", test::EmbedInBmp(Bytes(png.left(png.size() / 2)), 5, 21, 13));
+    try {
+        Picture::ReadFile(half);
+        ADD_FAILURE() << "loaded";
+    } catch (const PictureError& e) {
+        EXPECT_NE(std::string(e.what()).find("PNG 圖片資料損壞"), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+TEST(ReducedCopy, KeepsTheAspectRatioRoundingToTheNearest) {
+    const QSize table(1280, 960);
+    const struct {
+        QSize picture, copy;
+    } cases[] = {
+        {{4032, 3024}, {1280, 960}}, {{3024, 4032}, {720, 960}},   {{1281, 2}, {1280, 2}},
+        {{3, 961}, {3, 960}},        {{12000, 8000}, {1280, 853}}, {{2000, 100}, {1280, 64}},
+        {{2560, 3}, {1280, 2}},  // 1.5 rounds up
+        {{3840, 1}, {1280, 1}},  // 0.33 would be nothing: at least 1
+        {{1300, 975}, {1280, 960}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReducedSize(c.picture, table), c.copy)
+            << c.picture.width() << "x" << c.picture.height();
+}
+
+// Each pixel of the copy against the definition, written as plainly as it can be: every
+// picture pixel weighted by the area it shares with the copy pixel, in units of 1/w x 1/h.
+TEST(ReducedCopy, EachPixelIsTheAreaWeightedMeanRoundedToTheNearest) {
+    const QSize cases[][2] = {{{7, 5}, {3, 2}}, {{9, 9}, {4, 4}},    {{13, 1}, {5, 1}},
+                              {{5, 3}, {5, 3}}, {{31, 17}, {8, 11}}, {{2, 9}, {1, 2}}};
+    std::mt19937 rng(5);
+    for (const auto& [from, to] : cases) {
+        SCOPED_TRACE(std::to_string(from.width()) + "x" + std::to_string(from.height()));
+        QImage picture(from, QImage::Format_RGB32);
+        for (int y = 0; y < from.height(); ++y)
+            for (int x = 0; x < from.width(); ++x)
+                picture.setPixel(x, y, 0xFF000000u | (rng() & 0xFFFFFF));
+        const QImage copy = Reduce(picture, to);
+        ASSERT_EQ(copy.size(), to);
+        const qint64 W = from.width(), H = from.height(), w = to.width(), h = to.height();
+        const auto overlap = [](qint64 i, qint64 copyUnit, qint64 p, qint64 pictureUnit) {
+            return std::max<qint64>(0, std::min((i + 1) * copyUnit, (p + 1) * pictureUnit) -
+                                           std::max(i * copyUnit, p * pictureUnit));
+        };
+        for (int j = 0; j < h; ++j) {
+            for (int i = 0; i < w; ++i) {
+                qint64 sum[3] = {};
+                for (int y = 0; y < H; ++y) {
+                    for (int x = 0; x < W; ++x) {
+                        const qint64 a = overlap(i, W, x, w) * overlap(j, H, y, h);
+                        const QRgb p = picture.pixel(x, y);
+                        sum[0] += a * qRed(p);
+                        sum[1] += a * qGreen(p);
+                        sum[2] += a * qBlue(p);
+                    }
+                }
+                const auto mean = [&](qint64 s) {
+                    return static_cast<int>(std::floor(double(s) / double(W * H) + 0.5));
+                };
+                ASSERT_EQ(copy.pixel(i, j), qRgb(mean(sum[0]), mean(sum[1]), mean(sum[2])))
+                    << i << "," << j;
+            }
+        }
     }
 }
 

@@ -143,8 +143,9 @@ std::uint32_t Level(std::uint32_t word, std::uint32_t mask) {
     if (mask == 0)
         return 0;
     const std::uint32_t v = (word & mask) >> std::countr_zero(mask);
-    const double top = std::ldexp(1.0, std::popcount(mask)) - 1.0;
-    return static_cast<std::uint32_t>(std::lround(v * 255.0 / top));
+    // In long double: exact for channels of up to 32 bits.
+    const long double top = std::ldexp(1.0L, std::popcount(mask)) - 1.0L;
+    return static_cast<std::uint32_t>(std::llroundl(v * 255.0L / top));
 }
 
 }  // namespace
@@ -272,6 +273,12 @@ BmpSample MakeSample(const BmpLayout& l, int w, int h, unsigned seed) {
     return sample;
 }
 
+std::vector<std::uint8_t> EmbedInBmp(const std::vector<std::uint8_t>& file,
+                                     std::uint32_t compression, int width, int height) {
+    BmpLayout layout{"", 40, 0, compression};
+    return Assemble(layout, width, height, {}, file);
+}
+
 std::vector<BmpLayout> AllBmpLayouts() {
     const std::array<std::uint32_t, 4> rgb565 = {0xF800, 0x07E0, 0x001F, 0};
     return {
@@ -306,6 +313,12 @@ std::vector<BmpLayout> AllBmpLayouts() {
         {"32-bit 10-10-10", 40, 32, 3, false, {0x3FF00000, 0x000FFC00, 0x000003FF}},
         {"32-bit 11-11-10", 40, 32, 3, false, {0xFFE00000, 0x001FFC00, 0x000003FF}},
         {"32-bit 16-16 and no blue", 40, 32, 3, false, {0xFFFF0000, 0x0000FFFF, 0}},
+        {"32-bit 17-9-6", 40, 32, 3, false, {0xFFFF8000, 0x00007FC0, 0x0000003F}},
+        {"32-bit 20-12 and no blue", 40, 32, 3, false, {0xFFFFF000, 0x00000FFF, 0}},
+        {"32-bit one 32-bit channel", 52, 32, 3, false, {0xFFFFFFFF, 0, 0}},
+        // More colours declared than the depth can index: the first 2^n are the palette.
+        {"8-bit declared as 300", 40, 8, 0, false, {}, 256, 300},
+        {"4-bit declared as 20, room for 20", 40, 4, 0, false, {}, 16, 20, 16},
         {"52-byte 16-bit 5-6-5", 52, 16, 3, false, rgb565},
         {"56-byte 32-bit with alpha", 56, 32, 6, false, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
         {"V4 24-bit", 108, 24},

@@ -46,6 +46,11 @@ struct BmpSample {
 };
 BmpSample MakeSample(const BmpLayout& layout, int width, int height, unsigned seed);
 
+// A BMP file holding another picture file whole: compression 4 (JPEG) or 5 (PNG), a 40-byte
+// header that declares width x height and the embedded file's length.
+std::vector<std::uint8_t> EmbedInBmp(const std::vector<std::uint8_t>& file,
+                                     std::uint32_t compression, int width, int height);
+
 // Every layout the reader must take.
 std::vector<BmpLayout> AllBmpLayouts();
 
