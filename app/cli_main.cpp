@@ -28,12 +28,12 @@ constexpr int kImage1Width = 1575;
 constexpr int kImage1Height = 1181;
 
 const char kUsage[] =
-    "Usage: colorsplit-cli [--summary FILE] COMMAND...\n"
+    "Usage: colorsplit-cli [--fit] [--summary FILE] COMMAND...\n"
     "  or:  colorsplit-cli --help | --version\n";
 
 // Also the source of colorsplit-cli(1), which help2man makes from it.
 const char kHelp[] =
-    "Usage: colorsplit-cli [--summary FILE] COMMAND...\n"
+    "Usage: colorsplit-cli [--fit] [--summary FILE] COMMAND...\n"
     "  or:  colorsplit-cli --help | --version\n"
     "Replays a use of the colorsplit window, command by command, through the same code as\n"
     "the window's buttons, and prints every line of the window's message log to standard\n"
@@ -42,7 +42,8 @@ const char kHelp[] =
     "Commands:\n"
     "  open PATH   the open command, with PATH chosen in the open dialog; a picture that\n"
     "              opens starts a new round: no picks, no groups, no mask. A picture larger\n"
-    "              than 1280 x 960 prints \"圖片超過1280x960,無法載入\" and fails the run\n"
+    "              than 1280 x 960 prints \"圖片超過1280x960,無法載入\" and fails the run;\n"
+    "              with --fit it opens as a reduced copy instead\n"
     "  pick X Y    a click on the picture area at (X, Y); 0 <= X < 1575, 0 <= Y < 1181;\n"
     "              a click beside the picture picks nothing and prints nothing\n"
     "  execute     the execute button: the quantisation from the picked colours; with\n"
@@ -64,6 +65,8 @@ const char kHelp[] =
     "change nothing, and save is an error.\n"
     "\n"
     "Options:\n"
+    "  --fit           open pictures larger than 1280 x 960 (up to 100 megapixels) as\n"
+    "                  reduced copies; export then writes them at their full size\n"
     "  --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
     "                  code_book, sel_color, mean_color, color_count, run_count,\n"
     "                  distortion, last_distortion, mask_done, group_counts, and groups:\n"
@@ -90,6 +93,7 @@ struct Command {
 
 struct Options {
     std::optional<std::string> summaryFile;
+    bool fit = false;
     std::vector<Command> commands;
 };
 
@@ -145,10 +149,16 @@ std::string PathArgument(const std::vector<std::string>& args, size_t& i, const 
 Options Parse(const std::vector<std::string>& args) {
     Options options;
     size_t i = 0;
-    if (i < args.size() && args[i] == "--summary") {
-        if (++i >= args.size())
-            throw UsageError{"--summary needs a FILE"};
-        options.summaryFile = args[i++];
+    for (; i < args.size() && args[i].starts_with("--"); ++i) {
+        if (args[i] == "--fit") {
+            options.fit = true;
+        } else if (args[i] == "--summary") {
+            if (++i >= args.size())
+                throw UsageError{"--summary needs a FILE"};
+            options.summaryFile = args[i];
+        } else {
+            throw UsageError{"unknown option: " + args[i]};
+        }
     }
     while (i < args.size()) {
         const std::string word = args[i++];
@@ -198,7 +208,9 @@ public:
     }
     void ClearSwatches() override { swatches = {}; }
     void PictureChanged() override {}
-    // A batch run replaces what it exports over, and asks the user nothing.
+    // A batch run asks the user nothing: reduced copies as --fit says, and what it exports
+    // over is replaced.
+    bool OpenReduced(const std::string&, QSize, QSize) override { return fit; }
     bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
         return true;
     }
@@ -206,6 +218,7 @@ public:
     void ShowStatistics(const std::vector<colorsplit::GroupStatistic>&) override {}
 
     std::array<std::optional<TColor>, 5> swatches;
+    bool fit = false;
 };
 
 // The final state as one JSON object.
@@ -269,7 +282,8 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
             // picture as if it were this one.
             if (opening.result == colorsplit::Opening::kTooLarge)
                 throw std::runtime_error(
-                    QStringLiteral("無法開啟「%1」:圖片是 %2 x %3,超過 %4 x %5")
+                    QStringLiteral(
+                        "無法開啟「%1」:圖片是 %2 x %3,超過 %4 x %5(--fit 可開啟縮小的複本)")
                         .arg(QString::fromStdString(c.path))
                         .arg(opening.size.width())
                         .arg(opening.size.height())
@@ -327,6 +341,7 @@ int main(int argc, char** argv) {
     }
 
     BatchView view;
+    view.fit = options.fit;
     colorsplit::ScriptedDialog openDialog;
     colorsplit::ScriptedDialog saveDialog;
     colorsplit::ScriptedDialog exportDialog;  // unused: export names its folder itself

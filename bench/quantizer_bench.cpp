@@ -5,9 +5,12 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include <sys/resource.h>
+
 #include "core/quantizer.h"
 #include "platform/picture.h"
 #include "session/grouping.h"
+#include "session/session.h"
 #include "support/photo.h"
 #include "support/reference_quantizer.h"
 
@@ -247,6 +250,57 @@ void BM_Export(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond);
+
+// The session's view for a batch of benchmarks: reduced copies wanted, nothing shown.
+class QuietView : public SessionView {
+public:
+    void LogLine(const std::string&) override {}
+    void ShowSwatch(int, TColor) override {}
+    void ClearSwatches() override {}
+    void PictureChanged() override {}
+    bool OpenReduced(const std::string&, QSize, QSize) override { return true; }
+    bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
+        return true;
+    }
+    std::optional<TColor> AskColour() override { return std::nullopt; }
+    void ShowStatistics(const std::vector<GroupStatistic>&) override {}
+};
+
+// A phone's photo, 4032 x 3024 as a JPEG, opened as a reduced copy, four picks, execute: the
+// export then decodes the photo again, groups its 12 million pixels and writes every file at
+// full size. Peak memory is the process's; run this benchmark alone to read it:
+//   colorsplit_bench --benchmark_filter=BM_ExportFullSize
+void BM_ExportFullSize(benchmark::State& state) {
+    constexpr int kPhotoW = 4032, kPhotoH = 3024;
+    const QString photo = OutputFolder().filePath(QStringLiteral("photo.jpg"));
+    {
+        const std::vector<TColor> pixels = test::PhotoLike(kPhotoW, kPhotoH, 7);
+        QImage image(kPhotoW, kPhotoH, QImage::Format_RGB32);
+        for (int y = 0; y < kPhotoH; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < kPhotoW; ++x) {
+                const TColor c = pixels[static_cast<size_t>(y) * kPhotoW + x];
+                row[x] = qRgb(RedOf(c), GreenOf(c), BlueOf(c));
+            }
+        }
+        if (!image.save(photo, "jpeg", 90))
+            std::abort();
+    }
+    QuietView view;
+    ScriptedDialog open, save, folder;
+    Session session(view, open, save, folder);
+    session.OpenFile(photo.toStdString());
+    for (const auto& [x, y] : {std::pair{100, 100}, {900, 200}, {400, 700}, {1200, 900}})
+        session.Image1MouseDown(x, y);
+    session.Button2Click();
+    const std::string out = OutputFolder().filePath(QStringLiteral("full")).toStdString();
+    for (auto _ : state)
+        session.ExportGroups(out);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_ExportFullSize)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace colorsplit

@@ -56,4 +56,12 @@ inline int NearestGroup(const PixelRec& p, const PixelRec* codeBook, int k,
 }
 
 }  // namespace detail
+
+// The group the grouping pass gives a pixel of that colour with this code book and k groups
+// (k from 1 to 4): the nearest code vector, equal distances keeping the lower index.
+inline int GroupOf(const PixelRec& p, const std::array<PixelRec, kMaxColors>& codeBook, int k) {
+    std::int32_t distance = 0;
+    return detail::NearestGroup(p, codeBook.data(), k, distance);
+}
+
 }  // namespace colorsplit

@@ -3,8 +3,11 @@
 #include <QDir>
 #include <QString>
 #include <cstdio>
+#include <deque>
 #include <functional>
+#include <future>
 
+#include "core/group_pass.h"
 #include "platform/picture_error.h"
 #include "platform/safe_file.h"
 
@@ -31,6 +34,20 @@ std::vector<qint64> CountGroups(const std::vector<std::uint8_t>& groups, int k) 
         if (g < k)
             ++counts[g];
     return counts;
+}
+
+std::vector<std::uint8_t> GroupPixels(const QImage& picture,
+                                      const std::array<PixelRec, kMaxColors>& codeBook, int k) {
+    const int w = picture.width(), h = picture.height();
+    std::vector<std::uint8_t> groups(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        std::uint8_t* out = groups.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+        for (int x = 0; x < w; ++x)
+            out[x] = static_cast<std::uint8_t>(
+                GroupOf({qRed(row[x]), qGreen(row[x]), qBlue(row[x]), 0}, codeBook, k));
+    }
+    return groups;
 }
 
 std::string HexColour(TColor c) {
@@ -94,18 +111,32 @@ void WriteExport(const std::string& folder, const std::string& stem, const Group
                  const std::vector<GroupStatistic>& statistics) {
     const std::vector<ExportFile> files = ExportFiles(stem, grouped, statistics);
     const QDir dir(QString::fromStdString(folder));
+    // Compressing the files is most of the work: two are made at once, on threads of their own,
+    // while the one before them is written. (A future's destructor waits for its thread, so an
+    // error leaves none running.)
+    constexpr size_t kAhead = 2;
+    std::deque<std::future<QByteArray>> making;
+    size_t next = 0;
+    const auto makeNext = [&] {
+        if (next < files.size())
+            making.push_back(std::async(std::launch::async, files[next++].bytes));
+    };
+    for (size_t i = 0; i < kAhead; ++i)
+        makeNext();
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string path = dir.filePath(QString::fromStdString(files[i].name)).toStdString();
         try {
             QByteArray bytes;
             try {
-                bytes = files[i].bytes();
-            } catch (const PictureError& e) {
+                bytes = making.front().get();
+            } catch (const std::exception& e) {
                 throw PictureError(
                     QStringLiteral("無法匯出「%1」:%2")
                         .arg(QString::fromStdString(path), QString::fromUtf8(e.what()))
                         .toStdString());
             }
+            making.pop_front();
+            makeNext();
             WriteFileSafely(path, bytes, "無法匯出");
         } catch (const PictureError& e) {
             // Those before are whole; this one and those after are not there.

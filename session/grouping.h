@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ std::vector<GroupStatistic> Statistics(const std::vector<TColor>& colours,
 // Pixels per group, K groups.
 std::vector<qint64> CountGroups(const std::vector<std::uint8_t>& groups, int k);
 
+// Every pixel of a Format_RGB32 picture in its group by the grouping pass's own rule, with
+// this code book and k groups (1 to 4): a group a pixel, row by row.
+std::vector<std::uint8_t> GroupPixels(const QImage& picture,
+                                      const std::array<PixelRec, kMaxColors>& codeBook, int k);
+
 // "#RRGGBB", upper-case.
 std::string HexColour(TColor c);
 // "25.00": hundredths of a percent with two decimals.
@@ -37,9 +43,9 @@ QByteArray GroupsCsv(const std::vector<GroupStatistic>& statistics);
 // the quantised picture, each group's layer and film, the statistics.
 std::vector<std::string> ExportFileNames(const std::string& stem, int k);
 
-// Writes every file of an export into folder (which must exist), one after another, each
-// whole or not at all. A failure throws PictureError naming the file, the cause, and the
-// files not written.
+// Writes every file of an export into folder (which must exist) in order, each whole or not
+// at all; the next files are made while one is written. A failure throws PictureError naming
+// the file, the cause, and the files not written.
 void WriteExport(const std::string& folder, const std::string& stem, const GroupedPicture& grouped,
                  const std::vector<GroupStatistic>& statistics);
 

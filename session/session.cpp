@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/picture_error.h"
+#include "platform/reduce.h"
 
 namespace colorsplit {
 
@@ -44,21 +45,44 @@ Opening Session::Button1Click() {
 Opening Session::OpenFile(const std::string& name) {
     // Refused pictures change nothing: the size is checked from the headers, before anything
     // is decoded, and OpenFileName is only taken once the picture is shown.
-    const PictureFile file(name);
-    const QSize size = file.Size();
-    if (!FitsTable(size)) {
-        LogLine(kTooLarge);
-        return {Opening::kTooLarge, size};
+    auto file = std::make_shared<const PictureFile>(name);
+    const QSize size = file->Size();
+    if (FitsTable(size)) {
+        Show(file->Decode(Picture::kReadLimitPixels), name, nullptr, {});
+        return {Opening::kOpened, size};
     }
-    picture_.Assign(file.Decode(Picture::kReadLimitPixels));
+    LogLine(kTooLarge);
+    if (static_cast<qint64>(size.width()) * size.height() > kMostPixelsToReduce)
+        throw PictureError(QStringLiteral("無法開啟「%1」:圖片太大(%2 x %3),最多可縮小開啟 %4 像素")
+                               .arg(QString::fromStdString(name))
+                               .arg(size.width())
+                               .arg(size.height())
+                               .arg(kMostPixelsToReduce)
+                               .toStdString());
+    const QSize reduced = ReducedSize(size, QSize(kTableWidth, kTableHeight));
+    if (!view_.OpenReduced(name, size, reduced))
+        return {Opening::kTooLarge, size};
+    const QImage copy = Reduce(file->Decode(kMostPixelsToReduce), reduced);
+    Show(copy, name, std::move(file),
+         "原圖" + std::to_string(size.width()) + "x" + std::to_string(size.height()) + ",已縮小為" +
+             std::to_string(reduced.width()) + "x" + std::to_string(reduced.height()));
+    return {Opening::kReduced, size};
+}
+
+void Session::Show(const QImage& image, const std::string& name,
+                   std::shared_ptr<const PictureFile> original, const std::string& line) {
+    picture_.Assign(image);
     opened_ = picture_.Image();
+    original_ = std::move(original);
+    fullSizeCounts_.reset();
     state_.OpenFileName = name;
     // Picks, groups and the mask of another picture mean nothing for this one.
     state_.NewRound();
     view_.ClearSwatches();
     view_.PictureChanged();
+    if (!line.empty())
+        LogLine(line);
     LogLine("開檔完成,請選擇四種顏色");
-    return {Opening::kOpened, size};
 }
 
 bool Session::RequirePicture() {
@@ -151,6 +175,17 @@ GroupedPicture Session::Grouping() const {
     GroupedPicture grouped;
     if (!HasGroups())
         return grouped;
+    const int k = state_.GroupCount;
+    for (int g = 0; g < k; ++g) {
+        const PixelRec& v = state_.CodeBook[g];
+        grouped.colours.push_back(qRgb(v.R, v.G, v.B));
+    }
+    if (original_) {
+        grouped.picture = original_->Decode(kMostPixelsToReduce);
+        grouped.groups = GroupPixels(grouped.picture, state_.CodeBook, k);
+        return grouped;
+    }
+    // The groups the last grouping pass left in the table.
     grouped.picture = opened_;
     const int w = Quantizer::ClampedWidth(*this);
     const int h = Quantizer::ClampedHeight(*this);
@@ -159,29 +194,43 @@ GroupedPicture Session::Grouping() const {
         for (int y = 0; y < h; ++y)
             grouped.groups[static_cast<size_t>(y) * w + x] =
                 static_cast<std::uint8_t>(state_.Pixels[x][y].Group);
-    for (int k = 0; k < state_.GroupCount; ++k) {
-        const PixelRec& v = state_.CodeBook[k];
-        grouped.colours.push_back(qRgb(v.R, v.G, v.B));
-    }
     return grouped;
+}
+
+std::array<TColor, kMaxColors + 1> Session::GroupingKey() const {
+    std::array<TColor, kMaxColors + 1> key{};
+    for (int g = 0; g < kMaxColors; ++g)
+        key[g] = PackColor(state_.CodeBook[g].R, state_.CodeBook[g].G, state_.CodeBook[g].B);
+    key[kMaxColors] = state_.GroupCount;
+    return key;
+}
+
+std::vector<qint64> Session::GroupCounts() const {
+    const int k = state_.GroupCount;
+    if (original_) {
+        if (!fullSizeCounts_ || fullSizeCounts_->key != GroupingKey())
+            fullSizeCounts_ = Counts{GroupingKey(), CountGroups(Grouping().groups, k)};
+        return fullSizeCounts_->pixels;
+    }
+    // Counted in the table itself: nothing to copy.
+    std::vector<qint64> counts(static_cast<size_t>(k));
+    const int w = Quantizer::ClampedWidth(*this);
+    const int h = Quantizer::ClampedHeight(*this);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+            if (const int g = state_.Pixels[x][y].Group; g >= 0 && g < k)
+                ++counts[static_cast<size_t>(g)];
+    return counts;
 }
 
 std::vector<GroupStatistic> Session::GroupStatistics() const {
     if (!HasGroups())
         return {};
-    // Counted in the table itself: nothing to copy.
-    std::vector<qint64> counts(static_cast<size_t>(state_.GroupCount));
-    const int w = Quantizer::ClampedWidth(*this);
-    const int h = Quantizer::ClampedHeight(*this);
-    for (int x = 0; x < w; ++x)
-        for (int y = 0; y < h; ++y)
-            if (const int g = state_.Pixels[x][y].Group; g >= 0 && g < state_.GroupCount)
-                ++counts[static_cast<size_t>(g)];
     std::vector<TColor> colours;
-    for (int k = 0; k < state_.GroupCount; ++k)
+    for (int g = 0; g < state_.GroupCount; ++g)
         colours.push_back(
-            PackColor(state_.CodeBook[k].R, state_.CodeBook[k].G, state_.CodeBook[k].B));
-    return Statistics(colours, counts);
+            PackColor(state_.CodeBook[g].R, state_.CodeBook[g].G, state_.CodeBook[g].B));
+    return Statistics(colours, GroupCounts());
 }
 
 std::string Session::ExportStem() const {
@@ -212,7 +261,14 @@ void Session::ExportGroups(const std::string& folder) {
     const QString path = QFileInfo(QString::fromStdString(folder)).absoluteFilePath();
     if (!QDir().mkpath(path))
         throw PictureError(QStringLiteral("無法匯出「%1」:無法建立資料夾").arg(path).toStdString());
-    WriteExport(path.toStdString(), ExportStem(), Grouping(), GroupStatistics());
+    const GroupedPicture grouped = Grouping();
+    std::vector<TColor> colours;
+    for (const QRgb c : grouped.colours)
+        colours.push_back(PackColor(qRed(c), qGreen(c), qBlue(c)));
+    const std::vector<qint64> counts = CountGroups(grouped.groups, state_.GroupCount);
+    if (original_)
+        fullSizeCounts_ = Counts{GroupingKey(), counts};
+    WriteExport(path.toStdString(), ExportStem(), grouped, Statistics(colours, counts));
     LogLine("匯出完成,檔案存於" + path.toStdString());
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +27,8 @@ public:
     // The shown picture was replaced or painted on.
     virtual void PictureChanged() = 0;
 
+    // Whether to open a reduced copy of a picture larger than the table.
+    virtual bool OpenReduced(const std::string& file, QSize original, QSize reduced) = 0;
     // Whether these files (names within the folder) may be replaced.
     virtual bool ConfirmReplace(const std::string& folder,
                                 const std::vector<std::string>& files) = 0;
@@ -38,7 +42,8 @@ struct Opening {
     enum Result {
         kCancelled,  // no file was chosen
         kOpened,     // the picture is shown and a new round has begun
-        kTooLarge,   // larger than the table: logged, and nothing changed
+        kReduced,    // as kOpened, with a reduced copy of a picture larger than the table
+        kTooLarge,   // larger than the table, and no copy wanted: logged, nothing changed
     };
     Result result = kCancelled;
     // The picture's size as its file declares it (for kOpened and kTooLarge).
@@ -52,10 +57,15 @@ public:
     Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDialog,
             FileDialog& exportDialog);
 
+    // The largest picture a reduced copy is made of, in pixels; larger ones are refused from
+    // their headers.
+    static constexpr qint64 kMostPixelsToReduce = 100'000'000;
+
     // The state part of start-up; the window selects "color1" and resets its scroll bars.
     void FormCreate();
     Opening Button1Click();  // open
-    // The open command after the dialog: a picture that opens starts a new round.
+    // The open command after the dialog: a picture that opens starts a new round. A picture
+    // larger than the table opens as a reduced copy when the view wants one.
     Opening OpenFile(const std::string& name);
     void Button2Click();  // execute
     void Button4Click();  // save
@@ -79,10 +89,14 @@ public:
     // Whether an execute of this round has grouped the picture.
     bool HasGroups() const { return HasPicture() && state_.GroupCount > 0; }
     // The picture as opened, each pixel's group, and the groups' colours as the swatches show
-    // them; no groups before an execute of this round.
+    // them; no groups before an execute of this round. For a reduced copy, the picture at its
+    // full size, each pixel grouped by the final code book.
     GroupedPicture Grouping() const;
-    // A row a group of the last grouping; none before an execute of this round.
+    // A row a group of the last grouping, pixels counted as Grouping() groups them; none
+    // before an execute of this round.
     std::vector<GroupStatistic> GroupStatistics() const;
+    // Whether the picture shown is a reduced copy of the one in the file.
+    bool IsReducedCopy() const { return original_ != nullptr; }
 
     Quantizer& State() { return state_; }
     const Quantizer& State() const { return state_; }
@@ -111,6 +125,13 @@ private:
     void PickColor(TColor c);
     // The name the export's files begin with: the opened file's, without folder and extension.
     std::string ExportStem() const;
+    // Shows a picture that opened and begins a new round; line, if any, is logged first.
+    void Show(const QImage& image, const std::string& name,
+              std::shared_ptr<const PictureFile> original, const std::string& line);
+    // The pixels of each group of the last grouping, as Grouping() groups them.
+    std::vector<qint64> GroupCounts() const;
+    // The code book and K of the last grouping, packed, for knowing when counts are stale.
+    std::array<TColor, kMaxColors + 1> GroupingKey() const;
 
     SessionView& view_;
     FileDialog& openDialog_;
@@ -122,6 +143,15 @@ private:
     // what exports are made of. (A shared copy: it costs nothing until the shown picture is
     // painted on.)
     QImage opened_;
+    // For a reduced copy, the file it was made from, read whole: decoded again for full-size
+    // exports and statistics, so that the full picture is held only while they are made.
+    std::shared_ptr<const PictureFile> original_;
+    // Full-size counts are dear to make: kept for the grouping they were made for.
+    struct Counts {
+        std::array<TColor, kMaxColors + 1> key{};
+        std::vector<qint64> pixels;
+    };
+    mutable std::optional<Counts> fullSizeCounts_;
 };
 
 }  // namespace colorsplit

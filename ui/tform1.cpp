@@ -479,6 +479,21 @@ QString TForm1::SwatchText(int row) const {
     return text;
 }
 
+bool TForm1::OpenReduced(const std::string& file, QSize original, QSize reduced) {
+    return QMessageBox::question(
+               this, QStringLiteral("開啟檔案"),
+               QStringLiteral("「%1」是 %2 x %3 的圖片,超過 %4 x %5。\n\n"
+                              "要開啟縮小為 %6 x %7 的複本嗎?匯出群組時仍以原圖大小輸出。")
+                   .arg(QFileInfo(QString::fromStdString(file)).fileName())
+                   .arg(original.width())
+                   .arg(original.height())
+                   .arg(kTableWidth)
+                   .arg(kTableHeight)
+                   .arg(reduced.width())
+                   .arg(reduced.height()),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
 bool TForm1::ConfirmReplace(const std::string& folder, const std::vector<std::string>& files) {
     QStringList names;
     for (const std::string& file : files)

@@ -98,6 +98,7 @@ private:
     void ShowSwatch(int row, TColor c) override;
     void ClearSwatches() override;
     void PictureChanged() override;
+    bool OpenReduced(const std::string& file, QSize original, QSize reduced) override;
     bool ConfirmReplace(const std::string& folder, const std::vector<std::string>& files) override;
     std::optional<TColor> AskColour() override;
     void ShowStatistics(const std::vector<GroupStatistic>& statistics) override;

@@ -229,6 +229,7 @@ TEST_F(CliTest, MalformedCommandLinesAreRefusedBeforeAnythingRuns) {
         {"seed", "+12345"},
         {"seed", "##123456"},
         {"export"},
+        {"--frobnicate", "open", quadrants},
     };
     for (const QStringList& args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());
@@ -380,6 +381,28 @@ TEST(WindowCommandLine, HelpVersionAndUnknownOptionsNeedNoDisplay) {
     EXPECT_TRUE(bad.out.isEmpty());
     EXPECT_TRUE(bad.err.contains("frobnicate") && bad.err.contains("Usage:"))
         << bad.err.toStdString();
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// --fit opens a picture larger than the table as a reduced copy; its export is full size.
+TEST_F(CliTest, FitOpensAReducedCopyAndExportsAtFullSize) {
+    const QString wide = Path("wide.bmp");
+    test::WriteFile(wide.toStdString(),
+                    test::EncodeBmp({1500, 3, std::vector<std::uint32_t>(1500 * 3, 0x336699)}, 24));
+    const CliRun run = RunCli({"--fit", "--summary", Path("s.json"), "open", wide, "seed", "336699",
+                               "execute", "export", Path("out")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.mid(2, 3),
+              QStringList({Q("圖片超過1280x960,無法載入"), Q("原圖1500x3,已縮小為1280x3"),
+                           Q("開檔完成,請選擇四種顏色")}));
+    EXPECT_EQ(QImage(Path("out/wide-quantised.png")).size(), QSize(1500, 3));
+    const QJsonObject group = ReadJson(Path("s.json"))["groups"].toArray()[0].toObject();
+    EXPECT_EQ(group["pixels"].toInt(), 1500 * 3);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,6 +30,9 @@ public:
     void ShowSwatch(int, TColor) override {}
     void ClearSwatches() override {}
     void PictureChanged() override {}
+    bool OpenReduced(const std::string&, QSize original, QSize) override {
+        return original.isValid();
+    }
     bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
         return true;
     }
@@ -117,6 +121,10 @@ public:
     void ShowSwatch(int row, TColor c) override { swatches.at(row) = c; }
     void ClearSwatches() override { swatches = {}; }
     void PictureChanged() override {}
+    bool OpenReduced(const std::string&, QSize original, QSize reduced) override {
+        sizesAsked.emplace_back(original, reduced);
+        return reduce;
+    }
     bool ConfirmReplace(const std::string&, const std::vector<std::string>& files) override {
         asked.push_back(files);
         return replace;
@@ -131,6 +139,8 @@ public:
     std::array<std::optional<TColor>, 5> swatches;
     // The answers, and what was asked and shown.
     bool replace = true;
+    bool reduce = true;
+    std::vector<std::pair<QSize, QSize>> sizesAsked;
     std::optional<TColor> colour;
     std::vector<std::vector<std::string>> asked;
     int coloursAsked = 0;
@@ -528,6 +538,120 @@ TEST_F(Rounds, AnExportOverEarlierFilesAsksFirst) {
     }
     ASSERT_EQ(w.view.asked.size(), 2u);
     EXPECT_EQ(w.view.asked[0].size(), 10u) << "every file of the export, named once";
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// A picture wider than the table: refused, or opened as a reduced copy when the view wants one;
+// exports and statistics then work on the picture at its full size, each pixel grouped by the
+// grouping pass's rule with the final code book.
+TEST_F(Rounds, AReducedCopyExportsAtFullSize) {
+    test::RgbImage big{1300, 12, {}};
+    for (const TColor c : test::PhotoLike(1300, 12, 9))
+        big.rgb.push_back(static_cast<std::uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c)));
+    const std::string file = Path("big.bmp");
+    test::WriteFile(file, test::EncodeBmp(big, 24));
+
+    Window w;
+    w.Open(first);
+    const std::vector<std::string> log = w.view.log;
+    const Snapshot before(w);
+    w.view.reduce = false;
+    w.Open(file);
+    EXPECT_EQ(std::vector(w.view.log.begin() + log.size(), w.view.log.end()),
+              std::vector<std::string>{"圖片超過1280x960,無法載入"});
+    EXPECT_EQ(Snapshot(w), before) << "No leaves everything as it was";
+
+    w.view.reduce = true;
+    w.Open(file);
+    EXPECT_EQ(w.view.sizesAsked.back(), std::pair(QSize(1300, 12), QSize(1280, 12)));
+    EXPECT_EQ(std::vector(w.view.log.end() - 3, w.view.log.end()),
+              (std::vector<std::string>{"圖片超過1280x960,無法載入", "原圖1300x12,已縮小為1280x12",
+                                        "開檔完成,請選擇四種顏色"}));
+    ASSERT_EQ(w.session.ShownPicture().Image().size(), QSize(1280, 12));
+    for (const auto& [x, y] : {std::pair{5, 5}, {600, 2}, {1100, 9}})
+        w.session.Image1MouseDown(x, y);
+    w.session.Button2Click();
+    w.session.ExportGroups(Path("full"));
+
+    // The rule, written out: the squared distance over 3, truncated; the first of the nearest.
+    const Quantizer& q = w.session.State();
+    const auto groupOf = [&q](QRgb p) {
+        int best = 0, bestDistance = 1 << 30;
+        for (int g = 0; g < q.GroupCount; ++g) {
+            const int dr = q.CodeBook[g].R - qRed(p), dg = q.CodeBook[g].G - qGreen(p),
+                      db = q.CodeBook[g].B - qBlue(p);
+            if (const int d = (dr * dr + dg * dg + db * db) / 3; d < bestDistance) {
+                best = g;
+                bestDistance = d;
+            }
+        }
+        return best;
+    };
+    const QImage original =
+        QImage(QString::fromStdString(file)).convertToFormat(QImage::Format_RGB32);
+    const QDir dir(QString::fromStdString(Path("full")));
+    const QImage quantised(dir.filePath("big-quantised.png"));
+    ASSERT_EQ(quantised.size(), QSize(1300, 12));
+    std::vector<qint64> counts(3);
+    for (int y = 0; y < 12; ++y) {
+        for (int x = 0; x < 1300; ++x) {
+            const int g = groupOf(original.pixel(x, y));
+            ++counts[g];
+            const PixelRec& v = q.CodeBook[g];
+            ASSERT_EQ(quantised.pixel(x, y), qRgb(v.R, v.G, v.B)) << x << "," << y;
+        }
+    }
+    for (const GroupStatistic& s : w.session.GroupStatistics())
+        EXPECT_EQ(s.pixels, counts[s.group - 1]) << "full-size pixels, group " << s.group;
+    // The pixels column of the statistics file.
+    const QStringList rows =
+        QString::fromStdString(Slurp(Path("full/big-groups.csv"))).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 4);
+    for (int g = 0; g < 3; ++g)
+        EXPECT_EQ(rows[g + 1].section(',', 5, 5).toLongLong(), counts[g]);
+}
+
+// Larger than a reduced copy is made from: refused from the headers, naming the size, before
+// any pixel is read (these files hold none to read) and without asking.
+TEST_F(Rounds, PicturesOverAHundredMegapixelsAreRefusedFromTheirHeaders) {
+    std::vector<std::uint8_t> bmp = test::EncodeBmp(test::RgbImage{1, 1, {0}}, 24);
+    test::PutLe32(bmp, test::kBmpWidthOffset, 12001);
+    test::PutLe32(bmp, test::kBmpHeightOffset, 8333);
+    QImage tiny(1, 1, QImage::Format_RGB32);
+    tiny.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    tiny.save(&buffer, "png");
+    png[16] = 0, png[17] = 0, png[18] = char(0x75), png[19] = 0x30;  // 30000 wide
+    png[20] = 0, png[21] = 0, png[22] = char(0x75), png[23] = 0x30;  // 30000 high
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* size;
+    } files[] = {{"bomb.bmp", bmp, "12001 x 8333"},
+                 {"bomb.png", {png.begin(), png.end()}, "30000 x 30000"}};
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        Window w;
+        w.Open(first);
+        const Snapshot before(w);
+        test::WriteFile(Path(f.name), f.bytes);
+        try {
+            w.Open(Path(f.name));
+            ADD_FAILURE() << "opened";
+        } catch (const PictureError& e) {
+            EXPECT_NE(std::string(e.what()).find(f.size), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(w.view.sizesAsked.empty());
+        EXPECT_EQ(w.view.log.back(), "圖片超過1280x960,無法載入");
+        EXPECT_EQ(Snapshot(w), before);
+    }
 }
 
 }  // namespace

@@ -351,23 +351,6 @@ TEST_F(FormTest, FailedOpenIsShownAndChangesNothing) {
     EXPECT_EQ(form->State().ColorCount, 1);
 }
 
-TEST_F(FormTest, OversizePicturesAreRefusedWithALogLine) {
-    Open(quadrants);
-    test::RgbImage wide{1281, 2, std::vector<std::uint32_t>(1281 * 2, 0x123456)};
-    Open(Write("wide.bmp", test::EncodeBmp(wide, 24)));
-    test::RgbImage tall{3, 961, std::vector<std::uint32_t>(3 * 961, 0x123456)};
-    Open(Write("tall.bmp", test::EncodeBmp(tall, 24)));
-    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色"), Q("圖片超過1280x960,無法載入"),
-                                       Q("圖片超過1280x960,無法載入")}));
-    EXPECT_EQ(form->State().OpenFileName, quadrants);
-    EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
-    EXPECT_TRUE(errors.isEmpty());
-
-    test::RgbImage full{1280, 960, std::vector<std::uint32_t>(1280 * 960, 0x123456)};
-    Open(Write("full.bmp", test::EncodeBmp(full, 24)));
-    EXPECT_EQ(form->Commands().ShownPicture().Width(), 1280);
-}
-
 TEST_F(FormTest, SavingWithoutAPictureIsAnErrorAndWritesNothing) {
     Save(Path("nothing.bmp"));
     ASSERT_EQ(errors.size(), 1);
@@ -904,6 +887,43 @@ TEST_F(FormTest, TheMenusHoldEveryCommandAndAColourCanBeEnteredByValue) {
     form->MenuItem(Q("輸入顏色"))->trigger();
     EXPECT_EQ(form->State().ColorCount, 2) << "a cancel picks nothing";
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// A picture larger than the table: the log line, then a question naming both sizes. No leaves
+// everything as it was; Yes opens a reduced copy.
+TEST_F(FormTest, OversizePicturesOpenAsReducedCopiesWhenTheUserSaysSo) {
+    Open(quadrants);
+    test::RgbImage wide{1281, 2, std::vector<std::uint32_t>(1281 * 2, 0x123456)};
+    QString asked;
+    WhenShown<QMessageBox>([&asked](QMessageBox& box) {
+        asked = box.text();
+        box.button(QMessageBox::No)->click();
+    });
+    Open(Write("wide.bmp", test::EncodeBmp(wide, 24)));
+    EXPECT_TRUE(asked.contains("1281 x 2") && asked.contains("1280 x 2")) << asked.toStdString();
+    EXPECT_EQ(LogTail(2),
+              QStringList({Q("開檔完成,請選擇四種顏色"), Q("圖片超過1280x960,無法載入")}));
+    EXPECT_EQ(form->State().OpenFileName, quadrants);
+    EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
+
+    test::RgbImage tall{3, 961, std::vector<std::uint32_t>(3 * 961, 0x123456)};
+    WhenShown<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+    Open(Write("tall.bmp", test::EncodeBmp(tall, 24)));
+    EXPECT_EQ(LogTail(4), QStringList({Q("圖片超過1280x960,無法載入"), Q("原圖3x961,已縮小為3x960"),
+                                       Q("開檔完成,請選擇四種顏色")}));
+    EXPECT_EQ(form->Commands().ShownPicture().Image().size(), QSize(3, 960));
+    EXPECT_EQ(form->Commands().ShownPicture().GetPixel(1, 500), FromRgb(0x123456));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+    test::RgbImage full{1280, 960, std::vector<std::uint32_t>(1280 * 960, 0x123456)};
+    Open(Write("full.bmp", test::EncodeBmp(full, 24)));
+    EXPECT_EQ(form->Commands().ShownPicture().Width(), 1280) << "the table's size opens as it is";
 }
 
 }  // namespace
