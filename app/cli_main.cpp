@@ -44,8 +44,13 @@ const char kHelp[] =
     "              opens starts a new round: no picks, no groups, no mask. A picture larger\n"
     "              than 1280 x 960 prints \"圖片超過1280x960,無法載入\" and fails the run;\n"
     "              with --fit it opens as a reduced copy instead\n"
-    "  pick X Y    a click on the picture area at (X, Y); 0 <= X < 1575, 0 <= Y < 1181;\n"
-    "              a click beside the picture picks nothing and prints nothing\n"
+    "  pick X Y    a click at (X, Y) on the window's picture control, which is 1575 x 1181\n"
+    "              pixels (0 <= X < 1575, 0 <= Y < 1181) and shows the picture unscaled\n"
+    "              from its top-left corner: (X, Y) is the picture's pixel. A click\n"
+    "              beside a smaller picture picks nothing and prints nothing\n"
+    "  unpick      take the last pick back (\"取消選擇顏色N\"), while no execute has run\n"
+    "              since it; with none to take back it prints nothing\n"
+    "  repick      start the picks over on the picture as opened (\"請重新選擇四種顏色\")\n"
     "  execute     the execute button: the quantisation from the picked colours; with\n"
     "              none picked it prints \"尚未選擇顏色\" and changes nothing\n"
     "  mask N      select colorN (N from 1 to 4) and press the MASK button: every pixel\n"
@@ -79,12 +84,23 @@ const char kHelp[] =
     "  1  a command failed: its message went to standard error and no later command ran\n"
     "  2  the command line was malformed; nothing ran\n"
     "\n"
-    "Example:\n"
-    "  colorsplit-cli open in.bmp pick 10 10 pick 200 40 pick 90 300 pick 400 250 \\\n"
-    "      execute mask 2 save out.bmp\n";
+    "Examples:\n"
+    "  colorsplit-cli open in.bmp pick 10 10 pick 200 40 pick 90 300 execute mask 2 save out.bmp\n"
+    "  colorsplit-cli --fit open photo.jpg seed 4B7AD3 seed FACE4A execute export groups/\n";
 
 struct Command {
-    enum Kind { kOpen, kPick, kExecute, kMask, kSave, kMean, kSeed, kExport } kind;
+    enum Kind {
+        kOpen,
+        kPick,
+        kExecute,
+        kMask,
+        kSave,
+        kMean,
+        kSeed,
+        kExport,
+        kUnpick,
+        kRepick
+    } kind;
     std::string path;
     int x = 0;
     int y = 0;
@@ -182,6 +198,10 @@ Options Parse(const std::vector<std::string>& args) {
         } else if (word == "mask") {
             c.kind = Command::kMask;
             c.x = IntArgument(args, i, "N", 1, 4);
+        } else if (word == "unpick") {
+            c.kind = Command::kUnpick;
+        } else if (word == "repick") {
+            c.kind = Command::kRepick;
         } else if (word == "execute") {
             c.kind = Command::kExecute;
         } else if (word == "mean") {
@@ -207,6 +227,10 @@ public:
             swatches[row] = c;
     }
     void ClearSwatches() override { swatches = {}; }
+    void ClearSwatch(int row) override {
+        if (row >= 0 && row < static_cast<int>(swatches.size()))
+            swatches[row].reset();
+    }
     void PictureChanged() override {}
     // A batch run asks the user nothing: reduced copies as --fit says, and what it exports
     // over is replaced.
@@ -313,6 +337,12 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
             break;
         case Command::kExport:
             session.ExportGroups(c.path);
+            break;
+        case Command::kUnpick:
+            session.UnpickClick();
+            break;
+        case Command::kRepick:
+            session.RepickClick();
             break;
     }
 }

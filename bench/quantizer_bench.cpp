@@ -257,6 +257,7 @@ public:
     void LogLine(const std::string&) override {}
     void ShowSwatch(int, TColor) override {}
     void ClearSwatches() override {}
+    void ClearSwatch(int) override {}
     void PictureChanged() override {}
     bool OpenReduced(const std::string&, QSize, QSize) override { return true; }
     bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {

@@ -63,6 +63,7 @@ void Quantizer::NewRound() {
         for (PixelRec& p : Pixels[x])
             p.Group = 0;
     GroupCount = 0;
+    PicksAtRun = 0;
     MaskDone = false;
     Distortion = 0.0f;
     LastDistortion = kInitialLastDistortion;
@@ -75,6 +76,15 @@ bool Quantizer::Pick(TColor c) {
     SelColor[ColorCount] = c;
     CodeBook[ColorCount] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
     ++ColorCount;
+    return true;
+}
+
+bool Quantizer::Unpick() {
+    if (ColorCount <= PicksAtRun || ColorCount > kMaxColors)
+        return false;
+    --ColorCount;
+    SelColor[ColorCount] = 0;
+    CodeBook[ColorCount] = {};
     return true;
 }
 
@@ -217,6 +227,7 @@ void Quantizer::Button2Click(QuantHost& host) {
     SparateColor(host);
     host.LogLine(Message("初始化完成,VQ運算開始"));
     RunCount = 0;
+    PicksAtRun = ColorCount;
     // The pair is not reset here: a second execute finds it equal and makes no iteration.
     //
     // A run can cycle forever: truncated means need not lower the distortion, so a code book

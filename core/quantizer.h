@@ -30,6 +30,10 @@ public:
     // Takes c as the next picked colour: SelColor, the code vector and ColorCount. False, and
     // nothing changes, once four have been picked.
     bool Pick(TColor c);
+    // Takes the last pick back while no execute has run since it: ColorCount, SelColor and the
+    // code vector as before it. False, and nothing changes, when there is none to take back.
+    // (Entries past ColorCount are always as a new round leaves them: only a pick writes them.)
+    bool Unpick();
 
     // Copies the shown picture into Pixels; records outside it keep what they held.
     void SparateColor(QuantHost& host);
@@ -62,6 +66,8 @@ public:
     // The number of colours the last grouping pass of this round grouped by: the groups in the
     // table are 0 to GroupCount - 1. 0 until an execute of this round has grouped the pixels.
     std::int32_t GroupCount = 0;
+    // The picks the last execute of this round ran with: those cannot be taken back.
+    std::int32_t PicksAtRun = 0;
     float Distortion = 0.0f;
     float LastDistortion = 0.0f;
     bool MaskDone = false;

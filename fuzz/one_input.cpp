@@ -16,6 +16,7 @@ public:
     void LogLine(const std::string&) override {}
     void ShowSwatch(int, TColor) override {}
     void ClearSwatches() override {}
+    void ClearSwatch(int) override {}
     void PictureChanged() override {}
     bool OpenReduced(const std::string&, QSize original, QSize) override {
         // Small enough to stay fast under the fuzzer.

@@ -15,17 +15,22 @@ public:
     std::optional<std::string> Execute() {
         std::optional<std::string> chosen = Ask();
         if (chosen)
-            fileName_ = *chosen;
+            Choose(*chosen);
         return chosen;
     }
     // The last name chosen, empty until one has been.
     const std::string& FileName() const { return fileName_; }
     // A name chosen by other means (a file dropped on the window) counts as chosen here.
-    void Choose(std::string name) { fileName_ = std::move(name); }
+    void Choose(std::string name) {
+        fileName_ = std::move(name);
+        Remember(fileName_);
+    }
 
 protected:
     // Asks the user for a name; nullopt when cancelled.
     virtual std::optional<std::string> Ask() = 0;
+    // Keeps a chosen name for later runs, where a dialog does.
+    virtual void Remember(const std::string&) {}
 
 private:
     std::string fileName_;

@@ -74,12 +74,9 @@ void Session::Show(const QImage& image, const std::string& name,
     picture_.Assign(image);
     opened_ = picture_.Image();
     original_ = std::move(original);
-    fullSizeCounts_.reset();
     state_.OpenFileName = name;
     // Picks, groups and the mask of another picture mean nothing for this one.
-    state_.NewRound();
-    view_.ClearSwatches();
-    view_.PictureChanged();
+    BeginRound();
     if (!line.empty())
         LogLine(line);
     LogLine("開檔完成,請選擇四種顏色");
@@ -160,6 +157,28 @@ void Session::EnterColourClick() {
 void Session::Seed(TColor c) {
     if (RequirePicture())
         PickColor(c);
+}
+
+void Session::UnpickClick() {
+    if (!state_.Unpick())
+        return;
+    view_.ClearSwatch(state_.ColorCount);
+    LogLine("取消選擇顏色" + std::to_string(state_.ColorCount + 1));
+}
+
+void Session::RepickClick() {
+    if (!RequirePicture())
+        return;
+    BeginRound();
+    LogLine("請重新選擇四種顏色");
+}
+
+void Session::BeginRound() {
+    picture_.Assign(opened_);
+    fullSizeCounts_.reset();
+    state_.NewRound();
+    view_.ClearSwatches();
+    view_.PictureChanged();
 }
 
 void Session::PickColor(TColor c) {

@@ -24,6 +24,8 @@ public:
     virtual void ShowSwatch(int row, TColor c) = 0;
     // Every swatch row blank again, as at start-up.
     virtual void ClearSwatches() = 0;
+    // One row blank again.
+    virtual void ClearSwatch(int row) = 0;
     // The shown picture was replaced or painted on.
     virtual void PictureChanged() = 0;
 
@@ -77,6 +79,11 @@ public:
     void EnterColourClick();
     // The same without asking: the batch program's seed.
     void Seed(TColor c);
+    // 復原選色: the last pick taken back while no execute has run since it, its swatch blank
+    // again. With none to take back, nothing happens at all.
+    void UnpickClick();
+    // 重新選色: a new round on the picture as opened, as an open of it would begin.
+    void RepickClick();
     // 匯出群組…: a folder from the dialog, a question before files are replaced, the files.
     void ExportClick();
     // The files of the last grouping into folder, made if missing; existing ones replaced.
@@ -125,6 +132,8 @@ private:
     void PickColor(TColor c);
     // The name the export's files begin with: the opened file's, without folder and extension.
     std::string ExportStem() const;
+    // A new round on the picture as opened: no picks, groups, mask or swatches.
+    void BeginRound();
     // Shows a picture that opened and begins a new round; line, if any, is logged first.
     void Show(const QImage& image, const std::string& name,
               std::shared_ptr<const PictureFile> original, const std::string& line);

@@ -19,29 +19,79 @@ void ImageControl::SetOffset(QPoint offset) {
     update();
 }
 
-void ImageControl::paintEvent(QPaintEvent* event) {
-    if (image_.isNull())
+void ImageControl::SetCursorPixel(std::optional<QPoint> pixel) {
+    if (pixel == cursor_)
         return;
-    // Only the exposed part: the picture may be far larger than what shows of it. The source
-    // rectangle is in the image's own pixels, which a device pixel ratio makes finer.
-    const QRectF target = QRectF(event->rect()) & QRectF(offset_, image_.deviceIndependentSize());
-    if (target.isEmpty())
-        return;
-    const qreal ratio = image_.devicePixelRatio();
-    const QRectF source((target.topLeft() - offset_) * ratio, target.size() * ratio);
-    QPainter painter(this);
-    painter.drawImage(target, image_, source);
+    // Only the squares around the old and new pixels change.
+    const auto around = [this](QPoint p) { return QRect(p + offset_ - QPoint(3, 3), QSize(7, 7)); };
+    if (cursor_)
+        update(around(*cursor_));
+    cursor_ = pixel;
+    if (cursor_)
+        update(around(*cursor_));
 }
 
-void ImageControl::mousePressEvent(QMouseEvent* event) {
+void ImageControl::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (!image_.isNull()) {
+        // Only the exposed part: the picture may be far larger than what shows of it. The
+        // source rectangle is in the image's own pixels, which a device pixel ratio makes finer.
+        const QRectF target =
+            QRectF(event->rect()) & QRectF(offset_, image_.deviceIndependentSize());
+        if (!target.isEmpty()) {
+            const qreal ratio = image_.devicePixelRatio();
+            const QRectF source((target.topLeft() - offset_) * ratio, target.size() * ratio);
+            painter.drawImage(target, image_, source);
+        }
+    }
+    if (cursor_) {
+        // A black ring round the pixel and a white one round that: seen on any colour. Filled
+        // strips, so that every side lands on whole device pixels at any scale.
+        const QPoint p = *cursor_ + offset_;
+        const auto ring = [&painter](QRect r, const QColor& colour) {
+            painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
+            painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
+            painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
+            painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
+        };
+        ring(QRect(p - QPoint(1, 1), QSize(3, 3)), Qt::black);
+        ring(QRect(p - QPoint(2, 2), QSize(5, 5)), Qt::white);
+    }
+}
+
+QPoint ImageControl::PixelAt(const QMouseEvent& event) const {
     // The picture pixel under the pointer. At a display scale other than 1 the pointer sits at
     // a fractional position, and pixel x covers [x, x + 1). Qt 6.4 hands widgets that position
     // rounded (QApplication::notify rebuilds mouse events with QPointF::toPoint), which names
     // the next pixel half the time, so it is taken from the unrounded window position.
-    const QPointF p = event->scenePosition() - QPointF(mapTo(window(), QPoint(0, 0)));
+    const QPointF p = event.scenePosition() - QPointF(mapTo(window(), QPoint(0, 0)));
+    return QPoint(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y()))) -
+           offset_;
+}
+
+void ImageControl::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = PixelAt(*event);
     if (onMouseDown)
-        onMouseDown(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+        onMouseDown(p.x(), p.y());
     event->accept();
+}
+
+void ImageControl::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = PixelAt(*event);
+    if (onMouseMove)
+        onMouseMove(p.x(), p.y());
+}
+
+void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
+    if (onMouseUp)
+        onMouseUp();
+    event->accept();
+}
+
+void ImageControl::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    if (onMouseLeave)
+        onMouseLeave();
 }
 
 }  // namespace colorsplit

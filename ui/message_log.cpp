@@ -11,7 +11,9 @@ MessageLog::MessageLog(QWidget* parent) : QPlainTextEdit(parent) {
     setViewportMargins(1, 1, 1, 1);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A scroll bar once the lines overflow; new lines are followed unless the user has
+    // scrolled up, as QPlainTextEdit does when appending.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTabChangesFocus(true);
 }
 

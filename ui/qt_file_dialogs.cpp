@@ -4,10 +4,41 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
 
 #include "platform/picture.h"
 
 namespace colorsplit {
+
+namespace remembered {
+
+namespace {
+
+QSettings Settings() {
+    return QSettings(QStringLiteral("colorsplit"), QStringLiteral("colorsplit"));
+}
+
+}  // namespace
+
+QString Folder(const char* key) {
+    const QString folder = Settings().value(QLatin1String(key)).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void SetFolder(const char* key, const QString& folder) {
+    Settings().setValue(QLatin1String(key), folder);
+}
+
+bool Flag(const char* key, bool otherwise) {
+    return Settings().value(QLatin1String(key), otherwise).toBool();
+}
+
+void SetFlag(const char* key, bool value) {
+    Settings().setValue(QLatin1String(key), value);
+}
+
+}  // namespace remembered
 
 namespace {
 
@@ -16,10 +47,25 @@ QString PictureFilter() {
         .arg(PictureFilePatterns());
 }
 
-QString StartFolder(const std::string& lastName) {
-    if (lastName.empty())
-        return SamplesDirectory();
-    return QFileInfo(QString::fromStdString(lastName)).absolutePath();
+QString FolderOf(const std::string& file) {
+    return QFileInfo(QString::fromStdString(file)).absolutePath();
+}
+
+// A folder a new file can go into, its read-only mark honoured even for root (as saving does).
+bool Writable(const QString& folder) {
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable() && (info.permissions() & QFile::WriteOwner);
+}
+
+// Where a save or an export starts.
+QString WriteStart(const std::function<std::string()>& openedFile) {
+    if (const QString last = remembered::Folder(remembered::kWriteFolder); !last.isEmpty())
+        return last;
+    const std::string opened = openedFile ? openedFile() : std::string();
+    if (!opened.empty() && Writable(FolderOf(opened)))
+        return FolderOf(opened);
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
 }
 
 // The chosen file, or nullopt when the dialog was cancelled.
@@ -35,11 +81,16 @@ public:
 
 protected:
     std::optional<std::string> Ask() override {
-        QFileDialog dialog(parent_, QStringLiteral("開啟"), StartFolder(FileName()),
-                           PictureFilter());
+        QString start = remembered::Folder(remembered::kOpenFolder);
+        if (start.isEmpty())
+            start = SamplesDirectory();
+        QFileDialog dialog(parent_, QStringLiteral("開啟"), start, PictureFilter());
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         return Run(dialog);
+    }
+    void Remember(const std::string& name) override {
+        remembered::SetFolder(remembered::kOpenFolder, FolderOf(name));
     }
 
 private:
@@ -48,44 +99,51 @@ private:
 
 class SaveDialog : public FileDialog {
 public:
-    explicit SaveDialog(QWidget* parent) : parent_(parent) {}
+    SaveDialog(QWidget* parent, std::function<std::string()> openedFile)
+        : parent_(parent), openedFile_(std::move(openedFile)) {}
 
 protected:
     std::optional<std::string> Ask() override {
-        QFileDialog dialog(parent_, QStringLiteral("另存新檔"));
+        const QString start = WriteStart(openedFile_);
+        QFileDialog dialog(parent_, QStringLiteral("另存新檔"), start);
         // Qt asks before an existing file is replaced; answering No writes nothing.
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         // A name typed without an extension gets .bmp; the file is a BMP whatever its name.
         dialog.setDefaultSuffix(QStringLiteral("bmp"));
         dialog.setNameFilter(QStringLiteral("bmp (*.bmp)"));
-        if (!FileName().empty())
+        if (!FileName().empty() && QDir(FolderOf(FileName())) == QDir(start))
             dialog.selectFile(QString::fromStdString(FileName()));
         return Run(dialog);
+    }
+    void Remember(const std::string& name) override {
+        remembered::SetFolder(remembered::kWriteFolder, FolderOf(name));
     }
 
 private:
     QWidget* parent_;
+    std::function<std::string()> openedFile_;
 };
 
 class FolderDialog : public FileDialog {
 public:
-    FolderDialog(QWidget* parent, std::function<std::string()> lastSave)
-        : parent_(parent), lastSave_(std::move(lastSave)) {}
+    FolderDialog(QWidget* parent, std::function<std::string()> openedFile)
+        : parent_(parent), openedFile_(std::move(openedFile)) {}
 
 protected:
     std::optional<std::string> Ask() override {
-        QString start = QString::fromStdString(FileName());
-        if (start.isEmpty() && !lastSave_().empty())
-            start = QFileInfo(QString::fromStdString(lastSave_())).absolutePath();
-        QFileDialog dialog(parent_, QStringLiteral("匯出群組"), start);
+        QFileDialog dialog(parent_, QStringLiteral("匯出群組"), WriteStart(openedFile_));
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
         return Run(dialog);
     }
+    void Remember(const std::string& name) override {
+        remembered::SetFolder(remembered::kWriteFolder,
+                              QFileInfo(QString::fromStdString(name)).absoluteFilePath());
+    }
 
 private:
     QWidget* parent_;
-    std::function<std::string()> lastSave_;
+    std::function<std::string()> openedFile_;
 };
 
 }  // namespace
@@ -94,13 +152,14 @@ std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent) {
     return std::make_unique<OpenPictureDialog>(parent);
 }
 
-std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent) {
-    return std::make_unique<SaveDialog>(parent);
+std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent,
+                                           std::function<std::string()> openedFile) {
+    return std::make_unique<SaveDialog>(parent, std::move(openedFile));
 }
 
 std::unique_ptr<FileDialog> MakeFolderDialog(QWidget* parent,
-                                             std::function<std::string()> lastSave) {
-    return std::make_unique<FolderDialog>(parent, std::move(lastSave));
+                                             std::function<std::string()> openedFile) {
+    return std::make_unique<FolderDialog>(parent, std::move(openedFile));
 }
 
 QString SamplesDirectory() {

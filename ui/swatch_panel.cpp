@@ -61,6 +61,13 @@ void SwatchPanel::Clear(const QColor& background) {
     image_.fill(background_);
 }
 
+void SwatchPanel::ClearRow(int row) {
+    if (row < 0 || row >= kSwatchRows)
+        return;
+    drawn_[static_cast<size_t>(row)].clear();
+    Redraw();
+}
+
 void SwatchPanel::SetDevicePixelRatio(qreal ratio) {
     if (!image_.isNull() && qFuzzyCompare(image_.devicePixelRatio(), ratio))
         return;

@@ -35,6 +35,8 @@ public:
     void Show(int row, TColor c);
     // Every row blank, the panel in the given colour.
     void Clear(const QColor& background);
+    // One row blank.
+    void ClearRow(int row);
     void SetDevicePixelRatio(qreal ratio);
 
     const QImage& Image() const { return image_; }

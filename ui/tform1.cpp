@@ -1,5 +1,6 @@
 #include "ui/tform1.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -12,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTextBlock>
@@ -22,7 +25,9 @@
 #include <algorithm>
 
 #include "ui/image_control.h"
+#include "ui/loupe.h"
 #include "ui/message_log.h"
+#include "ui/picking.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
 #include "ui/statistics_dialog.h"
@@ -35,6 +40,8 @@ namespace {
 // The design's outer size and place, in pixels.
 constexpr QPoint kFormPlace(120, 99);
 constexpr QSize kFormOuterSize(788, 528);
+// The least that shows every designed control whole; below it the design scrolls.
+constexpr QSize kDesignMinimum(740, 452);
 
 QFont FormFont() {
     QFont font;
@@ -57,13 +64,18 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
                std::unique_ptr<FileDialog> exportDialog, QWidget* parent)
     : QMainWindow(parent),
       OpenPictureDialog1(openDialog ? std::move(openDialog) : MakeOpenPictureDialog(this)),
-      SaveDialog1(saveDialog ? std::move(saveDialog) : MakeSaveDialog(this)),
-      ExportDialog(exportDialog
-                       ? std::move(exportDialog)
-                       : MakeFolderDialog(this, [this] { return SaveDialog1->FileName(); })),
+      SaveDialog1(saveDialog ? std::move(saveDialog)
+                             : MakeSaveDialog(this, [this] { return State().OpenFileName; })),
+      ExportDialog(exportDialog ? std::move(exportDialog)
+                                : MakeFolderDialog(this, [this] { return State().OpenFileName; })),
       design_(new QWidget(this)),
       session_(*this, *OpenPictureDialog1, *SaveDialog1, *ExportDialog) {
-    setCentralWidget(design_);
+    designArea_ = new QScrollArea(this);
+    designArea_->setFrameShape(QFrame::NoFrame);
+    designArea_->setWidgetResizable(true);
+    designArea_->setWidget(design_);
+    design_->setMinimumSize(kDesignMinimum);
+    setCentralWidget(designArea_);
     BuildControls();
     BuildMenus();
     BindEvents();
@@ -71,13 +83,13 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     // The designed outer size holds the controls; the menu bar comes on top of it.
     move(kFormPlace);
     resize(kFormOuterSize + QSize(0, menuBar()->sizeHint().height()));
+    UpdateTitle();
     FormCreate();
 }
 
 TForm1::~TForm1() = default;
 
 void TForm1::BuildControls() {
-    setWindowTitle(QStringLiteral("Form1"));
     setFont(FormFont());
     QWidget* const form = design_;
 
@@ -126,7 +138,24 @@ void TForm1::BuildControls() {
         bar->setFocusPolicy(Qt::StrongFocus);
     }
 
-    QWidget* tabOrder[] = {Button1, Button2,     Button3, GroupBox1, Button4, Button5,
+    // Each control's designed place, and how it follows a larger window.
+    const std::pair<QWidget*, Anchor> anchors[] = {
+        {Button1, Anchor::kMovesRight},         {Button2, Anchor::kMovesRight},
+        {Button3, Anchor::kMovesRight},         {GroupBox1, Anchor::kGrows},
+        {Button4, Anchor::kMovesRight},         {Button5, Anchor::kMovesRight},
+        {Button7, Anchor::kMovesRight},         {RadioGroup1, Anchor::kMovesRight},
+        {Memo1, Anchor::kMovesRight},           {GroupBox2, Anchor::kMovesRight},
+        {Vshift, Anchor::kMovesRightGrowsDown}, {Hshift, Anchor::kMovesDownGrowsRight},
+    };
+    for (const auto& [control, anchor] : anchors)
+        placements_.push_back({control, control->geometry(), anchor});
+
+    picking_ = std::make_unique<Picking>(Picking::Parts{
+        Image1, GroupBox1, Hshift, Vshift, this, [this] { return session_.ShownPicture().Image(); },
+        [this](int x, int y) { Image1MouseDown(x, y); }});
+
+    // The picture takes the focus where its frame stands in the design's order.
+    QWidget* tabOrder[] = {Button1, Button2,     Button3, Image1,    Button4, Button5,
                            Button7, RadioGroup1, Memo1,   GroupBox2, Vshift,  Hshift};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
@@ -138,6 +167,7 @@ void TForm1::BuildControls() {
     connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
     Image1->onMouseDown = [this](int x, int y) { Image1MouseDown(x, y); };
+    Image1->onMouseUp = [this] { ShowPickHint(); };
     // valueChanged fires on every real change, also while the thumb is dragged.
     connect(Hshift, &QScrollBar::valueChanged, this, &TForm1::HshiftChange);
     connect(Vshift, &QScrollBar::valueChanged, this, &TForm1::VshiftChange);
@@ -163,6 +193,9 @@ void TForm1::BuildMenus() {
         {"顏色(&C)", "輸入顏色(&I)…", QKeySequence(Qt::CTRL | Qt::Key_I),
          &TForm1::EnterColourClick},
         {"顏色(&C)", "群組統計(&T)…", QKeySequence(Qt::CTRL | Qt::Key_T), &TForm1::StatisticsClick},
+        {"顏色(&C)", "復原選色(&U)", QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::UnpickClick},
+        {"顏色(&C)", "重新選色(&P)", QKeySequence(Qt::CTRL | Qt::Key_R), &TForm1::RepickClick},
+        {"檢視(&V)", "放大鏡(&L)", QKeySequence(Qt::CTRL | Qt::Key_L), nullptr},
         {"說明(&H)", "關於 colorsplit(&A)", QKeySequence(Qt::Key_F1), &TForm1::AboutClick},
     };
     QMenu* menu = nullptr;
@@ -172,8 +205,18 @@ void TForm1::BuildMenus() {
             menu = menuBar()->addMenu(title);
         QAction* action = menu->addAction(QString::fromUtf8(item.text));
         action->setShortcut(item.keys);
-        connect(action, &QAction::triggered, this, item.handler);
+        if (item.handler != nullptr)
+            connect(action, &QAction::triggered, this, item.handler);
     }
+    // The loupe, on or off as it was last time.
+    QAction* loupe = MenuItem(QStringLiteral("放大鏡"));
+    loupe->setCheckable(true);
+    loupe->setChecked(remembered::Flag(remembered::kLoupe, true));
+    picking_->SetLoupeShown(loupe->isChecked());
+    connect(loupe, &QAction::toggled, this, [this](bool shown) {
+        picking_->SetLoupeShown(shown);
+        remembered::SetFlag(remembered::kLoupe, shown);
+    });
 }
 
 QAction* TForm1::MenuItem(const QString& text) const {
@@ -196,11 +239,46 @@ void TForm1::BindEvents() {
     GroupBox1->installEventFilter(this);
     // Each swatch's tooltip.
     ColorInf->installEventFilter(this);
+    design_->installEventFilter(this);
+}
+
+void TForm1::LayOutDesign() {
+    const QSize more(std::max(0, design_->width() - kFormOuterSize.width()),
+                     std::max(0, design_->height() - kFormOuterSize.height()));
+    for (const Placement& p : placements_) {
+        QRect r = p.designed;
+        switch (p.anchor) {
+            case Anchor::kStays:
+                break;
+            case Anchor::kGrows:
+                r.setSize(r.size() + more);
+                break;
+            case Anchor::kMovesRight:
+                r.translate(more.width(), 0);
+                break;
+            case Anchor::kMovesRightGrowsDown:
+                r.translate(more.width(), 0);
+                r.setHeight(r.height() + more.height());
+                break;
+            case Anchor::kMovesDownGrowsRight:
+                r.translate(0, more.height());
+                r.setWidth(r.width() + more.width());
+                break;
+        }
+        p.control->setGeometry(r);
+    }
+}
+
+void TForm1::UpdateTitle() {
+    const QString file = QFileInfo(QString::fromStdString(State().OpenFileName)).fileName();
+    setWindowTitle(file.isEmpty() ? QStringLiteral("colorsplit")
+                                  : file + QStringLiteral(" - colorsplit"));
 }
 
 void TForm1::DescribeForScreenReaders() {
     Image1->setAccessibleName(QStringLiteral("圖片"));
-    Image1->setAccessibleDescription(QStringLiteral("點一下圖片選擇顏色;滾輪或捲軸移動圖片"));
+    Image1->setAccessibleDescription(
+        QStringLiteral("點一下圖片,或用方向鍵移動游標再按空白鍵,選擇顏色;滾輪或捲軸移動圖片"));
     ColorInf->setAccessibleName(QStringLiteral("選擇之顏色"));
     Memo1->setAccessibleName(QStringLiteral("訊息"));
     Memo1->setAccessibleDescription(QStringLiteral("程式執行的每一步"));
@@ -268,6 +346,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
                 break;
             ScrollByWheel(*static_cast<QWheelEvent*>(event));
             return true;
+        case QEvent::Resize:
+            if (watched == design_)
+                LayOutDesign();
+            break;
         case QEvent::ToolTip: {
             if (watched != ColorInf)
                 break;
@@ -320,6 +402,17 @@ void TForm1::showEvent(QShowEvent* event) {
     const QSize frame = frameGeometry().size() - geometry().size();
     if (frame.isValid() && !frame.isEmpty())
         resize(kFormOuterSize + QSize(0, menuBar()->height()) - frame);
+    // Inside the screen's free area, however small the screen: the design scrolls then.
+    if (const QScreen* shown = screen()) {
+        const QRect free = shown->availableGeometry();
+        const QSize outer = frameGeometry().size() - geometry().size();
+        resize(size().boundedTo(free.size() - outer));
+        const QRect now = frameGeometry();
+        move(
+            std::clamp(now.x(), free.left(), std::max(free.left(), free.right() + 1 - now.width())),
+            std::clamp(now.y(), free.top(),
+                       std::max(free.top(), free.bottom() + 1 - now.height())));
+    }
 }
 
 void TForm1::SetErrorReporter(std::function<void(const QString&)> reporter) {
@@ -349,6 +442,7 @@ void TForm1::GroupsChanged() {
         statistics_ = session_.GroupStatistics();
         SwatchesChanged();
     });
+    UpdateTitle();
 }
 
 void TForm1::ShowError(const QString& message) {
@@ -396,7 +490,37 @@ void TForm1::Button7Click() {
 }
 
 void TForm1::Image1MouseDown(int x, int y) {
+    const bool onPicture = session_.ShownPicture().Image().valid(x, y);
+    const bool full = onPicture && State().ColorCount >= kMaxColors;
+    picking_->Clicked(x, y);
     Guard([this, x, y] { session_.Image1MouseDown(x, y); });
+    // Once a round, how to change a pick when all four are taken: as the button comes up
+    // after a click (a tooltip goes at a button's release), at once after a key.
+    if (full && !pickHintShown_) {
+        pickHintShown_ = true;
+        pickHintAt_ = QPoint(x, y);
+        if (QApplication::mouseButtons() == Qt::NoButton)
+            ShowPickHint();
+    }
+}
+
+void TForm1::ShowPickHint() {
+    if (!pickHintAt_)
+        return;
+    QToolTip::showText(Image1->mapToGlobal(*pickHintAt_),
+                       QStringLiteral("四種顏色都已選好。要改選,請用「顏色」選單的"
+                                      "「復原選色」(Ctrl+Z)或「重新選色」(Ctrl+R)。"),
+                       Image1, QRect(), 10000);
+    pickHintAt_.reset();
+}
+
+void TForm1::UnpickClick() {
+    Guard([this] { session_.UnpickClick(); });
+}
+
+void TForm1::RepickClick() {
+    Guard([this] { session_.RepickClick(); });
+    GroupsChanged();
 }
 
 void TForm1::ExportClick() {
@@ -447,6 +571,13 @@ void TForm1::ShowSwatch(int row, TColor c) {
 void TForm1::ClearSwatches() {
     // Outside what is drawn, the panel shows the window's own colour.
     swatches_.Clear(palette().color(QPalette::Window));
+    SwatchesChanged();
+    // A new round: the hint on changing picks may show again.
+    pickHintShown_ = false;
+}
+
+void TForm1::ClearSwatch(int row) {
+    swatches_.ClearRow(row);
     SwatchesChanged();
 }
 

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "session/file_dialog.h"
 #include "session/session.h"
@@ -11,6 +12,7 @@
 
 class QAction;
 class QGroupBox;
+class QScrollArea;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
@@ -18,6 +20,7 @@ class QScrollBar;
 namespace colorsplit {
 
 class ImageControl;
+class Picking;
 class RadioGroup;
 
 // The one window: a menu bar over the controls as designed, the message log, the swatch panel,
@@ -59,7 +62,14 @@ public:
     void ExportClick();
     void EnterColourClick();
     void StatisticsClick();
+    void UnpickClick();
+    void RepickClick();
     void AboutClick();
+
+    // The loupe and the keyboard's pick cursor.
+    Picking& PickingAids() { return *picking_; }
+    // What shows the designed controls, scrolled when the window is smaller than they need.
+    QScrollArea* DesignArea() const { return designArea_; }
 
     // The menu item that runs a command, by its text without the ellipsis and mnemonic
     // ("匯出群組"); null if there is none.
@@ -97,6 +107,7 @@ private:
     void LogLine(const std::string& text) override;
     void ShowSwatch(int row, TColor c) override;
     void ClearSwatches() override;
+    void ClearSwatch(int row) override;
     void PictureChanged() override;
     bool OpenReduced(const std::string& file, QSize original, QSize reduced) override;
     bool ConfirmReplace(const std::string& folder, const std::vector<std::string>& files) override;
@@ -120,13 +131,33 @@ private:
     void BuildControls();
     void BuildMenus();
     void BindEvents();
+    // The designed controls at their places, the frame grown by what the window has beyond the
+    // designed size and the controls right of it moved along.
+    void LayOutDesign();
+    // The program's name and the open file's.
+    void UpdateTitle();
+    void ShowPickHint();
     void DescribeForScreenReaders();
     // The wheel over the picture: one notch moves a scroll bar one step, through its own
     // change handler.
     void ScrollByWheel(const QWheelEvent& event);
 
-    // The designed controls' parent, below the menu bar.
+    // The designed controls' parent, below the menu bar, in a scroll area.
     QWidget* design_;
+    QScrollArea* designArea_ = nullptr;
+    // Each control's designed place, and whether it grows with the window, moves with the
+    // frame's right edge, or stays.
+    enum class Anchor { kStays, kGrows, kMovesRight, kMovesRightGrowsDown, kMovesDownGrowsRight };
+    struct Placement {
+        QWidget* control;
+        QRect designed;
+        Anchor anchor;
+    };
+    std::vector<Placement> placements_;
+    std::unique_ptr<Picking> picking_;
+    // The hint on changing a pick shows once a round, where the click was.
+    bool pickHintShown_ = false;
+    std::optional<QPoint> pickHintAt_;
     Session session_;
     SwatchPanel swatches_;
     // Each row's statistics, as of the last command (counting them takes a scan of the table).

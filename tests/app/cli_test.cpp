@@ -407,3 +407,18 @@ TEST_F(CliTest, FitOpensAReducedCopyAndExportsAtFullSize) {
 
 }  // namespace
 }  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+TEST_F(CliTest, UnpickAndRepickPrintWhatTheWindowLogs) {
+    const CliRun run = RunCli({"unpick", "open", quadrants, "pick", "1", "0", "pick", "20", "0",
+                               "unpick", "unpick", "unpick", "pick", "1", "0", "repick", "unpick"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.mid(2), QStringList({Q("開檔完成,請選擇四種顏色"), Q("選擇顏色1"),
+                                           Q("選擇顏色2"), Q("取消選擇顏色2"), Q("取消選擇顏色1"),
+                                           Q("選擇顏色1"), Q("請重新選擇四種顏色")}));
+}
+
+}  // namespace
+}  // namespace colorsplit

@@ -29,6 +29,7 @@ public:
     void LogLine(const std::string& text) override { log.push_back(text); }
     void ShowSwatch(int, TColor) override {}
     void ClearSwatches() override {}
+    void ClearSwatch(int) override {}
     void PictureChanged() override {}
     bool OpenReduced(const std::string&, QSize original, QSize) override {
         return original.isValid();
@@ -120,6 +121,7 @@ public:
     void LogLine(const std::string& text) override { log.push_back(text); }
     void ShowSwatch(int row, TColor c) override { swatches.at(row) = c; }
     void ClearSwatches() override { swatches = {}; }
+    void ClearSwatch(int row) override { swatches.at(row).reset(); }
     void PictureChanged() override {}
     bool OpenReduced(const std::string&, QSize original, QSize reduced) override {
         sizesAsked.emplace_back(original, reduced);
@@ -189,7 +191,8 @@ struct Window {
 struct Snapshot {
     explicit Snapshot(const Window& w) : swatches(w.view.swatches) {
         const Quantizer& q = w.session.State();
-        fields = {q.ColorCount, q.RunCount, q.GroupCount, q.MeanColor, q.MaskDone ? 1 : 0};
+        fields = {q.ColorCount, q.RunCount,  q.GroupCount,
+                  q.PicksAtRun, q.MeanColor, q.MaskDone ? 1 : 0};
         for (int i = 0; i < kMaxColors; ++i)
             fields.insert(fields.end(),
                           {q.CodeBook[i].R, q.CodeBook[i].G, q.CodeBook[i].B, q.SelColor[i]});
@@ -652,6 +655,55 @@ TEST_F(Rounds, PicturesOverAHundredMegapixelsAreRefusedFromTheirHeaders) {
         EXPECT_EQ(w.view.log.back(), "圖片超過1280x960,無法載入");
         EXPECT_EQ(Snapshot(w), before);
     }
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// 復原選色 takes back picks made since the last execute, one at a time, the swatch blank again;
+// 重新選色 begins a new round on the picture as opened.
+TEST_F(Rounds, PicksCanBeTakenBackUntilAnExecuteAndStartedOver) {
+    Window w;
+    w.session.UnpickClick();
+    EXPECT_EQ(w.view.log.size(), 1u) << "nothing to take back: nothing at all";
+    w.Open(first);
+    const Snapshot opened(w);
+    const auto [a, b, c, d] = kFirstPicks;
+    w.session.Image1MouseDown(a.first, a.second);
+    const Snapshot onePick(w);
+    w.session.Image1MouseDown(b.first, b.second);
+    w.session.UnpickClick();
+    EXPECT_EQ(w.view.log.back(), "取消選擇顏色2");
+    EXPECT_EQ(Snapshot(w), onePick) << "as before the second pick, swatch and all";
+    w.session.UnpickClick();
+    EXPECT_EQ(w.view.log.back(), "取消選擇顏色1");
+    EXPECT_EQ(Snapshot(w), opened);
+
+    // After an execute its picks stay; a pick after it can be taken back.
+    w.session.Image1MouseDown(a.first, a.second);
+    w.session.Image1MouseDown(b.first, b.second);
+    w.session.Button2Click();
+    const Snapshot executed(w);
+    const size_t lines = w.view.log.size();
+    w.session.UnpickClick();
+    EXPECT_EQ(w.view.log.size(), lines);
+    EXPECT_EQ(Snapshot(w), executed);
+    w.session.Image1MouseDown(c.first, c.second);
+    w.session.UnpickClick();
+    EXPECT_EQ(w.view.log.back(), "取消選擇顏色3");
+    EXPECT_EQ(Snapshot(w), executed);
+
+    // Starting over after an execute and a mask: as right after the open, the picture too.
+    w.session.Button7Click(1);
+    w.session.RepickClick();
+    EXPECT_EQ(w.view.log.back(), "請重新選擇四種顏色");
+    EXPECT_EQ(Snapshot(w), opened);
+    for (const auto& [x, y] : kFirstPicks)
+        w.session.Image1MouseDown(x, y);
+    EXPECT_EQ(w.session.State().ColorCount, 4);
 }
 
 }  // namespace

@@ -12,16 +12,18 @@ fi
 unset QT_QPA_PLATFORM
 work=$(mktemp -d)
 trap 'rm -rf "$work"; kill "$pid" 2>/dev/null || true' EXIT
+# What the window remembers goes here, not into the settings of whoever runs the test.
+export XDG_CONFIG_HOME=$work/config
 
 "$program" "$picture" &
 pid=$!
 
 wid=
 for _ in $(seq 200); do
-    wid=$(xdotool search --onlyvisible --name '^Form1$' 2>/dev/null | head -n 1) && [ -n "$wid" ] && break
+    wid=$(xdotool search --onlyvisible --name "^$(basename "$picture") - colorsplit\$" 2>/dev/null | head -n 1) && [ -n "$wid" ] && break
     sleep 0.1
 done
-[ -n "$wid" ] || { echo "FAIL: no window named Form1 appeared"; exit 1; }
+[ -n "$wid" ] || { echo "FAIL: no window named after the picture appeared"; exit 1; }
 sleep 0.5
 
 geometry=$(xwininfo -id "$wid")

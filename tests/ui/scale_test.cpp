@@ -12,12 +12,25 @@
 #include <QTest>
 #include <cmath>
 
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+
 #include "support/bmp_builder.h"
 #include "ui/image_control.h"
 #include "ui/tform1.h"
 
 namespace colorsplit {
 namespace {
+
+// The offscreen screen is 800 x 800 device pixels: at scales 1.5 and 2 the window opens
+// smaller than the design. These tests look at the whole design, so they give the window its
+// designed size back.
+void ShowDesignedSize(TForm1& form) {
+    form.show();
+    form.resize(788, 528 + form.menuBar()->height());
+}
 
 TEST(DisplayScale, AClickPicksThePixelUnderIt) {
     // Every pixel of the picture has its own colour.
@@ -33,7 +46,7 @@ TEST(DisplayScale, AClickPicksThePixelUnderIt) {
     open->Answer(path);
     TForm1 form(std::move(open), std::make_unique<ScriptedDialog>());
     form.SetErrorReporter([](const QString& m) { ADD_FAILURE() << m.toStdString(); });
-    form.show();
+    ShowDesignedSize(form);
     QTest::mouseClick(form.Button1, Qt::LeftButton);
 
     // Whole logical points, through the window system.
@@ -79,7 +92,7 @@ namespace {
 // resolution, and their first row clear of the frame's line under the title.
 TEST(DisplayScale, TheLogsFrameAndTheSwatchesShowWhole) {
     TForm1 form(std::make_unique<ScriptedDialog>(), std::make_unique<ScriptedDialog>());
-    form.show();
+    ShowDesignedSize(form);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     form.Commands().ShowSwatch(0, PackColor(255, 0, 0));
     form.Commands().ShowSwatch(1, PackColor(0, 0, 255));
@@ -126,6 +139,35 @@ TEST(DisplayScale, TheLogsFrameAndTheSwatchesShowWhole) {
     const int contentTop = inForm(form.GroupBox2).y() + form.GroupBox2->contentsRect().top();
     EXPECT_GE(tops[0], contentTop - 0.5) << where.toStdString();
     EXPECT_NEAR(tops[2] - tops[0], 30, 1) << where.toStdString();
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// On a screen smaller than the design, the window opens inside the screen's free area and the
+// design scrolls: every control can be brought into view (at scale 2 the offscreen screen is
+// 400 x 400).
+TEST(DisplayScale, TheWindowOpensInsideTheScreenAndEveryControlIsReachable) {
+    TForm1 form(std::make_unique<ScriptedDialog>(), std::make_unique<ScriptedDialog>());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QApplication::processEvents();  // the scroll area lays out what it shows
+    const QRect free = form.screen()->availableGeometry();
+    EXPECT_TRUE(free.contains(form.frameGeometry())) << "scale " << form.devicePixelRatioF();
+    for (QWidget* control :
+         {static_cast<QWidget*>(form.Button1), static_cast<QWidget*>(form.Hshift),
+          static_cast<QWidget*>(form.Memo1), static_cast<QWidget*>(form.GroupBox2)}) {
+        // Scrolled to, as the scroll bars or a focus change would.
+        const QPoint middle = control->mapTo(form.DesignArea()->widget(), control->rect().center());
+        form.DesignArea()->ensureVisible(middle.x(), middle.y(), 10, 10);
+        const QPoint shown =
+            control->mapTo(form.DesignArea()->viewport(), control->rect().center());
+        EXPECT_TRUE(form.DesignArea()->viewport()->rect().contains(shown))
+            << control->metaObject()->className() << " at scale " << form.devicePixelRatioF();
+    }
 }
 
 }  // namespace

@@ -20,10 +20,14 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +38,8 @@
 #include "support/pictures.h"
 #include "support/qt_printers.h"
 #include "ui/image_control.h"
+#include "ui/loupe.h"
+#include "ui/picking.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
 
@@ -103,7 +109,7 @@ protected:
 
 TEST_F(FormTest, StartsUpAsDesigned) {
     EXPECT_EQ(form->LogLines(), QStringList({Q("程式資訊"), Q("尚未載入檔案")}));
-    EXPECT_EQ(form->windowTitle(), "Form1");
+    EXPECT_EQ(form->windowTitle(), "colorsplit");
     EXPECT_EQ(form->RadioGroup1->ItemIndex(), 0);
     EXPECT_EQ(form->Vshift->value(), 0);
     EXPECT_EQ(form->Hshift->value(), 0);
@@ -157,9 +163,16 @@ TEST_F(FormTest, StartsUpAsDesigned) {
 
     // Tab order follows the design, from Button1 through Hshift.
     QWidget* next = form->Button1;
-    const QList<QWidget*> order = {form->Button2, form->Button3, form->Button4,
-                                   form->Button5, form->Button7, form->RadioGroup1->Item(0),
-                                   form->Memo1,   form->Vshift,  form->Hshift};
+    const QList<QWidget*> order = {form->Button2,
+                                   form->Button3,
+                                   form->Image1,
+                                   form->Button4,
+                                   form->Button5,
+                                   form->Button7,
+                                   form->RadioGroup1->Item(0),
+                                   form->Memo1,
+                                   form->Vshift,
+                                   form->Hshift};
     for (QWidget* expected : order) {
         do
             next = next->nextInFocusChain();
@@ -924,6 +937,245 @@ TEST_F(FormTest, OversizePicturesOpenAsReducedCopiesWhenTheUserSaysSo) {
     test::RgbImage full{1280, 960, std::vector<std::uint32_t>(1280 * 960, 0x123456)};
     Open(Write("full.bmp", test::EncodeBmp(full, 24)));
     EXPECT_EQ(form->Commands().ShownPicture().Width(), 1280) << "the table's size opens as it is";
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// Every pixel its own colour: red and blue from x, green from y.
+test::RgbImage UniquePicture(int w, int h) {
+    test::RgbImage image{w, h, {}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.rgb.push_back(static_cast<std::uint32_t>(x % 256 << 16 | y % 256 << 8 | x / 256));
+    return image;
+}
+
+TColor UniqueAt(int x, int y) {
+    return PackColor(x % 256, y % 256, x / 256);
+}
+
+// The picture takes the focus by Tab; arrows move the pick cursor (Shift: ten pixels), the
+// picture scrolling when it leaves the frame; Space or Enter picks exactly as a click on that
+// pixel does.
+TEST_F(FormTest, TheKeyboardPicksExactlyAsAClickDoes) {
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Open(Write("unique.bmp", test::EncodeBmp(UniquePicture(640, 480), 24)));
+    EXPECT_EQ(form->windowTitle(), "unique.bmp - colorsplit");
+    form->Button3->setFocus();
+    QTest::keyClick(form->Button3, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->Image1);
+
+    const struct {
+        std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
+        QPoint pixel;
+        Qt::Key pickWith;
+    } cases[] = {
+        {{{Qt::Key_Right, {}}, {Qt::Key_Right, {}}, {Qt::Key_Down, {}}}, {2, 1}, Qt::Key_Space},
+        {{{Qt::Key_Left, {}}, {Qt::Key_Left, {}}, {Qt::Key_Left, {}}}, {0, 1}, Qt::Key_Return},
+        // Far past the frame's right and bottom edges: the picture scrolls along.
+        {std::vector(50, std::pair{Qt::Key_Right, Qt::KeyboardModifiers(Qt::ShiftModifier)}),
+         {500, 1},
+         Qt::Key_Enter},
+        {std::vector(40, std::pair{Qt::Key_Down, Qt::KeyboardModifiers(Qt::ShiftModifier)}),
+         {500, 401},
+         Qt::Key_Space},
+    };
+    int picks = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.pixel.x()) + "," + std::to_string(c.pixel.y()));
+        for (const auto& [key, modifiers] : c.keys)
+            QTest::keyClick(form->Image1, key, modifiers);
+        ASSERT_EQ(form->PickingAids().Cursor(), c.pixel);
+        // The cursor shows inside the frame.
+        const QPoint inFrame = form->Image1->mapTo(form->GroupBox1, c.pixel);
+        EXPECT_TRUE(form->GroupBox1->contentsRect().contains(inFrame))
+            << inFrame.x() << "," << inFrame.y();
+        QTest::keyClick(form->Image1, c.pickWith);
+        QTest::mouseClick(form->Image1, Qt::LeftButton, {}, c.pixel);
+        ASSERT_EQ(form->State().ColorCount, picks + 2);
+        EXPECT_EQ(form->State().SelColor[picks], UniqueAt(c.pixel.x(), c.pixel.y()));
+        EXPECT_EQ(form->State().SelColor[picks + 1], form->State().SelColor[picks]) << "the click";
+        form->Commands().UnpickClick();
+        form->Commands().UnpickClick();
+        picks = 0;
+    }
+    EXPECT_GT(form->Hshift->value(), 0);
+    EXPECT_GT(form->Vshift->value(), 0);
+    EXPECT_TRUE(form->Image1->accessibleDescription().contains("500, 401"));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+// The pointer moving to p over a widget, as the window system reports it.
+void Hover(QWidget* widget, QPoint p) {
+    const QPointF scene = widget->mapTo(widget->window(), QPointF(p));
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), scene, widget->mapToGlobal(QPointF(p)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+// The loupe follows the pointer over the picture, shows the pixel under it ten times its size
+// with its colour, never covers it, and can be turned off (which is remembered).
+TEST_F(FormTest, TheLoupeMagnifiesThePixelUnderThePointer) {
+    Open(Write("unique.bmp", test::EncodeBmp(UniquePicture(300, 200), 24)));
+    Loupe* loupe = form->PickingAids().LoupeWidget();
+    for (const QPoint p : {QPoint(50, 40), QPoint(299, 199), QPoint(3, 120)}) {
+        SCOPED_TRACE(std::to_string(p.x()) + "," + std::to_string(p.y()));
+        Hover(form->Image1, p);
+        ASSERT_TRUE(loupe->isVisible());
+        const TColor c = UniqueAt(p.x(), p.y());
+        EXPECT_TRUE(loupe->Text().contains(QString::fromStdString(HexColour(c))))
+            << loupe->Text().toStdString();
+        const QPoint shown = form->Image1->mapTo(form.get(), p);
+        EXPECT_FALSE(loupe->geometry().adjusted(-1, -1, 1, 1).contains(shown));
+        // The middle cell is the pixel's colour throughout.
+        const QImage drawn = loupe->grab().toImage();
+        const QRect middle((loupe->width() - 90) / 2 + 40, 3 + 40, 10, 10);
+        const qreal ratio = drawn.devicePixelRatio();
+        for (const QPoint at :
+             {middle.topLeft() + QPoint(1, 1), middle.bottomRight() - QPoint(1, 1)})
+            EXPECT_EQ(drawn.pixel((QPointF(at) * ratio).toPoint()),
+                      qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+    }
+    Hover(form->Image1, QPoint(500, 300));  // beside the picture
+    EXPECT_FALSE(loupe->isVisible());
+
+    QAction* item = form->MenuItem(Q("放大鏡"));
+    item->trigger();
+    Hover(form->Image1, QPoint(50, 40));
+    EXPECT_FALSE(loupe->isVisible());
+    EXPECT_FALSE(TForm1().MenuItem(Q("放大鏡"))->isChecked()) << "remembered for the next run";
+    item->trigger();
+    EXPECT_TRUE(TForm1().MenuItem(Q("放大鏡"))->isChecked());
+}
+
+// Ctrl+Z takes the last pick back, its swatch blank; a click after the fourth pick says once a
+// round how to change picks.
+TEST_F(FormTest, PicksAreTakenBackAndTheFifthClickSaysHow) {
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Open(quadrants);
+    const QImage blank = form->SwatchImage();
+    PickBases();
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(LogTail(8), QStringList({Q("取消選擇顏色4")}));
+    EXPECT_EQ(form->SwatchImage().pixel(25, 100), blank.pixel(25, 100)) << "row 4 blank again";
+    int x = 0, y = 0;
+    test::BasePixelOf(3, x, y);
+    Click(x, y);
+    EXPECT_FALSE(QToolTip::isVisible()) << "the fourth pick itself says nothing";
+    Click(1, 1);
+    EXPECT_TRUE(QToolTip::isVisible() && QToolTip::text().contains(Q("復原選色")));
+    QToolTip::hideText();
+    Click(1, 1);
+    EXPECT_FALSE(QToolTip::isVisible()) << "once a round";
+    form->MenuItem(Q("重新選色"))->trigger();
+    EXPECT_EQ(form->LogLines().back(), Q("請重新選擇四種顏色"));
+    PickBases();
+    Click(1, 1);
+    EXPECT_TRUE(QToolTip::isVisible()) << "a new round";
+    QToolTip::hideText();
+}
+
+// The log shows a scroll bar when its lines overflow, and follows the newest line unless the
+// user has scrolled up.
+TEST_F(FormTest, TheLogFollowsTheNewestLineUnlessScrolledUp) {
+    Open(quadrants);
+    for (int i = 0; i < 20; ++i)
+        Click(1, 1), form->Commands().UnpickClick();
+    QScrollBar* bar = form->Memo1->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->value(), bar->maximum()) << "following";
+    bar->setValue(0);
+    Click(1, 1);
+    EXPECT_EQ(bar->value(), 0) << "scrolled up, it stays";
+    bar->setValue(bar->maximum());
+    Click(2, 1);
+    EXPECT_EQ(bar->value(), bar->maximum()) << "at the end again, it follows";
+}
+
+// A larger window grows the picture's frame; the controls right of it move along with its
+// right edge, and the scroll bars along its edges.
+TEST_F(FormTest, ALargerWindowGrowsThePictureFrame) {
+    const QSize more(200, 120);
+    const std::pair<QWidget*, QRect> designed[] = {
+        {form->GroupBox1, {0, 10, 474 + 200, 395 + 120}},
+        {form->Button1, {640 + 200, 10, 92, 31}},
+        {form->Memo1, {502 + 200, 345, 228, 99}},
+        {form->GroupBox2, {502 + 200, 128, 139, 198}},
+        {form->Vshift, {473 + 200, 20, 21, 385 + 120}},
+        {form->Hshift, {10, 414 + 120, 464 + 200, 20}},
+        {form->Image1, {20, 30, 1575, 1181}},
+    };
+    // The design grows from its designed size: here the window frame takes some of that.
+    const QSize grow = QSize(788, 528) - form->DesignArea()->widget()->size() + more;
+    form->resize(form->size() + grow);
+    QApplication::processEvents();
+    for (const auto& [control, place] : designed)
+        EXPECT_EQ(control->geometry(), place) << control->metaObject()->className();
+    form->Hshift->setValue(1);
+    EXPECT_EQ(form->Image1->x(), -157) << "the scroll bars keep their rule";
+    form->resize(form->size() - grow);
+    QApplication::processEvents();
+    EXPECT_EQ(form->GroupBox1->geometry(), QRect(0, 10, 474, 395));
+}
+
+// The save and export dialogs start where a file can be written: the last save or export's
+// folder, remembered between runs; else the picture's folder if writable; else Pictures or home.
+TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
+    QSettings(QStringLiteral("colorsplit"), QStringLiteral("colorsplit")).clear();
+    QTemporaryDir dir;
+    const QString readOnly = dir.filePath("read-only"), writable = dir.filePath("writable"),
+                  saved = dir.filePath("saved");
+    for (const QString& folder : {readOnly, writable, saved}) {
+        QDir().mkpath(folder);
+        test::WriteFile((folder + "/p.bmp").toStdString(),
+                        test::EncodeBmp(test::QuadrantPicture(), 24));
+    }
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString fallback = QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+
+    // Where each dialog starts after each step, each step in a window of its own: a new run.
+    const struct {
+        const char* step;
+        QString opened;   // picture opened
+        QString written;  // file saved there afterwards, if any
+        QString start;    // where the save and export dialogs then start
+    } steps[] = {
+        {"read-only folder", readOnly + "/p.bmp", {}, fallback},
+        {"writable folder", writable + "/p.bmp", {}, writable},
+        {"after a save", readOnly + "/p.bmp", saved + "/out.bmp", saved},
+        {"the next run", writable + "/p.bmp", {}, saved},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.step);
+        TForm1 form;
+        form.OpenFile(s.opened);
+        if (!s.written.isEmpty()) {
+            Choose(s.written.toStdString());
+            form.Button4Click();
+        }
+        for (void (TForm1::*command)() : {&TForm1::Button4Click, &TForm1::ExportClick}) {
+            if (command == &TForm1::ExportClick) {
+                form.Commands().Seed(255);
+                form.Button2Click();
+            }
+            QString started;
+            WhenShown<QFileDialog>([&started](QFileDialog& d) {
+                started = d.directory().absolutePath();
+                d.reject();
+            });
+            (form.*command)();
+            EXPECT_EQ(QDir(started), QDir(s.start)) << started.toStdString();
+        }
+    }
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 }  // namespace

@@ -1,0 +1,89 @@
+#include "ui/loupe.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+
+namespace colorsplit {
+
+namespace {
+
+constexpr int kGrid = Loupe::kSpan * Loupe::kZoom;
+constexpr int kMargin = 3;
+// How far from the magnified pixel the loupe stands.
+constexpr int kClearance = 20;
+
+}  // namespace
+
+Loupe::Loupe(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide();
+}
+
+QString Loupe::Text() const {
+    if (!picture_.valid(pixel_))
+        return QString();
+    const QRgb c = picture_.pixel(pixel_);
+    return QStringLiteral("#%1\nR %2 G %3 B %4")
+        .arg(QString::number(c & 0xFFFFFF, 16).rightJustified(6, QLatin1Char('0')).toUpper())
+        .arg(qRed(c))
+        .arg(qGreen(c))
+        .arg(qBlue(c));
+}
+
+void Loupe::ShowAt(const QImage& picture, QPoint pixel, QPoint where) {
+    picture_ = picture;
+    pixel_ = pixel;
+    const QFontMetrics metrics(font());
+    const int text = metrics.horizontalAdvance(QStringLiteral("R 255 G 255 B 255"));
+    const QSize size(std::max(kGrid, text) + 2 * kMargin,
+                     kGrid + 3 * kMargin + 2 * metrics.lineSpacing());
+    // Below and right of the pixel; above or left of it where the parent ends.
+    QPoint place = where + QPoint(kClearance, kClearance);
+    const QSize room = parentWidget()->size();
+    if (place.x() + size.width() > room.width())
+        place.setX(where.x() - kClearance - size.width());
+    if (place.y() + size.height() > room.height())
+        place.setY(where.y() - kClearance - size.height());
+    setGeometry(QRect(place, size));
+    raise();
+    show();
+    update();
+}
+
+void Loupe::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    const QColor ink = palette().color(QPalette::WindowText);
+    // Outlines and cells are filled strips on whole logical pixels: a cell is 10 by 10 and
+    // lands on whole device pixels at scales 1, 1.5 and 2, sharp as the picture itself.
+    const auto ring = [&painter](QRect r, const QColor& colour) {
+        painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
+        painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
+        painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
+        painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
+    };
+    ring(rect(), ink);
+    const int left = (width() - kGrid) / 2;
+    const int half = kSpan / 2;
+    for (int dy = -half; dy <= half; ++dy) {
+        for (int dx = -half; dx <= half; ++dx) {
+            const QPoint p = pixel_ + QPoint(dx, dy);
+            const QRect cell(left + (dx + half) * kZoom, kMargin + (dy + half) * kZoom, kZoom,
+                             kZoom);
+            if (picture_.valid(p))
+                painter.fillRect(cell, QColor::fromRgb(picture_.pixel(p)));
+            else
+                painter.fillRect(cell, QBrush(Qt::gray, Qt::BDiagPattern));
+        }
+    }
+    // The middle pixel, ringed black inside white, as the pick cursor is.
+    const QRect middle(left + half * kZoom, kMargin + half * kZoom, kZoom, kZoom);
+    ring(middle.adjusted(-1, -1, 1, 1), Qt::white);
+    ring(middle, Qt::black);
+    painter.setPen(ink);
+    painter.drawText(QRect(0, kMargin + kGrid, width(), height() - kMargin - kGrid),
+                     Qt::AlignCenter, Text());
+}
+
+}  // namespace colorsplit
