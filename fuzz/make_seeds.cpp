@@ -7,8 +7,8 @@
 #include <string>
 
 #include "support/bmp_builder.h"
-#include "support/camera.h"
 #include "support/malformed.h"
+#include "support/other_files.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <cerrno>
 
+#include "platform/causes.h"
 #include "platform/picture_decoder.h"
 #include "platform/picture_error.h"
 #include "platform/safe_file.h"
@@ -31,13 +33,19 @@ QByteArray ReadWhole(const std::string& fileName) {
     if (!info.isReadable())
         FailOpen(fileName, QStringLiteral("沒有讀取權限"));
     QFile file(info.filePath());
+    const auto cannotRead = [&fileName](int code) {
+        FailOpen(fileName,
+                 QStringLiteral("無法讀取檔案(%1)").arg(SystemCause(code != 0 ? code : EIO)));
+    };
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly))
-        FailOpen(fileName, QStringLiteral("無法讀取檔案(%1)").arg(file.errorString()));
+        cannotRead(errno);
     if (file.size() > kMaxFileBytes)
         FailOpen(fileName, QStringLiteral("檔案太大"));
+    errno = 0;
     QByteArray bytes = file.readAll();
     if (bytes.size() != file.size() || file.error() != QFileDevice::NoError)
-        FailOpen(fileName, QStringLiteral("無法讀取檔案(%1)").arg(file.errorString()));
+        cannotRead(errno);
     return bytes;
 }
 
@@ -104,9 +112,10 @@ void Picture::SaveToFile(const std::string& fileName) const {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "bmp");
+    // Into memory: only memory can run out.
     if (!writer.write(image_))
         throw PictureError(QStringLiteral("無法儲存「%1」:%2")
-                               .arg(QString::fromStdString(fileName), writer.errorString())
+                               .arg(QString::fromStdString(fileName), SystemCause(ENOMEM))
                                .toStdString());
     WriteFileSafely(fileName, bytes, "無法儲存");
 }

@@ -2,49 +2,140 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
-#include <cstring>
-#include <filesystem>
+#include <cstdio>
+#include <random>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/causes.h"
 #include "platform/picture_error.h"
 
 namespace colorsplit {
 
 namespace {
 
-// Why a write failed, in the user's words where the reason is a common one.
-QString Reason(int code) {
-    switch (code) {
-        case ENOSPC:
-            return QStringLiteral("磁碟空間不足");
-        case EDQUOT:
-            return QStringLiteral("超過磁碟配額");
-        case EFBIG:
-            return QStringLiteral("檔案超過允許的大小");
-        case EROFS:
-            return QStringLiteral("唯讀的檔案系統");
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("沒有寫入權限");
-        case EIO:
-            return QStringLiteral("裝置讀寫錯誤");
-        default:
-            return QString::fromLocal8Bit(std::strerror(code));
+// errno as it stood when a step failed; the failure's cause in words.
+struct Failed {
+    int code;
+};
+
+// Every byte, however many calls the kernel wants for them.
+void WriteAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw Failed{n < 0 ? errno : EIO};
+        data += n;
+        left -= n;
     }
 }
 
-// Writes all bytes, pushes them out of Qt's buffer and, for a regular file, onto the disk.
-// An empty string when all went well, else why not. (Qt 6.4 says only "Unknown error" when a
-// flush fails, so the reason is taken from errno.)
-QString WriteAll(QFileDevice& file, const QByteArray& bytes, bool sync) {
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush() || (sync && ::fsync(file.handle()) != 0))
-        return errno != 0 ? Reason(errno) : file.errorString();
-    return QString();
+// A name for a file beside target that no file has yet: .target.XXXXXX, hidden.
+std::string TemporaryName(const std::string& target, std::mt19937& random) {
+    const QFileInfo info(QString::fromStdString(target));
+    char suffix[8];
+    std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(random() & 0xFFFFFF));
+    return (info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.') +
+            QString::fromLatin1(suffix))
+        .toStdString();
 }
+
+// The steps of a safe write, each checked, and what to undo when one fails: the bytes go into a
+// new file in the target's folder (unnamed where the file system has such files, given a name
+// only once complete), are synced to the disk, and only then take the target's name, in one
+// rename. Until that rename the old file is untouched; after a failure no new file is left.
+class Replacement {
+public:
+    explicit Replacement(const std::string& target)
+        : target_(target), random_(std::random_device{}()) {}
+    ~Replacement() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (!temporary_.empty())
+            ::unlink(temporary_.c_str());
+    }
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    void Write(const QByteArray& bytes) {
+        const std::string folder =
+            QFileInfo(QString::fromStdString(target_)).absolutePath().toStdString();
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        const bool unnamed = fd_ >= 0;
+        // File systems without unnamed files say so in several ways; a named one does as well.
+        if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            throw Failed{errno};
+        if (!unnamed)
+            Create();
+        KeepMode();
+        WriteAll(fd_, bytes);
+        if (::fsync(fd_) != 0)
+            throw Failed{errno};
+        if (unnamed)
+            Name();
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0)
+            throw Failed{errno};
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0)
+            throw Failed{errno};
+        temporary_.clear();
+    }
+
+private:
+    // A named file of its own, made here so that no other file is opened.
+    void Create() {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = TemporaryName(target_, random_);
+            fd_ = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+            if (fd_ >= 0) {
+                temporary_ = name;
+                return;
+            }
+            if (errno != EEXIST)
+                throw Failed{errno};
+        }
+        throw Failed{EEXIST};
+    }
+
+    // The unnamed file, complete, given a name of its own beside the target.
+    void Name() {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = TemporaryName(target_, random_);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                temporary_ = name;
+                return;
+            }
+            if (errno != EEXIST)
+                throw Failed{errno};
+        }
+        throw Failed{EEXIST};
+    }
+
+    // A file replaced keeps its permissions; a new one has what the umask leaves of 0666.
+    void KeepMode() {
+        struct stat old {};
+        if (::stat(target_.c_str(), &old) == 0) {
+            ::fchmod(fd_, old.st_mode & 07777);
+            return;
+        }
+        // An unnamed file takes its mode from open() as any new file does; a named one too.
+        // Nothing to change.
+    }
+
+    std::string target_;
+    std::mt19937 random_;
+    int fd_ = -1;
+    std::string temporary_;
+};
 
 }  // namespace
 
@@ -54,9 +145,6 @@ void WriteFileSafely(const std::string& fileName, const QByteArray& bytes, const
         throw PictureError(QStringLiteral("%1「%2」:%3")
                                .arg(QString::fromUtf8(failure), name, cause)
                                .toStdString());
-    };
-    const auto cannotWrite = [&](const QFileDevice& file) {
-        fail(QStringLiteral("無法寫入(%1)").arg(file.errorString()));
     };
     const QFileInfo info(name);
     if (info.isDir())
@@ -72,30 +160,27 @@ void WriteFileSafely(const std::string& fileName, const QByteArray& bytes, const
     if (!info.exists() && (!folder.isWritable() || !(folder.permissions() & QFile::WriteOwner)))
         fail(QStringLiteral("資料夾是唯讀的"));
 
-    std::error_code ec;
-    const auto status = std::filesystem::status(fileName, ec);
-    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-        QFile file(name);
-        if (!file.open(QIODevice::WriteOnly))
-            cannotWrite(file);
-        const QString failed = WriteAll(file, bytes, false);
-        if (!failed.isEmpty())
-            fail(QStringLiteral("無法寫入(%1)").arg(failed));
-        return;
+    try {
+        struct stat status {};
+        if (::stat(fileName.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+            // A device or pipe is written in place: renaming over it would replace it.
+            const int fd = ::open(fileName.c_str(), O_WRONLY | O_CLOEXEC);
+            if (fd < 0)
+                throw Failed{errno};
+            try {
+                WriteAll(fd, bytes);
+            } catch (const Failed&) {
+                ::close(fd);
+                throw;
+            }
+            if (::close(fd) != 0)
+                throw Failed{errno};
+            return;
+        }
+        Replacement(fileName).Write(bytes);
+    } catch (const Failed& f) {
+        fail(QStringLiteral("無法寫入(%1)").arg(SystemCause(f.code)));
     }
-
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        cannotWrite(file);
-    // Qt 6.4's commit() reports success even when flushing its buffer failed (a full disk),
-    // and then puts the cut-short file in place of the old one: flush and sync first.
-    const QString failed = WriteAll(file, bytes, true);
-    if (!failed.isEmpty()) {
-        file.cancelWriting();
-        fail(QStringLiteral("無法寫入(%1)").arg(failed));
-    }
-    if (!file.commit())
-        cannotWrite(file);
 }
 
 }  // namespace colorsplit

@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSettings>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 
 #include "platform/picture.h"
+#include "platform/picture_error.h"
+#include "platform/safe_file.h"
 
 namespace colorsplit {
 
@@ -15,27 +18,53 @@ namespace remembered {
 
 namespace {
 
-QSettings Settings() {
-    return QSettings(QStringLiteral("colorsplit"), QStringLiteral("colorsplit"));
+// A small JSON file of our own rather than QSettings: QSettings cannot say why a write failed
+// and passes over a failed sync, where the safe save reports both and never harms the old file.
+QString SettingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/colorsplit/settings.json");
+}
+
+// What is remembered; nothing, when the file is missing or damaged.
+QJsonObject Load() {
+    QFile file(SettingsFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+void Set(const char* key, const QJsonValue& value, const Report& report) {
+    QJsonObject settings = Load();
+    if (settings.value(QLatin1String(key)) == value)
+        return;
+    settings.insert(QLatin1String(key), value);
+    try {
+        QDir().mkpath(QFileInfo(SettingsFile()).absolutePath());
+        WriteFileSafely(SettingsFile().toStdString(), QJsonDocument(settings).toJson(),
+                        "無法記住設定");
+    } catch (const PictureError& e) {
+        if (report)
+            report(QString::fromUtf8(e.what()));
+    }
 }
 
 }  // namespace
 
 QString Folder(const char* key) {
-    const QString folder = Settings().value(QLatin1String(key)).toString();
+    const QString folder = Load().value(QLatin1String(key)).toString();
     return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
 }
 
-void SetFolder(const char* key, const QString& folder) {
-    Settings().setValue(QLatin1String(key), folder);
+void SetFolder(const char* key, const QString& folder, const Report& report) {
+    Set(key, folder, report);
 }
 
 bool Flag(const char* key, bool otherwise) {
-    return Settings().value(QLatin1String(key), otherwise).toBool();
+    return Load().value(QLatin1String(key)).toBool(otherwise);
 }
 
-void SetFlag(const char* key, bool value) {
-    Settings().setValue(QLatin1String(key), value);
+void SetFlag(const char* key, bool value, const Report& report) {
+    Set(key, value, report);
 }
 
 }  // namespace remembered
@@ -77,7 +106,8 @@ std::optional<std::string> Run(QFileDialog& dialog) {
 
 class OpenPictureDialog : public FileDialog {
 public:
-    explicit OpenPictureDialog(QWidget* parent) : parent_(parent) {}
+    OpenPictureDialog(QWidget* parent, Report report)
+        : parent_(parent), report_(std::move(report)) {}
 
 protected:
     std::optional<std::string> Ask() override {
@@ -90,17 +120,18 @@ protected:
         return Run(dialog);
     }
     void Remember(const std::string& name) override {
-        remembered::SetFolder(remembered::kOpenFolder, FolderOf(name));
+        remembered::SetFolder(remembered::kOpenFolder, FolderOf(name), report_);
     }
 
 private:
     QWidget* parent_;
+    Report report_;
 };
 
 class SaveDialog : public FileDialog {
 public:
-    SaveDialog(QWidget* parent, std::function<std::string()> openedFile)
-        : parent_(parent), openedFile_(std::move(openedFile)) {}
+    SaveDialog(QWidget* parent, std::function<std::string()> openedFile, Report report)
+        : parent_(parent), openedFile_(std::move(openedFile)), report_(std::move(report)) {}
 
 protected:
     std::optional<std::string> Ask() override {
@@ -116,18 +147,19 @@ protected:
         return Run(dialog);
     }
     void Remember(const std::string& name) override {
-        remembered::SetFolder(remembered::kWriteFolder, FolderOf(name));
+        remembered::SetFolder(remembered::kWriteFolder, FolderOf(name), report_);
     }
 
 private:
     QWidget* parent_;
     std::function<std::string()> openedFile_;
+    Report report_;
 };
 
 class FolderDialog : public FileDialog {
 public:
-    FolderDialog(QWidget* parent, std::function<std::string()> openedFile)
-        : parent_(parent), openedFile_(std::move(openedFile)) {}
+    FolderDialog(QWidget* parent, std::function<std::string()> openedFile, Report report)
+        : parent_(parent), openedFile_(std::move(openedFile)), report_(std::move(report)) {}
 
 protected:
     std::optional<std::string> Ask() override {
@@ -138,28 +170,30 @@ protected:
     }
     void Remember(const std::string& name) override {
         remembered::SetFolder(remembered::kWriteFolder,
-                              QFileInfo(QString::fromStdString(name)).absoluteFilePath());
+                              QFileInfo(QString::fromStdString(name)).absoluteFilePath(), report_);
     }
 
 private:
     QWidget* parent_;
     std::function<std::string()> openedFile_;
+    Report report_;
 };
 
 }  // namespace
 
-std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent) {
-    return std::make_unique<OpenPictureDialog>(parent);
+std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent, Report report) {
+    return std::make_unique<OpenPictureDialog>(parent, std::move(report));
 }
 
-std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent,
-                                           std::function<std::string()> openedFile) {
-    return std::make_unique<SaveDialog>(parent, std::move(openedFile));
+std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent, std::function<std::string()> openedFile,
+                                           Report report) {
+    return std::make_unique<SaveDialog>(parent, std::move(openedFile), std::move(report));
 }
 
 std::unique_ptr<FileDialog> MakeFolderDialog(QWidget* parent,
-                                             std::function<std::string()> openedFile) {
-    return std::make_unique<FolderDialog>(parent, std::move(openedFile));
+                                             std::function<std::string()> openedFile,
+                                             Report report) {
+    return std::make_unique<FolderDialog>(parent, std::move(openedFile), std::move(report));
 }
 
 QString SamplesDirectory() {

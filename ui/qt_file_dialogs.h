@@ -14,25 +14,31 @@ namespace colorsplit {
 // or an earlier one), else in the samples. The save and export dialogs start where the last
 // save or export went; else in the opened picture's folder, if it can be written; else in the
 // user's Pictures folder, or home. openedFile names the picture shown, if any.
-std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent);
-std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent,
-                                           std::function<std::string()> openedFile);
+// A folder that cannot be remembered is reported through report; the dialog goes on.
+using Report = std::function<void(const QString&)>;
+std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent, Report report);
+std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent, std::function<std::string()> openedFile,
+                                           Report report);
 std::unique_ptr<FileDialog> MakeFolderDialog(QWidget* parent,
-                                             std::function<std::string()> openedFile);
+                                             std::function<std::string()> openedFile,
+                                             Report report);
 
 // Where the bundled sample pictures are: installed beside the program's data, or in the
 // source tree when run from the build folder. Empty when neither exists.
 QString SamplesDirectory();
 
-// What the window remembers between runs (QSettings, under the program's own name).
+// What the window remembers between runs, in colorsplit/settings.json under the user's
+// configuration folder (XDG_CONFIG_HOME, usually ~/.config).
 namespace remembered {
-inline constexpr char kOpenFolder[] = "folders/open";
-inline constexpr char kWriteFolder[] = "folders/save";
-inline constexpr char kLoupe[] = "window/loupe";
+inline constexpr char kOpenFolder[] = "openFolder";
+inline constexpr char kWriteFolder[] = "saveFolder";
+inline constexpr char kLoupe[] = "loupe";
 QString Folder(const char* key);
-void SetFolder(const char* key, const QString& folder);
 bool Flag(const char* key, bool otherwise);
-void SetFlag(const char* key, bool value);
+// Written at once through the safe save; a failure goes to report, naming the file and the
+// cause, and what was remembered before stays.
+void SetFolder(const char* key, const QString& folder, const Report& report);
+void SetFlag(const char* key, bool value, const Report& report);
 }  // namespace remembered
 
 }  // namespace colorsplit

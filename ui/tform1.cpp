@@ -63,11 +63,12 @@ QPushButton* MakeButton(QWidget* parent, const char* text, const QRect& place) {
 TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialog> saveDialog,
                std::unique_ptr<FileDialog> exportDialog, QWidget* parent)
     : QMainWindow(parent),
-      OpenPictureDialog1(openDialog ? std::move(openDialog) : MakeOpenPictureDialog(this)),
+      OpenPictureDialog1(openDialog ? std::move(openDialog)
+                                    : MakeOpenPictureDialog(this, ErrorBox())),
       SaveDialog1(saveDialog ? std::move(saveDialog)
-                             : MakeSaveDialog(this, [this] { return State().OpenFileName; })),
+                             : MakeSaveDialog(this, OpenedFile(), ErrorBox())),
       ExportDialog(exportDialog ? std::move(exportDialog)
-                                : MakeFolderDialog(this, [this] { return State().OpenFileName; })),
+                                : MakeFolderDialog(this, OpenedFile(), ErrorBox())),
       design_(new QWidget(this)),
       session_(*this, *OpenPictureDialog1, *SaveDialog1, *ExportDialog) {
     designArea_ = new QScrollArea(this);
@@ -215,7 +216,7 @@ void TForm1::BuildMenus() {
     picking_->SetLoupeShown(loupe->isChecked());
     connect(loupe, &QAction::toggled, this, [this](bool shown) {
         picking_->SetLoupeShown(shown);
-        remembered::SetFlag(remembered::kLoupe, shown);
+        remembered::SetFlag(remembered::kLoupe, shown, ErrorBox());
     });
 }
 
@@ -413,6 +414,14 @@ void TForm1::showEvent(QShowEvent* event) {
             std::clamp(now.y(), free.top(),
                        std::max(free.top(), free.bottom() + 1 - now.height())));
     }
+}
+
+std::function<void(const QString&)> TForm1::ErrorBox() {
+    return [this](const QString& message) { ShowError(message); };
+}
+
+std::function<std::string()> TForm1::OpenedFile() const {
+    return [this] { return State().OpenFileName; };
 }
 
 void TForm1::SetErrorReporter(std::function<void(const QString&)> reporter) {

@@ -119,6 +119,9 @@ private:
     template <class Handler>
     void Guard(Handler&& handler) noexcept;
     void ShowError(const QString& message);
+    // ShowError, and the opened file's name, for those that report or ask later.
+    std::function<void(const QString&)> ErrorBox();
+    std::function<std::string()> OpenedFile() const;
     // ColorInf shows the swatch panel as it now is, to the eye and to screen readers.
     void SwatchesChanged();
     // The groups' statistics again, after a command that may have grouped the picture or begun

@@ -15,8 +15,8 @@
 #include "platform/picture_error.h"
 #include "platform/reduce.h"
 #include "support/bmp_builder.h"
-#include "support/camera.h"
 #include "support/malformed.h"
+#include "support/other_files.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -539,6 +539,42 @@ TEST(ReducedCopy, EachPixelIsTheAreaWeightedMeanRoundedToTheNearest) {
                 ASSERT_EQ(copy.pixel(i, j), qRgb(mean(sum[0]), mean(sum[1]), mean(sum[2])))
                     << i << "," << j;
             }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// 16-bit channels become the nearest of 256 levels, round(v 255 / 65535), in every colour type
+// that has them; alpha is dropped.
+TEST_F(PictureFiles, SixteenBitPngChannelsRoundToTheNearestLevel) {
+    const std::pair<std::uint16_t, int> levels[] = {{0x0000, 0},   {0x00FF, 1},   {0x0100, 1},
+                                                    {0x7FFF, 127}, {0x8080, 128}, {0xFF00, 254},
+                                                    {0xFFFF, 255}};
+    const int n = static_cast<int>(std::size(levels));
+    for (int channels = 1; channels <= 4; ++channels) {
+        SCOPED_TRACE(channels);
+        // Pixel i: grey level i, or red, green and blue levels i, i + 1 and i + 2; alpha varies.
+        std::vector<std::vector<std::uint16_t>> samples;
+        for (int i = 0; i < n; ++i) {
+            std::vector<std::uint16_t> pixel;
+            for (int c = 0; c < (channels >= 3 ? 3 : 1); ++c)
+                pixel.push_back(levels[(i + c) % n].first);
+            if (channels % 2 == 0)
+                pixel.push_back(static_cast<std::uint16_t>(0x1234 * i));
+            samples.push_back(pixel);
+        }
+        const QImage image = Picture::ReadFile(Write("deep.png", test::Png16(channels, samples)));
+        ASSERT_EQ(image.size(), QSize(n, 1));
+        for (int i = 0; i < n; ++i) {
+            const int r = levels[i].second;
+            const int g = levels[(i + (channels >= 3 ? 1 : 0)) % n].second;
+            const int b = levels[(i + (channels >= 3 ? 2 : 0)) % n].second;
+            EXPECT_EQ(image.pixel(i, 0), qRgb(r, g, b)) << "pixel " << i;
         }
     }
 }

@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +34,7 @@
 
 #include "platform/picture.h"
 #include "support/malformed.h"
+#include "support/modal.h"
 #include "support/pictures.h"
 #include "support/qt_printers.h"
 #include "ui/image_control.h"
@@ -611,28 +611,7 @@ TEST(SampleFolder, FoundWhereInstalledAndInTheSourceTree) {
 namespace colorsplit {
 namespace {
 
-// Runs `answer` on the next modal widget of type W once it shows, from inside its own loop.
-// A dialog the test did not expect is closed after a few seconds, so the test fails, not hangs.
-template <class W>
-void WhenShown(std::function<void(W&)> answer) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer, ticks = 0]() mutable {
-        QWidget* modal = QApplication::activeModalWidget();
-        auto* widget = qobject_cast<W*>(modal);
-        if (widget == nullptr || !widget->isVisible()) {
-            if (++ticks < 500 || modal == nullptr)
-                return;
-            ADD_FAILURE() << "unexpected " << modal->metaObject()->className();
-            modal->close();
-        } else {
-            answer(*widget);
-        }
-        timer->stop();
-        timer->deleteLater();
-    });
-    timer->start();
-}
+using test::WhenShown;
 
 void Choose(const std::string& path) {
     WhenShown<QFileDialog>([path](QFileDialog& d) {
@@ -1128,7 +1107,8 @@ TEST_F(FormTest, ALargerWindowGrowsThePictureFrame) {
 // The save and export dialogs start where a file can be written: the last save or export's
 // folder, remembered between runs; else the picture's folder if writable; else Pictures or home.
 TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
-    QSettings(QStringLiteral("colorsplit"), QStringLiteral("colorsplit")).clear();
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                  "/colorsplit/settings.json");
     QTemporaryDir dir;
     const QString readOnly = dir.filePath("read-only"), writable = dir.filePath("writable"),
                   saved = dir.filePath("saved");

@@ -1,10 +1,11 @@
-#include "support/camera.h"
+#include "support/other_files.h"
 
 #include <cstdio>  // jpeglib.h needs FILE
 #include <cstdlib>
 #include <cstring>
 
 #include <jpeglib.h>
+#include <png.h>
 
 namespace colorsplit::test {
 
@@ -69,6 +70,37 @@ Bytes WithChunk(const Bytes& png, const char type[4], const Bytes& data) {
     out.insert(out.end(), body.begin(), body.end());
     Put(out, Crc32(body), 4, true);
     out.insert(out.end(), png.begin() + 33, png.end());
+    return out;
+}
+
+namespace {
+
+void AppendBytes(png_structp png, png_bytep data, size_t length) {
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+}  // namespace
+
+Bytes Png16(int channels, const std::vector<std::vector<std::uint16_t>>& samples) {
+    const int types[] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
+                         PNG_COLOR_TYPE_RGB_ALPHA};
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, AppendBytes, nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(samples.size()), 1, 16, types[channels - 1],
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    Bytes row;  // big-endian, as PNG stores 16-bit samples
+    for (const auto& pixel : samples)
+        for (const std::uint16_t v : pixel) {
+            row.push_back(static_cast<std::uint8_t>(v >> 8));
+            row.push_back(static_cast<std::uint8_t>(v));
+        }
+    png_write_row(png, row.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
     return out;
 }
 

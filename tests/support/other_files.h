@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <vector>
 
+// Files as other programs write them: what cameras put in a JPEG or PNG, CMYK JPEG from print
+// workflows, PNG of 16 bits a channel.
+
 namespace colorsplit::test {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -18,6 +21,10 @@ Bytes WithApp1(const Bytes& jpeg, const Bytes& payload);
 
 // A PNG file with one more chunk right after its header chunk, checksum and all.
 Bytes WithChunk(const Bytes& png, const char type[4], const Bytes& data);
+
+// A 16-bit PNG of one row, a pixel per entry of samples, each entry the pixel's channels:
+// 1 (grey), 2 (grey, alpha), 3 (RGB) or 4 (RGBA) of them, colour type to match.
+Bytes Png16(int channels, const std::vector<std::vector<std::uint16_t>>& samples);
 
 // A 16 x 8 JPEG of two flat halves in CMYK (as stored: Adobe's inverted inks) or, with ycck,
 // converted to YCCK; quality 100.
