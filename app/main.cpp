@@ -9,11 +9,9 @@
 
 #include "ui/tform1.h"
 
-colorsplit::TForm1* Form1 = nullptr;
-
 namespace {
 
-enum ExitCode { kExitOk = 0, kExitUsage = 2 };
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
 void ShowFatal(const QString& message) {
     if (QApplication::instance() != nullptr)
@@ -83,6 +81,7 @@ int main(int argc, char** argv) {
 
     // Qt is given the program name only: the command line is the program's own.
     int qtArgc = argc > 0 ? 1 : 0;
+    int status = kExitOk;
     try {
         QApplication app(qtArgc, argv);
         // Every text of the window is Traditional Chinese; Qt's own dialogs and buttons follow
@@ -93,21 +92,23 @@ int main(int argc, char** argv) {
             QApplication::installTranslator(&qtTexts);
         try {
             colorsplit::TForm1 form;
-            Form1 = &form;
             form.show();
             if (!files.isEmpty())
                 form.OpenFile(files.constFirst());
             QApplication::exec();
-            Form1 = nullptr;
         } catch (const std::exception& e) {
             ShowFatal(QString::fromUtf8(e.what()));
+            status = kExitFailed;
         } catch (...) {
             ShowFatal(QString());
+            status = kExitFailed;
         }
     } catch (const std::exception& e) {
         ShowFatal(QString::fromUtf8(e.what()));
+        status = kExitFailed;
     } catch (...) {
         ShowFatal(QString());
+        status = kExitFailed;
     }
-    return kExitOk;
+    return status;
 }
