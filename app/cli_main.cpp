@@ -13,80 +13,17 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/picture_error.h"
 #include "platform/safe_file.h"
 #include "session/file_dialog.h"
 #include "session/session.h"
+#include "session/texts.h"
 
 namespace {
 
 using colorsplit::TColor;
 
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
-
-// The window's picture control is this large; a pick is a mouse-down on it.
-constexpr int kImage1Width = 1575;
-constexpr int kImage1Height = 1181;
-
-const char kUsage[] =
-    "Usage: colorsplit-cli [--fit] [--summary FILE] COMMAND...\n"
-    "  or:  colorsplit-cli --help | --version\n";
-
-// Also the source of colorsplit-cli(1), which help2man makes from it.
-const char kHelp[] =
-    "Usage: colorsplit-cli [--fit] [--summary FILE] COMMAND...\n"
-    "  or:  colorsplit-cli --help | --version\n"
-    "Replays a use of the colorsplit window, command by command, through the same code as\n"
-    "the window's buttons, and prints every line of the window's message log to standard\n"
-    "output as it is logged. Needs no display.\n"
-    "\n"
-    "Commands:\n"
-    "  open PATH   the open command, with PATH chosen in the open dialog; a picture that\n"
-    "              opens starts a new round: no picks, no groups, no mask. A picture larger\n"
-    "              than 1280 x 960 prints \"圖片超過1280x960,無法載入\" and fails the run;\n"
-    "              with --fit it opens as a reduced copy instead\n"
-    "  pick X Y    a click at (X, Y) on the window's picture control, which is 1575 x 1181\n"
-    "              pixels (0 <= X < 1575, 0 <= Y < 1181) and shows the picture unscaled\n"
-    "              from its top-left corner: (X, Y) is the picture's pixel. A click\n"
-    "              beside a smaller picture picks nothing and prints nothing\n"
-    "  unpick      take the last pick back (\"取消選擇顏色N\"), while no execute has run\n"
-    "              since it; with none to take back it prints nothing\n"
-    "  repick      start the picks over on the picture as opened (\"請重新選擇四種顏色\")\n"
-    "  execute     the execute button: the quantisation from the picked colours; with\n"
-    "              none picked it prints \"尚未選擇顏色\" and changes nothing\n"
-    "  mask N      select colorN (N from 1 to 4) and press the MASK button: every pixel\n"
-    "              outside group N turns black, on the picture as opened (an earlier mask\n"
-    "              is undone first); before an execute of this round it prints\n"
-    "              \"尚未執行運算\" and changes nothing\n"
-    "  seed RRGGBB the next pick by value (hex, '#' optional, either case), as a click on\n"
-    "              a pixel of that colour\n"
-    "  save PATH   the save command: the shown picture to PATH as a BMP file\n"
-    "  export DIR  the last grouping's files into DIR (made if missing, files replaced):\n"
-    "              STEM-quantised.png, STEM-groupN.png and STEM-groupN-film.png for each\n"
-    "              group N, and STEM-groups.csv, STEM being the opened file's name; an\n"
-    "              error without a picture or before an execute of this picture\n"
-    "  mean        the mean colour button\n"
-    "\n"
-    "Before a picture has opened, pick, execute, mask and mean print \"尚未載入檔案\" and\n"
-    "change nothing, and save is an error.\n"
-    "\n"
-    "Options:\n"
-    "  --fit           open pictures larger than 1280 x 960 (up to 100 megapixels) as\n"
-    "                  reduced copies; export then writes them at their full size\n"
-    "  --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
-    "                  code_book, sel_color, mean_color, color_count, run_count,\n"
-    "                  distortion, last_distortion, mask_done, group_counts, and groups:\n"
-    "                  {group, hex, pixels, percent} for each group of the last grouping\n"
-    "  --help          show this text\n"
-    "  --version       show the version\n"
-    "\n"
-    "Exit status:\n"
-    "  0  every command ran\n"
-    "  1  a command failed: its message went to standard error and no later command ran\n"
-    "  2  the command line was malformed; nothing ran\n"
-    "\n"
-    "Examples:\n"
-    "  colorsplit-cli open in.bmp pick 10 10 pick 200 40 pick 90 300 execute mask 2 save out.bmp\n"
-    "  colorsplit-cli --fit open photo.jpg seed 4B7AD3 seed FACE4A execute export groups/\n";
 
 struct Command {
     enum Kind {
@@ -187,8 +124,8 @@ Options Parse(const std::vector<std::string>& args) {
             c.path = PathArgument(args, i, "save");
         } else if (word == "pick") {
             c.kind = Command::kPick;
-            c.x = IntArgument(args, i, "X", 0, kImage1Width - 1);
-            c.y = IntArgument(args, i, "Y", 0, kImage1Height - 1);
+            c.x = IntArgument(args, i, "X", 0, colorsplit::kPickArea.width() - 1);
+            c.y = IntArgument(args, i, "Y", 0, colorsplit::kPickArea.height() - 1);
         } else if (word == "seed") {
             c.kind = Command::kSeed;
             c.colour = ColourArgument(args, i);
@@ -197,7 +134,7 @@ Options Parse(const std::vector<std::string>& args) {
             c.path = PathArgument(args, i, "export");
         } else if (word == "mask") {
             c.kind = Command::kMask;
-            c.x = IntArgument(args, i, "N", 1, 4);
+            c.x = IntArgument(args, i, "N", 1, colorsplit::kMaxColors);
         } else if (word == "unpick") {
             c.kind = Command::kUnpick;
         } else if (word == "repick") {
@@ -217,8 +154,9 @@ Options Parse(const std::vector<std::string>& args) {
 // Prints the log as it is logged and remembers what each swatch row last showed.
 class BatchView : public colorsplit::SessionView {
 public:
-    void LogLine(const std::string& text) override {
-        std::fwrite(text.data(), 1, text.size(), stdout);
+    void LogLine(const QString& text) override {
+        const QByteArray line = text.toUtf8();
+        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
     }
@@ -241,13 +179,13 @@ public:
     std::optional<TColor> AskColour() override { return std::nullopt; }
     void ShowStatistics(const std::vector<colorsplit::GroupStatistic>&) override {}
 
-    std::array<std::optional<TColor>, 5> swatches;
+    std::array<std::optional<TColor>, colorsplit::kSwatchRows> swatches;
     bool fit = false;
 };
 
 // The final state as one JSON object.
 QByteArray Summary(const colorsplit::Session& session, const BatchView& view) {
-    const colorsplit::Quantizer& s = session.State();
+    const colorsplit::QuantState& s = session.State();
     QJsonArray swatches, codeBook, selColor, groupCounts;
     for (const std::optional<TColor>& swatch : view.swatches)
         swatches.append(swatch ? QJsonValue(*swatch) : QJsonValue());
@@ -255,23 +193,13 @@ QByteArray Summary(const colorsplit::Session& session, const BatchView& view) {
         codeBook.append(QJsonArray{v.R, v.G, v.B});
     for (const TColor c : s.SelColor)
         selColor.append(c);
-    std::array<qint64, colorsplit::kMaxColors> groups{};
-    const int w = colorsplit::Quantizer::ClampedWidth(session);
-    const int h = colorsplit::Quantizer::ClampedHeight(session);
-    for (int x = 0; x < w; ++x) {
-        for (int y = 0; y < h; ++y) {
-            const int g = s.Pixels[x][y].Group;
-            if (g >= 0 && g < colorsplit::kMaxColors)
-                ++groups[g];
-        }
-    }
-    for (const qint64 n : groups)
+    for (const qint64 n : session.TableGroupCounts())
         groupCounts.append(n);
     QJsonArray grouped;
     for (const colorsplit::GroupStatistic& g : session.GroupStatistics())
         grouped.append(QJsonObject{
             {"group", g.group},
-            {"hex", QString::fromStdString(colorsplit::HexColour(g.colour))},
+            {"hex", colorsplit::texts::Hex(g.colour)},
             {"pixels", g.pixels},
             {"percent", static_cast<double>(g.hundredths) / 100.0},
         });
@@ -293,7 +221,7 @@ QByteArray Summary(const colorsplit::Session& session, const BatchView& view) {
 }
 
 void WriteSummary(const std::string& fileName, const QByteArray& json) {
-    colorsplit::WriteFileSafely(fileName, json, "無法寫入摘要檔");
+    colorsplit::WriteFileSafely(fileName, json, colorsplit::PictureError::Action::kSummary);
 }
 
 void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
@@ -305,15 +233,9 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
             // The window goes on with the picture it had; a batch run would process that
             // picture as if it were this one.
             if (opening.result == colorsplit::Opening::kTooLarge)
-                throw std::runtime_error(
-                    QStringLiteral(
-                        "無法開啟「%1」:圖片是 %2 x %3,超過 %4 x %5(--fit 可開啟縮小的複本)")
-                        .arg(QString::fromStdString(c.path))
-                        .arg(opening.size.width())
-                        .arg(opening.size.height())
-                        .arg(colorsplit::kTableWidth)
-                        .arg(colorsplit::kTableHeight)
-                        .toStdString());
+                throw colorsplit::PictureError(colorsplit::PictureError::Action::kOpen, c.path,
+                                               {colorsplit::Problem::kLargerThanTable,
+                                                opening.size.width(), opening.size.height()});
             break;
         }
         case Command::kPick:
@@ -347,12 +269,20 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
     }
 }
 
+// A failed command: one line on standard error, worded as the window words it.
+void Fail(const std::exception& e) {
+    const auto* error = dynamic_cast<const colorsplit::PictureError*>(&e);
+    const QByteArray message =
+        error != nullptr ? colorsplit::texts::Describe(*error).toUtf8() : QByteArray(e.what());
+    std::fprintf(stderr, "colorsplit-cli: %s\n", message.constData());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (args.size() == 1 && args[0] == "--help") {
-        std::fputs(kHelp, stdout);
+        std::fputs(colorsplit::texts::CliHelp(colorsplit::kPickArea).toUtf8().constData(), stdout);
         return kExitOk;
     }
     if (args.size() == 1 && args[0] == "--version") {
@@ -366,7 +296,7 @@ int main(int argc, char** argv) {
             throw UsageError{"no command given"};
     } catch (const UsageError& e) {
         std::fprintf(stderr, "colorsplit-cli: %s\n%sTry 'colorsplit-cli --help' for more.\n",
-                     e.message.c_str(), kUsage);
+                     e.message.c_str(), colorsplit::texts::CliUsage().toUtf8().constData());
         return kExitUsage;
     }
 
@@ -377,7 +307,7 @@ int main(int argc, char** argv) {
     colorsplit::ScriptedDialog exportDialog;  // unused: export names its folder itself
     colorsplit::Session session(view, openDialog, saveDialog, exportDialog);
     // The log's designed first line, then start-up as the window runs it.
-    view.LogLine("程式資訊");
+    view.LogLine(colorsplit::texts::FirstLogLine());
     session.FormCreate();
 
     int status = kExitOk;
@@ -386,7 +316,7 @@ int main(int argc, char** argv) {
             Run(session, openDialog, saveDialog, c);
         } catch (const std::exception& e) {
             std::fflush(stdout);
-            std::fprintf(stderr, "colorsplit-cli: %s\n", e.what());
+            Fail(e);
             status = kExitFailed;
             break;
         }
@@ -395,7 +325,7 @@ int main(int argc, char** argv) {
         try {
             WriteSummary(*options.summaryFile, Summary(session, view));
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "colorsplit-cli: %s\n", e.what());
+            Fail(e);
             status = kExitFailed;
         }
     }

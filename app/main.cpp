@@ -7,6 +7,7 @@
 #include <exception>
 #include <optional>
 
+#include "session/texts.h"
 #include "ui/tform1.h"
 
 namespace {
@@ -24,23 +25,17 @@ void ShowFatal(const QString& message) {
 // --help and --version work without a display.
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
-                            QStringLiteral("Show this help and exit.")};
+                            colorsplit::texts::HelpOption()};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
-                               QStringLiteral("Show the version and exit.")};
+                               colorsplit::texts::VersionOption()};
 };
 
 void Describe(QCommandLineParser& parser, const Options& options) {
-    parser.setApplicationDescription(QStringLiteral(
-        "Splits the colours of a picture into at most four groups: click four seed colours on\n"
-        "the picture, run the vector quantisation, see each group's colour, and black out\n"
-        "every pixel outside one group."));
+    parser.setApplicationDescription(colorsplit::texts::WindowDescription());
     parser.addOption(options.help);
     parser.addOption(options.version);
-    parser.addPositionalArgument(
-        QStringLiteral("FILE"),
-        QStringLiteral("A picture (BMP, PNG or JPEG) to open at start-up, as if chosen\n"
-                       "with the open button. Of several, the first is opened."),
-        QStringLiteral("[FILE]"));
+    parser.addPositionalArgument(QStringLiteral("FILE"), colorsplit::texts::WindowFileArgument(),
+                                 QStringLiteral("[FILE]"));
 }
 
 // Answers --help, --version and a malformed command line; nullopt when the window is to open.

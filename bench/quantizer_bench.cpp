@@ -7,9 +7,12 @@
 
 #include <sys/resource.h>
 
+#include <hwy/targets.h>
+
 #include "core/quantizer.h"
 #include "platform/picture.h"
 #include "session/grouping.h"
+#include "session/picture_stage.h"
 #include "session/session.h"
 #include "support/photo.h"
 #include "support/reference_quantizer.h"
@@ -20,10 +23,20 @@ namespace {
 constexpr int kW = kTableWidth;
 constexpr int kH = kTableHeight;
 
-// The real picture layer behind the core's host, with the log and swatches thrown away.
-class BenchHost : public QuantHost {
+// An observer that keeps nothing.
+class Quiet : public QuantObserver {
 public:
-    BenchHost() {
+    void RunStarting() override {}
+    void RunSampled() override {}
+    void IterationStarting(int) override {}
+    void GroupMoved(int, TColor) override {}
+    void RunEnded(int) override {}
+    void MaskPainted() override {}
+};
+
+// The picture as the commands hold it, a photo-like one of the table's size.
+struct Bench {
+    Bench() {
         const std::vector<TColor> pixels = test::PhotoLike(kW, kH, 2026);
         QImage image(kW, kH, QImage::Format_RGB32);
         for (int y = 0; y < kH; ++y)
@@ -31,53 +44,35 @@ public:
                 const TColor c = pixels[static_cast<size_t>(y) * kW + x];
                 image.setPixel(x, y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
             }
-        picture.Assign(image);
+        picture.Open(image);
     }
-    int PictureWidth() const override { return picture.Width(); }
-    int PictureHeight() const override { return picture.Height(); }
-    TColor GetPixel(int x, int y) const override { return picture.GetPixel(x, y); }
-    void SetPixel(int x, int y, TColor c) override { picture.SetPixel(x, y, c); }
-    void RestorePicture() override {}
-    void Refresh() override {}
-    ConstPixelRows ReadRows() const override {
-        return {picture.ConstBits(), picture.WordsPerLine()};
-    }
-    PixelRows WriteRows() override { return {picture.Bits(), picture.WordsPerLine()}; }
-    void LogLine(const std::string&) override {}
-    void ShowSwatch(int, TColor) override {}
-
-    Picture picture;
+    PictureStage picture;
+    Quiet quiet;
 };
 
-BenchHost& Host() {
-    static BenchHost host;
-    return host;
+Bench& Host() {
+    static Bench bench;
+    return bench;
 }
 
 // Four picks spread over the picture, as a user would click them.
-void PickFour(Quantizer& q, const QuantHost& host) {
+void PickFour(Quantizer& q, const PictureAccess& picture) {
     const int points[4][2] = {{100, 100}, {900, 200}, {400, 700}, {1200, 900}};
-    for (const auto& p : points) {
-        const TColor c = host.GetPixel(p[0], p[1]);
-        q.SelColor[q.ColorCount] = c;
-        q.CodeBook[q.ColorCount] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
-        ++q.ColorCount;
-    }
+    for (const auto& p : points)
+        q.Pick(picture.GetPixel(p[0], p[1]));
 }
 
 void BM_Execute(benchmark::State& state) {
-    BenchHost& host = Host();
+    Bench& host = Host();
     auto q = std::make_unique<Quantizer>();
     std::int64_t iterations = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        q->ColorCount = 0;
-        PickFour(*q, host);
-        q->Distortion = 0.0f;
-        q->LastDistortion = kInitialLastDistortion;
+        q->NewRound();
+        PickFour(*q, host.picture);
         state.ResumeTiming();
-        q->Button2Click(host);
-        iterations += q->RunCount;
+        q->Button2Click(host.picture, host.quiet);
+        iterations += q->View().RunCount;
     }
     state.counters["iterations"] =
         benchmark::Counter(static_cast<double>(iterations) / state.iterations());
@@ -89,51 +84,51 @@ void BM_Execute(benchmark::State& state) {
 }
 BENCHMARK(BM_Execute)->Unit(benchmark::kMillisecond);
 
-// One grouping and update iteration, K = 4, on the sampled picture, with the given kernel.
-void RunIterations(benchmark::State& state, Kernel kernel) {
-    BenchHost& host = Host();
+// One grouping and update iteration, K = 4, on the sampled picture, with the instruction set
+// Highway chooses.
+void BM_Iteration(benchmark::State& state) {
+    Bench& host = Host();
     auto q = std::make_unique<Quantizer>();
-    q->GroupKernel = kernel;
-    PickFour(*q, host);
-    q->SparateColor(host);
+    PickFour(*q, host.picture);
+    q->SparateColor(host.picture);
     for (auto _ : state) {
-        q->Iterate(host);
-        benchmark::DoNotOptimize(q->Distortion);
+        q->Iterate(host.picture, host.quiet);
+        benchmark::DoNotOptimize(q->View().Distortion);
     }
-    state.SetLabel(KernelName(kernel == kWidestKernel ? WidestKernel() : kernel));
+    state.SetLabel(GroupPassTarget());
     state.counters["pixels_per_second"] = benchmark::Counter(
         static_cast<double>(kW) * kH, benchmark::Counter::kIsIterationInvariantRate);
 }
-
-void BM_Iteration(benchmark::State& state) {
-    RunIterations(state, kWidestKernel);
-}
 BENCHMARK(BM_Iteration)->Unit(benchmark::kMillisecond);
 
-// The same iteration with each kernel built in, by its place in CompiledKernels(); the label
-// names it.
-void BM_IterationKernel(benchmark::State& state) {
-    const Kernel kernel = CompiledKernels().at(static_cast<size_t>(state.range(0)));
-    if (!KernelAvailable(kernel)) {
-        state.SkipWithError((std::string(KernelName(kernel)) + " is not run by this CPU").c_str());
+// The same with each instruction set this CPU runs, by its place in Highway's list; Highway's
+// own switch for tests picks it, and the label names it.
+void BM_IterationTarget(benchmark::State& state) {
+    const std::vector<std::int64_t> targets = hwy::SupportedAndGeneratedTargets();
+    if (static_cast<size_t>(state.range(0)) >= targets.size()) {
+        state.SkipWithError("no such instruction set on this CPU");
         return;
     }
-    RunIterations(state, kernel);
+    hwy::SetSupportedTargetsForTest(targets[static_cast<size_t>(state.range(0))]);
+    BM_Iteration(state);
+    hwy::SetSupportedTargetsForTest(0);
 }
-BENCHMARK(BM_IterationKernel)
-    ->DenseRange(0, static_cast<int>(CompiledKernels().size()) - 1)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IterationTarget)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 // The passes written plainly, as the tests hold the fast path to them.
 void BM_IterationReference(benchmark::State& state) {
-    BenchHost& host = Host();
-    auto q = std::make_unique<Quantizer>();
-    PickFour(*q, host);
-    q->SparateColor(host);
+    Bench& host = Host();
+    QuantState s = test::ReferenceState();
+    for (const auto& p : {std::pair{100, 100}, {900, 200}, {400, 700}, {1200, 900}}) {
+        const TColor c = host.picture.GetPixel(p.first, p.second);
+        s.CodeBook[s.ColorCount] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
+        s.SelColor[s.ColorCount++] = c;
+    }
+    test::ReferenceSample(s, host.picture);
     for (auto _ : state) {
-        test::ReferenceGroup(*q, host);
-        test::ReferenceCenproid(*q, host);
-        benchmark::DoNotOptimize(q->Distortion);
+        test::ReferenceGroup(s, host.picture);
+        test::ReferenceCenproid(s, host.picture, host.quiet);
+        benchmark::DoNotOptimize(s.Distortion);
     }
     state.counters["pixels_per_second"] = benchmark::Counter(
         static_cast<double>(kW) * kH, benchmark::Counter::kIsIterationInvariantRate);
@@ -141,28 +136,28 @@ void BM_IterationReference(benchmark::State& state) {
 BENCHMARK(BM_IterationReference)->Unit(benchmark::kMillisecond);
 
 void BM_SparateColor(benchmark::State& state) {
-    BenchHost& host = Host();
+    Bench& host = Host();
     auto q = std::make_unique<Quantizer>();
     for (auto _ : state) {
-        q->SparateColor(host);
-        benchmark::DoNotOptimize(q->Pixels[kW - 1][kH - 1].B);
+        q->SparateColor(host.picture);
+        benchmark::DoNotOptimize(q->View().Pixels[kW - 1][kH - 1].B);
     }
 }
 BENCHMARK(BM_SparateColor)->Unit(benchmark::kMillisecond);
 
 void BM_Mask(benchmark::State& state) {
-    BenchHost& host = Host();
+    Bench& host = Host();
     auto q = std::make_unique<Quantizer>();
-    const QImage original = host.picture.Image();
-    PickFour(*q, host);
-    q->SparateColor(host);
-    q->Computer_Group(host);
+    PickFour(*q, host.picture);
+    q->SparateColor(host.picture);
+    q->Computer_Group(host.picture);
     for (auto _ : state) {
         state.PauseTiming();
-        host.picture.Assign(original);
+        host.picture.RestorePicture();
         state.ResumeTiming();
-        q->Mask(host, 1);
+        q->Mask(host.picture, host.quiet, 1);
     }
+    host.picture.RestorePicture();
 }
 BENCHMARK(BM_Mask)->Unit(benchmark::kMillisecond);
 
@@ -171,7 +166,7 @@ const QString& BmpFile() {
     static QTemporaryDir dir;
     static const QString path = [] {
         const QString file = dir.filePath(QStringLiteral("photo.bmp"));
-        if (!Host().picture.Image().save(file, "bmp"))
+        if (!Host().picture.Opened().save(file, "bmp"))
             std::abort();
         return file;
     }();
@@ -211,27 +206,26 @@ const QTemporaryDir& OutputFolder() {
 void BM_Save(benchmark::State& state) {
     const std::string file = OutputFolder().filePath(QStringLiteral("saved.bmp")).toStdString();
     for (auto _ : state)
-        Host().picture.SaveToFile(file);
+        Host().picture.Shown().SaveToFile(file);
 }
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond);
 
 // Every file of an export after a run with four picks: the quantised picture, four layers,
 // four films and the statistics, each written safely.
 void BM_Export(benchmark::State& state) {
-    BenchHost& host = Host();
+    Bench& host = Host();
     auto q = std::make_unique<Quantizer>();
-    q->LastDistortion = kInitialLastDistortion;
-    PickFour(*q, host);
-    q->Button2Click(host);
+    PickFour(*q, host.picture);
+    q->Button2Click(host.picture, host.quiet);
     GroupedPicture grouped;
-    grouped.picture = host.picture.Image();
+    grouped.picture = host.picture.Opened();
     grouped.groups.resize(static_cast<size_t>(kW) * kH);
     for (int x = 0; x < kW; ++x)
         for (int y = 0; y < kH; ++y)
             grouped.groups[static_cast<size_t>(y) * kW + x] =
-                static_cast<std::uint8_t>(q->Pixels[x][y].Group);
+                static_cast<std::uint8_t>(q->View().Pixels[x][y].Group);
     std::vector<TColor> colours;
-    for (const PixelRec& v : q->CodeBook) {
+    for (const PixelRec& v : q->View().CodeBook) {
         grouped.colours.push_back(qRgb(v.R, v.G, v.B));
         colours.push_back(PackColor(v.R, v.G, v.B));
     }
@@ -254,7 +248,7 @@ BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond);
 // The session's view for a batch of benchmarks: reduced copies wanted, nothing shown.
 class QuietView : public SessionView {
 public:
-    void LogLine(const std::string&) override {}
+    void LogLine(const QString&) override {}
     void ShowSwatch(int, TColor) override {}
     void ClearSwatches() override {}
     void ClearSwatch(int) override {}

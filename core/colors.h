@@ -32,7 +32,7 @@ constexpr TColor PackColor(std::int32_t r, std::int32_t g, std::int32_t b) {
 }
 
 // A pixel as a picture's rows hold it when the host gives them to the core directly
-// (QuantHost::ReadRows and WriteRows): one 32-bit word 0xFFRRGGBB, red in bits 16-23, green in
+// (PictureAccess::ReadRows and WriteRows): one 32-bit word 0xFFRRGGBB, red in bits 16-23, green in
 // 8-15, blue in 0-7. The top byte is ignored when read and 0xFF when written. It is the core's
 // own layout; a host whose pictures are stored otherwise gives no rows.
 using RowPixel = std::uint32_t;
@@ -52,6 +52,9 @@ inline constexpr RowPixel kRowBlack = 0xFF000000u;
 inline constexpr int kTableWidth = 1280;
 inline constexpr int kTableHeight = 960;
 inline constexpr int kMaxColors = 4;
+// The swatch panel's rows: one a group, and after them the mean colour's.
+inline constexpr int kMeanRow = kMaxColors;
+inline constexpr int kSwatchRows = kMaxColors + 1;
 
 // One column of the pixel table: the table is indexed [x][y], so a column is contiguous and
 // the x-outer, y-inner order of every pass is plain memory order.

@@ -2,38 +2,29 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "core/colors.h"
 
 namespace colorsplit {
 
-// The grouping pass, fused with the sums the update pass needs, compiled for several
-// instruction sets (Highway's targets). All of them give the same groups, the same sums and
-// the same Distortion bits.
-using Kernel = std::int64_t;
-// The widest instruction set this CPU runs, chosen at run time; what the program uses.
-inline constexpr Kernel kWidestKernel = 0;
-
-// Every kernel built into this program, whether this CPU runs it or not.
-std::vector<Kernel> CompiledKernels();
-const char* KernelName(Kernel kernel);
-// Built into this program and run by this CPU.
-bool KernelAvailable(Kernel kernel);
-// The kernel kWidestKernel stands for on this CPU.
-Kernel WidestKernel();
-
 struct GroupSums {
     std::array<std::int64_t, kMaxColors> r{}, g{}, b{}, n{};
 };
 
+// The grouping pass, fused with the sums the update pass needs, compiled for several
+// instruction sets (Highway's targets), of which Highway runs the widest the CPU has. All of
+// them give the same groups, the same sums and the same Distortion bits; the tests run each
+// through Highway's own per-target test support.
+//
 // Groups every pixel of the w x h area of the table to its nearest of the first k code
 // vectors, returns the distortion (the float sum of the winning distances in x-outer, y-inner
 // order, rounded after every add) and the colour sums and pixel count of each group.
-// With k = 0 every pixel goes to group 0 and adds nothing. A kernel other than kWidestKernel
-// runs that instruction set alone (for tests and benchmarks), if the CPU runs it.
-float GroupPass(Kernel kernel, Column* columns, int w, int h,
-                const std::array<PixelRec, kMaxColors>& codeBook, int k, GroupSums& sums);
+// With k = 0 every pixel goes to group 0 and adds nothing.
+float GroupPass(Column* columns, int w, int h, const std::array<PixelRec, kMaxColors>& codeBook,
+                int k, GroupSums& sums);
+
+// The instruction set GroupPass runs on this CPU, by name.
+const char* GroupPassTarget();
 
 namespace detail {
 

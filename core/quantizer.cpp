@@ -1,9 +1,7 @@
 #include "core/quantizer.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <type_traits>
 
 namespace colorsplit {
 
@@ -50,56 +48,56 @@ private:
 
 }  // namespace
 
-Quantizer::Quantizer() : Pixels(std::make_unique<Column[]>(kTableWidth)) {
-    message_.reserve(64);
+Quantizer::Quantizer() {
+    s_.Pixels = std::make_unique<Column[]>(kTableWidth);
+}
+
+void Quantizer::NewRound(std::string fileName) {
+    s_.OpenFileName = std::move(fileName);
+    NewRound();
 }
 
 void Quantizer::NewRound() {
-    ColorCount = 0;
-    CodeBook = {};
-    SelColor = {};
-    MeanColor = 0;
+    // The start state, as the constructor leaves it, with the table's colours kept.
+    QuantState start;
+    start.Pixels = std::move(s_.Pixels);
+    start.OpenFileName = std::move(s_.OpenFileName);
     for (int x = 0; x < kTableWidth; ++x)
-        for (PixelRec& p : Pixels[x])
+        for (PixelRec& p : start.Pixels[x])
             p.Group = 0;
-    GroupCount = 0;
-    PicksAtRun = 0;
-    MaskDone = false;
-    Distortion = 0.0f;
-    LastDistortion = kInitialLastDistortion;
-    RunCount = 0;
+    s_ = std::move(start);
 }
 
 bool Quantizer::Pick(TColor c) {
-    if (ColorCount < 0 || ColorCount >= kMaxColors)
+    if (s_.ColorCount < 0 || s_.ColorCount >= kMaxColors)
         return false;
-    SelColor[ColorCount] = c;
-    CodeBook[ColorCount] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
-    ++ColorCount;
+    s_.SelColor[s_.ColorCount] = c;
+    s_.CodeBook[s_.ColorCount] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
+    ++s_.ColorCount;
     return true;
 }
 
 bool Quantizer::Unpick() {
-    if (ColorCount <= PicksAtRun || ColorCount > kMaxColors)
+    if (s_.ColorCount <= s_.PicksAtRun || s_.ColorCount > kMaxColors)
         return false;
-    --ColorCount;
-    SelColor[ColorCount] = 0;
-    CodeBook[ColorCount] = {};
+    --s_.ColorCount;
+    s_.SelColor[s_.ColorCount] = 0;
+    s_.CodeBook[s_.ColorCount] = {};
     return true;
 }
 
-int Quantizer::ClampedWidth(const QuantHost& host) {
-    return std::clamp(host.PictureWidth(), 0, kTableWidth);
+int Quantizer::ClampedWidth(const PictureAccess& picture) {
+    return std::clamp(picture.PictureWidth(), 0, kTableWidth);
 }
 
-int Quantizer::ClampedHeight(const QuantHost& host) {
-    return std::clamp(host.PictureHeight(), 0, kTableHeight);
+int Quantizer::ClampedHeight(const PictureAccess& picture) {
+    return std::clamp(picture.PictureHeight(), 0, kTableHeight);
 }
 
-void Quantizer::SparateColor(QuantHost& host) {
-    const int w = ClampedWidth(host);
-    const int h = ClampedHeight(host);
-    const QuantHost::ConstPixelRows rows = host.ReadRows();
+void Quantizer::SparateColor(const PictureAccess& picture) {
+    const int w = ClampedWidth(picture);
+    const int h = ClampedHeight(picture);
+    const PictureAccess::ConstPixelRows rows = picture.ReadRows();
     if (rows.pixels != nullptr) {
         // Reading has no side effect, so the order of the reads is free; Group is not touched.
         for (int x0 = 0; x0 < w; x0 += kColumnBlock) {
@@ -107,7 +105,7 @@ void Quantizer::SparateColor(QuantHost& host) {
             for (int y = 0; y < h; ++y) {
                 const RowPixel* row = rows.pixels + y * rows.stride;
                 for (int x = x0; x < x1; ++x) {
-                    PixelRec& p = Pixels[x][y];
+                    PixelRec& p = s_.Pixels[x][y];
                     p.R = RowRed(row[x]);
                     p.G = RowGreen(row[x]);
                     p.B = RowBlue(row[x]);
@@ -118,8 +116,8 @@ void Quantizer::SparateColor(QuantHost& host) {
     }
     for (int x = 0; x < w; ++x) {
         for (int y = 0; y < h; ++y) {
-            const TColor c = host.GetPixel(x, y);
-            PixelRec& p = Pixels[x][y];
+            const TColor c = picture.GetPixel(x, y);
+            PixelRec& p = s_.Pixels[x][y];
             p.R = RedOf(c);
             p.G = GreenOf(c);
             p.B = BlueOf(c);
@@ -127,16 +125,22 @@ void Quantizer::SparateColor(QuantHost& host) {
     }
 }
 
-TColor Quantizer::Computer_Mean(const QuantHost& host) const {
-    const int w = ClampedWidth(host);
-    const int h = ClampedHeight(host);
+TColor Quantizer::TakeMeanColor(const PictureAccess& picture) {
+    SparateColor(picture);
+    s_.MeanColor = Computer_Mean(picture);
+    return s_.MeanColor;
+}
+
+TColor Quantizer::Computer_Mean(const PictureAccess& picture) const {
+    const int w = ClampedWidth(picture);
+    const int h = ClampedHeight(picture);
     // 1280 x 960 x 255 fits in 32 bits.
     std::int32_t r = 0, g = 0, b = 0;
     for (int x = 0; x < w; ++x) {
         for (int y = 0; y < h; ++y) {
-            r += Pixels[x][y].R;
-            g += Pixels[x][y].G;
-            b += Pixels[x][y].B;
+            r += s_.Pixels[x][y].R;
+            g += s_.Pixels[x][y].G;
+            b += s_.Pixels[x][y].B;
         }
     }
     const std::int32_t n = w * h;
@@ -145,22 +149,22 @@ TColor Quantizer::Computer_Mean(const QuantHost& host) const {
     return PackColor(r / n, g / n, b / n);
 }
 
-void Quantizer::Computer_Group(const QuantHost& host) {
+void Quantizer::Computer_Group(const PictureAccess& picture) {
     GroupSums unused;
-    GroupCount = std::clamp(ColorCount, 0, kMaxColors);
-    Distortion = GroupPass(GroupKernel, Pixels.get(), ClampedWidth(host), ClampedHeight(host),
-                           CodeBook, ColorCount, unused);
+    s_.GroupCount = std::clamp(s_.ColorCount, 0, kMaxColors);
+    s_.Distortion = GroupPass(s_.Pixels.get(), ClampedWidth(picture), ClampedHeight(picture),
+                              s_.CodeBook, s_.ColorCount, unused);
 }
 
-void Quantizer::Computer_Cenproid(QuantHost& host) {
+void Quantizer::Computer_Cenproid(const PictureAccess& picture, QuantObserver& observer) {
     // All groups' sums in one scan: integer sums do not depend on the order they are taken in.
-    const int w = ClampedWidth(host);
-    const int h = ClampedHeight(host);
-    const int k = std::clamp(ColorCount, 0, kMaxColors);
+    const int w = ClampedWidth(picture);
+    const int h = ClampedHeight(picture);
+    const int k = std::clamp(s_.ColorCount, 0, kMaxColors);
     GroupSums sums;
     for (int x = 0; x < w; ++x) {
         for (int y = 0; y < h; ++y) {
-            const PixelRec& p = Pixels[x][y];
+            const PixelRec& p = s_.Pixels[x][y];
             if (p.Group < 0 || p.Group >= k)
                 continue;
             sums.r[p.Group] += p.R;
@@ -169,65 +173,50 @@ void Quantizer::Computer_Cenproid(QuantHost& host) {
             ++sums.n[p.Group];
         }
     }
-    ApplyUpdate(host, sums);
+    ApplyUpdate(observer, sums);
 }
 
-void Quantizer::ApplyUpdate(QuantHost& host, const GroupSums& sums) {
-    const int k = std::clamp(ColorCount, 0, kMaxColors);
+void Quantizer::ApplyUpdate(QuantObserver& observer, const GroupSums& sums) {
+    const int k = std::clamp(s_.ColorCount, 0, kMaxColors);
     for (int g = 0; g < k; ++g) {
         // An empty group keeps its code vector and colour, and is neither shown nor logged.
         if (sums.n[g] == 0)
             continue;
-        CodeBook[g].R = static_cast<std::int32_t>(sums.r[g] / sums.n[g]);
-        CodeBook[g].G = static_cast<std::int32_t>(sums.g[g] / sums.n[g]);
-        CodeBook[g].B = static_cast<std::int32_t>(sums.b[g] / sums.n[g]);
-        SelColor[g] = PackColor(CodeBook[g].R, CodeBook[g].G, CodeBook[g].B);
-        host.ShowSwatch(g, SelColor[g]);
-        host.LogLine(Message("代表顏色", g + 1, "值為", SelColor[g]));
+        s_.CodeBook[g].R = static_cast<std::int32_t>(sums.r[g] / sums.n[g]);
+        s_.CodeBook[g].G = static_cast<std::int32_t>(sums.g[g] / sums.n[g]);
+        s_.CodeBook[g].B = static_cast<std::int32_t>(sums.b[g] / sums.n[g]);
+        s_.SelColor[g] = PackColor(s_.CodeBook[g].R, s_.CodeBook[g].G, s_.CodeBook[g].B);
+        observer.GroupMoved(g, s_.SelColor[g]);
     }
 }
 
-void Quantizer::Iterate(QuantHost& host) {
+void Quantizer::Iterate(const PictureAccess& picture, QuantObserver& observer) {
     // The update reads the groups the grouping pass just wrote, over the same area, so sums
     // taken while grouping are the sums the update's own scan would find.
     GroupSums sums;
-    GroupCount = std::clamp(ColorCount, 0, kMaxColors);
-    Distortion = GroupPass(GroupKernel, Pixels.get(), ClampedWidth(host), ClampedHeight(host),
-                           CodeBook, ColorCount, sums);
-    ApplyUpdate(host, sums);
+    s_.GroupCount = std::clamp(s_.ColorCount, 0, kMaxColors);
+    s_.Distortion = GroupPass(s_.Pixels.get(), ClampedWidth(picture), ClampedHeight(picture),
+                              s_.CodeBook, s_.ColorCount, sums);
+    ApplyUpdate(observer, sums);
 }
 
-template <class... Parts>
-const std::string& Quantizer::Message(const Parts&... parts) {
-    // One buffer for every line: once it has grown, logging allocates nothing here.
-    message_.clear();
-    const auto append = [this](const auto& part) {
-        if constexpr (std::is_integral_v<std::decay_t<decltype(part)>>) {
-            char digits[16];
-            const auto end = std::to_chars(digits, digits + sizeof digits, part).ptr;
-            message_.append(digits, end);
-        } else {
-            message_ += part;
-        }
-    };
-    (append(parts), ...);
-    return message_;
+bool DistortionMoved(float distortion, float lastDistortion) {
+    return std::fabs(static_cast<double>(distortion) - static_cast<double>(lastDistortion)) >
+           kStopThreshold;
 }
 
 bool Quantizer::RunOver() {
-    // Compared in double; a change of exactly 0.001 or less ends the run.
-    const bool more = std::fabs(static_cast<double>(Distortion) -
-                                static_cast<double>(LastDistortion)) > kStopThreshold;
-    LastDistortion = Distortion;
+    const bool more = DistortionMoved(s_.Distortion, s_.LastDistortion);
+    s_.LastDistortion = s_.Distortion;
     return more;
 }
 
-void Quantizer::Button2Click(QuantHost& host) {
-    host.LogLine(Message("初始化運算開始"));
-    SparateColor(host);
-    host.LogLine(Message("初始化完成,VQ運算開始"));
-    RunCount = 0;
-    PicksAtRun = ColorCount;
+void Quantizer::Button2Click(const PictureAccess& picture, QuantObserver& observer) {
+    observer.RunStarting();
+    SparateColor(picture);
+    observer.RunSampled();
+    s_.RunCount = 0;
+    s_.PicksAtRun = s_.ColorCount;
     // The pair is not reset here: a second execute finds it equal and makes no iteration.
     //
     // A run can cycle forever: truncated means need not lower the distortion, so a code book
@@ -237,30 +226,30 @@ void Quantizer::Button2Click(QuantHost& host) {
     // closes it has passed the stop test already. So one more iteration closes the cycle;
     // if the test still asks for another, none will ever stop the run, and it ends there.
     // A run that ends by itself ends exactly as before.
-    RepeatWatch watch(CodeBook);
+    RepeatWatch watch(s_.CodeBook);
     int sinceRepeat = -1;
     while (RunOver()) {
         if (sinceRepeat == 1)
             break;
-        host.LogLine(Message("***********運算執行第", RunCount + 1, "回********"));
-        Iterate(host);  // Computer_Group, then Computer_Cenproid
-        ++RunCount;
+        observer.IterationStarting(s_.RunCount + 1);
+        Iterate(picture, observer);  // Computer_Group, then Computer_Cenproid
+        ++s_.RunCount;
         if (sinceRepeat >= 0)
             ++sinceRepeat;
-        else if (watch.Repeats(CodeBook))
+        else if (watch.Repeats(s_.CodeBook))
             sinceRepeat = 0;
     }
-    host.LogLine(Message("運算完成,請執行Mask,共計執行", RunCount, "回"));
+    observer.RunEnded(s_.RunCount);
 }
 
-void Quantizer::Mask(QuantHost& host, int keep) {
+void Quantizer::Mask(PictureAccess& picture, QuantObserver& observer, int keep) {
     // Undo an earlier mask by restoring the picture as opened before painting the new one.
     // Not from its file: that may have been saved over, changed or removed since.
-    if (MaskDone)
-        host.RestorePicture();
-    const int w = ClampedWidth(host);
-    const int h = ClampedHeight(host);
-    const QuantHost::PixelRows rows = host.WriteRows();
+    if (s_.MaskDone)
+        picture.RestorePicture();
+    const int w = ClampedWidth(picture);
+    const int h = ClampedHeight(picture);
+    const PictureAccess::PixelRows rows = picture.WriteRows();
     if (rows.pixels != nullptr) {
         // Every pixel is set at most once, so the order of the writes is free.
         for (int x0 = 0; x0 < w; x0 += kColumnBlock) {
@@ -268,21 +257,21 @@ void Quantizer::Mask(QuantHost& host, int keep) {
             for (int y = 0; y < h; ++y) {
                 RowPixel* row = rows.pixels + y * rows.stride;
                 for (int x = x0; x < x1; ++x)
-                    if (Pixels[x][y].Group != keep)
+                    if (s_.Pixels[x][y].Group != keep)
                         row[x] = kRowBlack;
             }
         }
     } else {
         for (int x = 0; x < w; ++x) {
             for (int y = 0; y < h; ++y) {
-                if (Pixels[x][y].Group != keep)
-                    host.SetPixel(x, y, 0);
+                if (s_.Pixels[x][y].Group != keep)
+                    picture.SetPixel(x, y, 0);
             }
         }
     }
-    host.Refresh();
-    MaskDone = true;
-    host.LogLine(Message("處理完成"));
+    picture.Refresh();
+    s_.MaskDone = true;
+    observer.MaskPainted();
 }
 
 }  // namespace colorsplit

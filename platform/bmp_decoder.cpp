@@ -14,18 +14,8 @@ namespace colorsplit {
 
 namespace {
 
-const char kTruncated[] = "檔案不完整(圖片資料被截斷)";
-
-[[noreturn]] void Refuse(const QString& cause) {
-    throw DecodeError{cause};
-}
-
-[[noreturn]] void Refuse(const char* cause) {
-    Refuse(QString::fromUtf8(cause));
-}
-
-QString Say(const char* utf8) {
-    return QString::fromUtf8(utf8);
+[[noreturn]] void Refuse(Problem::Kind kind, qint64 a = 0, qint64 b = 0) {
+    throw DecodeError{{kind, a, b}};
 }
 
 // Compression values; OS/2 2.x gives 3 and 4 other meanings (see Parse).
@@ -49,7 +39,7 @@ public:
     // Refuses the file unless bytes [offset, end) are in it.
     void Need(qint64 end) const {
         if (end > size_)
-            Refuse(kTruncated);
+            Refuse(Problem::kTruncated);
     }
     std::uint32_t U8(qint64 at) const { return data_[at]; }
     std::uint32_t U16(qint64 at) const { return U8(at) | U8(at + 1) << 8; }
@@ -75,12 +65,12 @@ public:
         if (mask == 0)
             return;
         if (bpp < 32 && (mask >> bpp) != 0)
-            Refuse(Say("色彩遮罩 0x%1 超出 %2 位元的像素").arg(mask, 0, 16).arg(bpp));
+            Refuse(Problem::kMaskBeyondPixel, mask, bpp);
         shift_ = std::countr_zero(mask);
         const int bits = std::popcount(mask);
         top_ = bits == 32 ? 0xFFFFFFFFu : (std::uint32_t{1} << bits) - 1;
         if ((mask >> shift_) != top_)
-            Refuse(Say("色彩遮罩 0x%1 的位元不連續").arg(mask, 0, 16));
+            Refuse(Problem::kMaskGaps, mask);
         // Up to 16 bits, a table of every level; wider channels are scaled pixel by pixel.
         if (bits <= 16) {
             levels_.resize(top_ + 1);
@@ -126,7 +116,7 @@ Layout Parse(const Bytes& b) {
     const bool os2v2 = headerSize == 16 || headerSize == 64;
     if (!os2v1 && !os2v2 && headerSize != 40 && headerSize != 52 && headerSize != 56 &&
         headerSize != 108 && headerSize != 124)
-        Refuse(Say("不支援的 BMP 標頭(長度 %1)").arg(headerSize));
+        Refuse(Problem::kBmpHeader, headerSize);
     b.Need(14 + headerSize);
 
     Layout l;
@@ -153,9 +143,9 @@ Layout Parse(const Bytes& b) {
     // A PNG or JPEG inside: it says itself how large it is and how it is laid out.
     if (!os2v1 && !os2v2 && (l.compression == kJpeg || l.compression == kPng)) {
         if (offset >= b.size())
-            Refuse("圖片資料的位置超出檔案結尾");
+            Refuse(Problem::kDataPastEnd);
         if (offset < 14 + headerSize)
-            Refuse("圖片資料的位置無效");
+            Refuse(Problem::kDataOffsetInvalid);
         const qint64 declared = b.U32(34);
         l.pixelsAt = offset;
         l.embedded = declared > 0 && declared <= b.size() - offset ? declared : b.size() - offset;
@@ -163,12 +153,13 @@ Layout Parse(const Bytes& b) {
     }
 
     if (l.width <= 0 || height == 0)
-        Refuse(Say("圖片大小無效(%1x%2)").arg(l.width).arg(height));
+        Refuse(Problem::kInvalidSize, l.width, height);
     if (planes != 1)
-        Refuse(Say("BMP 標頭無效(平面數 %1)").arg(planes));
+        Refuse(Problem::kBmpPlanes, planes);
     if (os2v2 && (l.compression == 3 || l.compression == 4))
-        Refuse(
-            Say("不支援的壓縮方式(%1)").arg(l.compression == 3 ? Say("Huffman 1D") : Say("RLE24")));
+        throw DecodeError{
+            {Problem::kCompression, 0, 0,
+             l.compression == 3 ? QStringLiteral("Huffman 1D") : QStringLiteral("RLE24")}};
     switch (l.compression) {
         case kRgb:
         case kRle8:
@@ -177,18 +168,18 @@ Layout Parse(const Bytes& b) {
         case kAlphaBitfields:
             break;
         default:
-            Refuse(Say("不支援的壓縮方式(%1)").arg(l.compression));
+            Refuse(Problem::kCompression, l.compression);
     }
     if (l.bpp != 1 && l.bpp != 2 && l.bpp != 4 && l.bpp != 8 && l.bpp != 16 && l.bpp != 24 &&
         l.bpp != 32)
-        Refuse(Say("不支援的色彩深度(%1 位元)").arg(l.bpp));
+        Refuse(Problem::kDepth, l.bpp);
     const bool rle = l.compression == kRle8 || l.compression == kRle4;
     const bool bitfields = l.compression == kBitfields || l.compression == kAlphaBitfields;
     if ((l.compression == kRle8 && l.bpp != 8) || (l.compression == kRle4 && l.bpp != 4) ||
         (bitfields && l.bpp != 16 && l.bpp != 32))
-        Refuse("壓縮方式與色彩深度不符");
+        Refuse(Problem::kCompressionDepthMismatch);
     if (rle && l.topDown)
-        Refuse("RLE 壓縮的圖片不能由上而下儲存");
+        Refuse(Problem::kRleTopDown);
 
     // The colour masks: in the header from 52 bytes on, after a 40-byte one otherwise.
     qint64 tables = 14 + headerSize;
@@ -208,9 +199,9 @@ Layout Parse(const Bytes& b) {
     }
 
     if (offset > b.size())
-        Refuse("圖片資料的位置超出檔案結尾");
+        Refuse(Problem::kDataPastEnd);
     if (offset < tables)
-        Refuse("圖片資料的位置無效");
+        Refuse(Problem::kDataOffsetInvalid);
     l.pixelsAt = offset;
 
     if (l.bpp <= 8) {
@@ -223,7 +214,7 @@ Layout Parse(const Bytes& b) {
         const qint64 count =
             std::min<qint64>(coloursUsed == 0 ? most : coloursUsed, (offset - tables) / entry);
         if (count == 0)
-            Refuse("調色盤是空的");
+            Refuse(Problem::kEmptyPalette);
         l.palette.reserve(static_cast<size_t>(count));
         for (qint64 i = 0; i < count; ++i) {
             const qint64 at = tables + i * entry;
@@ -271,7 +262,7 @@ void DecodeRows(const Bytes& b, const Layout& l, QImage& image) {
                 const int shift = 8 - l.bpp * (x % perByte + 1);
                 const std::uint32_t index = (src[x / perByte] >> shift) & low;
                 if (index >= colours)
-                    Refuse("色盤索引超出色盤範圍");
+                    Refuse(Problem::kIndexOutsidePalette);
                 dst[x] = l.palette[index];
             }
         }
@@ -286,11 +277,11 @@ void DecodeRle(const Bytes& b, const Layout& l, QImage& image) {
     const bool four = l.bpp == 4;
     const auto colour = [&](std::uint32_t index) {
         if (index >= colours)
-            Refuse("色盤索引超出色盤範圍");
+            Refuse(Problem::kIndexOutsidePalette);
         return l.palette[index];
     };
-    const auto outside = [] { Refuse("RLE 壓縮資料超出圖片範圍"); };
-    const auto early = [] { Refuse("RLE 壓縮資料提早結束"); };
+    const auto outside = [] { Refuse(Problem::kRleOutside); };
+    const auto early = [] { Refuse(Problem::kRleEarly); };
 
     qint64 at = l.pixelsAt, x = 0, y = 0;
     while (true) {

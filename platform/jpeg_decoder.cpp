@@ -87,8 +87,8 @@ bool ReadImage(jpeg_decompress_struct* cinfo, Errors* errors, uchar* pixels, qsi
     return true;
 }
 
-QString Cause(const char* message) {
-    return QString::fromUtf8("JPEG 圖片資料損壞或不完整(%1)").arg(QString::fromUtf8(message));
+Problem Damaged(const char* message) {
+    return {Problem::kJpegDamaged, 0, 0, QString::fromUtf8(message)};
 }
 
 // One pass over the file with libjpeg: the header when made, the pixels when asked for.
@@ -107,9 +107,9 @@ public:
         // APP1 holds the Exif data, and with it how the camera was held.
         jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
         if (!ReadHeader(&cinfo_, &errors_)) {
-            const QString cause = Cause(errors_.message);
+            const Problem problem = Damaged(errors_.message);
             jpeg_destroy_decompress(&cinfo_);
-            throw DecodeError{cause};
+            throw DecodeError{problem};
         }
     }
     ~Pass() { jpeg_destroy_decompress(&cinfo_); }
@@ -137,44 +137,31 @@ public:
     // After a whole pass: a warning refuses the picture it was about.
     void CheckWarnings() const {
         if (errors_.warned)
-            throw DecodeError{Cause(errors_.message)};
+            throw DecodeError{Damaged(errors_.message)};
     }
 
 private:
-    [[noreturn]] void Fail() const { throw DecodeError{Cause(errors_.message)}; }
+    [[noreturn]] void Fail() const { throw DecodeError{Damaged(errors_.message)}; }
 
     jpeg_decompress_struct cinfo_{};
     Errors errors_{};
 };
 
-class JpegDecoder : public PictureDecoder {
+class JpegDecoder : public OrientedDecoder {
 public:
-    explicit JpegDecoder(const QByteArray& file) : file_(file) {
-        const Pass header(file_);
-        header.CheckWarnings();
-        width_ = header.Width();
-        height_ = header.Height();
-        orientation_ = header.Orientation();
-    }
-
-    QSize Size() const override {
-        return OrientedSize(QSize(static_cast<int>(width_), static_cast<int>(height_)),
-                            orientation_);
-    }
-
-    QImage Decode(qint64 maxPixels) const override {
-        QImage image = NewPicture(width_, height_, maxPixels);
-        Pass pass(file_);
-        pass.Read(image);
-        pass.CheckWarnings();
-        return Oriented(image, orientation_);
-    }
+    explicit JpegDecoder(const QByteArray& file) : JpegDecoder(file, Pass(file)) {}
 
 private:
-    QByteArray file_;
-    qint64 width_ = 0;
-    qint64 height_ = 0;
-    int orientation_ = 1;
+    // The header pass tells the size and the orientation; warnings refuse the file at once.
+    JpegDecoder(const QByteArray& file, const Pass& header)
+        : OrientedDecoder(file, (header.CheckWarnings(), header.Width()), header.Height(),
+                          header.Orientation()) {}
+
+    void DecodeInto(QImage& image) const override {
+        Pass pass(File());
+        pass.Read(image);
+        pass.CheckWarnings();
+    }
 };
 
 }  // namespace

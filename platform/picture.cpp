@@ -6,7 +6,6 @@
 #include <QImageWriter>
 #include <cerrno>
 
-#include "platform/causes.h"
 #include "platform/picture_decoder.h"
 #include "platform/picture_error.h"
 #include "platform/safe_file.h"
@@ -17,31 +16,28 @@ namespace {
 
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 
-[[noreturn]] void FailOpen(const std::string& fileName, const QString& cause) {
-    throw PictureError(QStringLiteral("無法開啟「%1」:%2")
-                           .arg(QString::fromStdString(fileName), cause)
-                           .toStdString());
+[[noreturn]] void FailOpen(const std::string& fileName, Problem problem) {
+    throw PictureError(PictureError::Action::kOpen, fileName, std::move(problem));
 }
 
 QByteArray ReadWhole(const std::string& fileName) {
     // The file-system reasons first: they say more than a decoder's error would.
     const QFileInfo info(QString::fromStdString(fileName));
     if (!info.exists())
-        FailOpen(fileName, QStringLiteral("檔案不存在"));
+        FailOpen(fileName, {Problem::kMissing});
     if (info.isDir())
-        FailOpen(fileName, QStringLiteral("這是資料夾,不是圖片檔"));
+        FailOpen(fileName, {Problem::kFolderNotPicture});
     if (!info.isReadable())
-        FailOpen(fileName, QStringLiteral("沒有讀取權限"));
+        FailOpen(fileName, {Problem::kNoReadPermission});
     QFile file(info.filePath());
     const auto cannotRead = [&fileName](int code) {
-        FailOpen(fileName,
-                 QStringLiteral("無法讀取檔案(%1)").arg(SystemCause(code != 0 ? code : EIO)));
+        FailOpen(fileName, {Problem::kCannotRead, 0, 0, {}, code != 0 ? code : EIO});
     };
     errno = 0;
     if (!file.open(QIODevice::ReadOnly))
         cannotRead(errno);
     if (file.size() > kMaxFileBytes)
-        FailOpen(fileName, QStringLiteral("檔案太大"));
+        FailOpen(fileName, {Problem::kFileTooLarge});
     errno = 0;
     QByteArray bytes = file.readAll();
     if (bytes.size() != file.size() || file.error() != QFileDevice::NoError)
@@ -51,16 +47,12 @@ QByteArray ReadWhole(const std::string& fileName) {
 
 }  // namespace
 
-QString PictureFilePatterns() {
-    return QStringLiteral("*.bmp *.dib *.rle *.png *.jpg *.jpeg *.jpe *.jfif");
-}
-
 PictureFile::PictureFile(const std::string& fileName) : fileName_(fileName) {
     const QByteArray bytes = ReadWhole(fileName);
     try {
         decoder_ = DecoderFor(bytes);
     } catch (const DecodeError& e) {
-        FailOpen(fileName, e.cause);
+        FailOpen(fileName, e.problem);
     }
 }
 
@@ -74,7 +66,7 @@ QImage PictureFile::Decode(qint64 maxPixels) const {
     try {
         return decoder_->Decode(maxPixels);
     } catch (const DecodeError& e) {
-        FailOpen(fileName_, e.cause);
+        FailOpen(fileName_, e.problem);
     }
 }
 
@@ -105,19 +97,15 @@ void Picture::Assign(const QImage& image) {
 
 void Picture::SaveToFile(const std::string& fileName) const {
     if (image_.isNull())
-        throw PictureError(QStringLiteral("無法儲存「%1」:沒有可儲存的圖片")
-                               .arg(QString::fromStdString(fileName))
-                               .toStdString());
+        throw PictureError(PictureError::Action::kSave, fileName, {Problem::kNothingToSave});
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "bmp");
     // Into memory: only memory can run out.
     if (!writer.write(image_))
-        throw PictureError(QStringLiteral("無法儲存「%1」:%2")
-                               .arg(QString::fromStdString(fileName), SystemCause(ENOMEM))
-                               .toStdString());
-    WriteFileSafely(fileName, bytes, "無法儲存");
+        throw PictureError(PictureError::Action::kSave, fileName, {Problem::kNoMemory});
+    WriteFileSafely(fileName, bytes, PictureError::Action::kSave);
 }
 
 }  // namespace colorsplit

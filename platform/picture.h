@@ -13,10 +13,6 @@ namespace colorsplit {
 
 class PictureDecoder;
 
-// The file name patterns of the formats a picture can be read from (BMP, PNG and JPEG), for a
-// file dialog's filter.
-QString PictureFilePatterns();
-
 // A picture file read whole into memory with its headers checked: its size is known before
 // anything is decoded. Every failure throws PictureError naming the file and the cause.
 class PictureFile {

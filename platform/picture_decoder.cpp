@@ -3,43 +3,50 @@
 #include <QBuffer>
 #include <QImageReader>
 
+#include "platform/orientation.h"
+#include "platform/picture_formats.h"
+
 namespace colorsplit {
 
-namespace {
-
-bool StartsWith(const QByteArray& file, const char* magic, qsizetype length) {
-    return file.size() >= length && std::equal(magic, magic + length, file.constData());
-}
-
-}  // namespace
-
 std::unique_ptr<PictureDecoder> DecoderFor(const QByteArray& file) {
-    if (StartsWith(file, "BM", 2))
-        return MakeBmpDecoder(file);
-    if (StartsWith(file, "\x89PNG\r\n\x1A\n", 8))
-        return MakePngDecoder(file);
-    if (StartsWith(file, "\xFF\xD8\xFF", 3))
-        return MakeJpegDecoder(file);
+    for (const PictureFormat& format : PictureFormats())
+        if (file.startsWith(format.signature))
+            return format.reader(file);
     // Other formats cannot be checked complete before they are shown; name them if Qt knows
     // them, from their first bytes only.
     QByteArray head = file.left(4096);
     QBuffer buffer(&head);
     buffer.open(QIODevice::ReadOnly);
     const QByteArray format = QImageReader::imageFormat(&buffer);
-    const QString readable = QString::fromUtf8("可開啟的圖片是 BMP、PNG 與 JPEG");
     if (!format.isEmpty())
-        throw DecodeError{QString::fromUtf8("不支援 %1 格式的圖片(%2)")
-                              .arg(QString::fromLatin1(format.toUpper()), readable)};
-    throw DecodeError{QString::fromUtf8("不是可讀取的圖片(%1)").arg(readable)};
+        throw DecodeError{
+            {Problem::kUnsupportedFormat, 0, 0, QString::fromLatin1(format.toUpper())}};
+    throw DecodeError{{Problem::kNotAPicture}};
 }
 
 QImage NewPicture(qint64 width, qint64 height, qint64 maxPixels) {
     if (width > maxPixels || height > maxPixels || width * height > maxPixels)
-        throw DecodeError{QString::fromUtf8("圖片太大(%1x%2)").arg(width).arg(height)};
+        throw DecodeError{{Problem::kPictureTooLarge, width, height}};
     QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
     if (image.isNull())
-        throw DecodeError{QString::fromUtf8("記憶體不足,無法載入圖片")};
+        throw DecodeError{{Problem::kNoMemoryForPicture}};
     return image;
+}
+
+OrientedDecoder::OrientedDecoder(const QByteArray& file, qint64 width, qint64 height,
+                                 int orientation)
+    : file_(file), width_(width), height_(height), orientation_(orientation) {}
+
+QSize OrientedDecoder::Size() const {
+    return OrientedSize(QSize(static_cast<int>(std::min<qint64>(width_, INT_MAX)),
+                              static_cast<int>(std::min<qint64>(height_, INT_MAX))),
+                        orientation_);
+}
+
+QImage OrientedDecoder::Decode(qint64 maxPixels) const {
+    QImage image = NewPicture(width_, height_, maxPixels);
+    DecodeInto(image);
+    return Oriented(image, orientation_);
 }
 
 }  // namespace colorsplit

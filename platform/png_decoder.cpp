@@ -79,85 +79,93 @@ bool ReadImage(png_structp png, png_bytepp rows) {
     return true;
 }
 
-QString Cause(const char* message) {
-    return QString::fromUtf8("PNG 圖片資料損壞或不完整(%1)").arg(QString::fromUtf8(message));
+Problem Damaged(const char* message) {
+    return {Problem::kPngDamaged, 0, 0, QString::fromUtf8(message)};
 }
 
-class PngDecoder : public PictureDecoder {
+// Reads through libpng from the file in memory: the chunks up to the picture data (for the
+// eXIf chunk), or the whole picture into rows.
+class Reader {
 public:
-    explicit PngDecoder(const QByteArray& file) : file_(file) {
+    explicit Reader(const QByteArray& file)
+        : reading_{reinterpret_cast<const png_byte*>(file.constData()),
+                   static_cast<size_t>(file.size()),
+                   0,
+                   {}},
+          png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, &reading_, OnError, OnWarning)),
+          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {
+        if (png_ != nullptr)
+            png_set_read_fn(png_, &reading_, OnRead);
+    }
+    ~Reader() { png_destroy_read_struct(&png_, info_ != nullptr ? &info_ : nullptr, nullptr); }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    bool Ready() const { return info_ != nullptr; }
+    png_structp Png() const { return png_; }
+    png_infop Info() const { return info_; }
+    const char* Error() const { return reading_.error[0] != '\0' ? reading_.error : "unreadable"; }
+
+private:
+    Reading reading_;
+    png_structp png_;
+    png_infop info_;
+};
+
+// The stored size from the header chunk, checked by hand before libpng sees the file, and
+// the camera's orientation from an eXIf chunk before the picture data (1 without one, and
+// when the chunks cannot be read: decoding then says why).
+struct Header {
+    qint64 width = 0;
+    qint64 height = 0;
+    int orientation = 1;
+
+    explicit Header(const QByteArray& file) {
         // The signature, then the header chunk's length, type, width and height.
-        const auto* b = reinterpret_cast<const png_byte*>(file_.constData());
-        if (file_.size() < 24 || png_sig_cmp(b, 0, 8) != 0 || std::memcmp(b + 12, "IHDR", 4) != 0)
-            throw DecodeError{Cause("no header")};
+        const auto* b = reinterpret_cast<const png_byte*>(file.constData());
+        if (file.size() < 24 || png_sig_cmp(b, 0, 8) != 0 || std::memcmp(b + 12, "IHDR", 4) != 0)
+            throw DecodeError{Damaged("no header")};
         const auto be32 = [b](int at) {
             return static_cast<qint64>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
         };
-        width_ = be32(16);
-        height_ = be32(20);
-        if (width_ == 0 || height_ == 0)
-            throw DecodeError{QString::fromUtf8("圖片大小無效(%1x%2)").arg(width_).arg(height_)};
-        orientation_ = Orientation();
+        width = be32(16);
+        height = be32(20);
+        if (width == 0 || height == 0)
+            throw DecodeError{{Problem::kInvalidSize, width, height}};
+        Reader reader(file);
+        QByteArray exif;
+        if (reader.Ready() && ReadExif(reader.Png(), reader.Info(), &exif) && !exif.isEmpty())
+            orientation = ExifOrientation(exif);
     }
+};
 
-    QSize Size() const override {
-        return OrientedSize(QSize(static_cast<int>(std::min<qint64>(width_, INT_MAX)),
-                                  static_cast<int>(std::min<qint64>(height_, INT_MAX))),
-                            orientation_);
-    }
-
-    QImage Decode(qint64 maxPixels) const override {
-        return Oriented(DecodeStored(maxPixels), orientation_);
-    }
+class PngDecoder : public OrientedDecoder {
+public:
+    explicit PngDecoder(const QByteArray& file) : PngDecoder(file, Header(file)) {}
 
 private:
-    // The camera's orientation from an eXIf chunk before the picture data; 1 without one, and
-    // when the chunks cannot be read (decoding then says why).
-    int Orientation() const {
-        Reading reading{reinterpret_cast<const png_byte*>(file_.constData()),
-                        static_cast<size_t>(file_.size()),
-                        0,
-                        {}};
-        png_structp png =
-            png_create_read_struct(PNG_LIBPNG_VER_STRING, &reading, OnError, OnWarning);
-        if (png == nullptr)
-            return 1;
-        png_infop info = png_create_info_struct(png);
-        png_set_read_fn(png, &reading, OnRead);
-        QByteArray exif;
-        const bool read = info != nullptr && ReadExif(png, info, &exif);
-        png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
-        return read && !exif.isEmpty() ? ExifOrientation(exif) : 1;
-    }
+    PngDecoder(const QByteArray& file, const Header& header)
+        : OrientedDecoder(file, header.width, header.height, header.orientation),
+          width_(header.width),
+          height_(header.height) {}
 
-    QImage DecodeStored(qint64 maxPixels) const {
-        QImage image = NewPicture(width_, height_, maxPixels);
+    void DecodeInto(QImage& image) const override {
         std::vector<png_bytep> rows(static_cast<size_t>(height_));
         for (size_t y = 0; y < rows.size(); ++y)
             rows[y] = image.scanLine(static_cast<int>(y));
-        Reading reading{reinterpret_cast<const png_byte*>(file_.constData()),
-                        static_cast<size_t>(file_.size()),
-                        0,
-                        {}};
-        png_structp png =
-            png_create_read_struct(PNG_LIBPNG_VER_STRING, &reading, OnError, OnWarning);
-        if (png == nullptr)
-            throw DecodeError{Cause("out of memory")};
-        png_infop info = png_create_info_struct(png);
-        png_set_read_fn(png, &reading, OnRead);
+        Reader reader(File());
+        if (!reader.Ready())
+            throw DecodeError{Damaged("out of memory")};
         png_uint_32 width = 0, height = 0;
-        const bool read = info != nullptr && ReadHeader(png, info, &width, &height) &&
-                          width == width_ && height == height_ && ReadImage(png, rows.data());
-        png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+        const bool read = ReadHeader(reader.Png(), reader.Info(), &width, &height) &&
+                          width == width_ && height == height_ &&
+                          ReadImage(reader.Png(), rows.data());
         if (!read)
-            throw DecodeError{Cause(reading.error[0] != '\0' ? reading.error : "unreadable")};
-        return image;
+            throw DecodeError{Damaged(reader.Error())};
     }
 
-    QByteArray file_;
-    qint64 width_ = 0;
-    qint64 height_ = 0;
-    int orientation_ = 1;
+    qint64 width_;
+    qint64 height_;
 };
 
 }  // namespace

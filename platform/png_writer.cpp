@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/picture_error.h"
-
 namespace colorsplit {
 
 namespace {
@@ -82,7 +80,7 @@ QByteArray EncodePng(int width, int height, PngPixels pixels, const PngRows& row
     }
     png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
     if (!written)
-        throw PictureError(writing.error[0] != '\0' ? writing.error : "記憶體不足");
+        throw EncodeError{writing.error[0] != '\0' ? QString::fromUtf8(writing.error) : QString()};
     return out;
 }
 

@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/causes.h"
 #include "platform/picture_error.h"
 
 namespace colorsplit {
@@ -139,26 +138,24 @@ private:
 
 }  // namespace
 
-void WriteFileSafely(const std::string& fileName, const QByteArray& bytes, const char* failure) {
-    const QString name = QString::fromStdString(fileName);
-    const auto fail = [&](const QString& cause) {
-        throw PictureError(QStringLiteral("%1「%2」:%3")
-                               .arg(QString::fromUtf8(failure), name, cause)
-                               .toStdString());
+void WriteFileSafely(const std::string& fileName, const QByteArray& bytes,
+                     PictureError::Action action) {
+    const auto fail = [&](Problem problem) {
+        throw PictureError(action, fileName, std::move(problem));
     };
-    const QFileInfo info(name);
+    const QFileInfo info(QString::fromStdString(fileName));
     if (info.isDir())
-        fail(QStringLiteral("這是資料夾"));
+        fail({Problem::kIsFolder});
     // The rename below would replace a read-only file; refuse as a plain write would, and
     // honour the read-only mark even for root.
     if (info.exists() && (!info.isWritable() || !(info.permissions() & QFile::WriteOwner)))
-        fail(QStringLiteral("檔案是唯讀的"));
+        fail({Problem::kReadOnlyFile});
     if (!info.absoluteDir().exists())
-        fail(QStringLiteral("資料夾不存在"));
+        fail({Problem::kFolderMissing});
     // A new file would go into the folder: honour its read-only mark, even for root.
     const QFileInfo folder(info.absolutePath());
     if (!info.exists() && (!folder.isWritable() || !(folder.permissions() & QFile::WriteOwner)))
-        fail(QStringLiteral("資料夾是唯讀的"));
+        fail({Problem::kReadOnlyFolder});
 
     try {
         struct stat status {};
@@ -179,7 +176,7 @@ void WriteFileSafely(const std::string& fileName, const QByteArray& bytes, const
         }
         Replacement(fileName).Write(bytes);
     } catch (const Failed& f) {
-        fail(QStringLiteral("無法寫入(%1)").arg(SystemCause(f.code)));
+        fail({Problem::kCannotWrite, 0, 0, {}, f.code});
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/group_pass.h"
 #include "platform/picture_error.h"
+#include "platform/png_writer.h"
 #include "platform/safe_file.h"
 
 namespace colorsplit {
@@ -78,6 +79,31 @@ QByteArray GroupsCsv(const std::vector<GroupStatistic>& statistics) {
 
 namespace {
 
+// The kinds of file an export writes, in order; those for each group are written group by
+// group, all of a group's together. A new kind of file is a new row.
+struct ExportKind {
+    const char* suffix;  // after STEM, with N for the group's number
+    bool eachGroup;
+    QByteArray (*make)(const GroupedPicture&, const std::vector<GroupStatistic>&, int group);
+};
+
+const ExportKind kExportKinds[] = {
+    {"-quantised.png", false,
+     [](const GroupedPicture& g, const std::vector<GroupStatistic>&, int) {
+         return QuantisedPng(g);
+     }},
+    {"-groupN.png", true,
+     [](const GroupedPicture& g, const std::vector<GroupStatistic>&, int n) {
+         return LayerPng(g, n);
+     }},
+    {"-groupN-film.png", true,
+     [](const GroupedPicture& g, const std::vector<GroupStatistic>&, int n) {
+         return FilmPng(g, n);
+     }},
+    {"-groups.csv", false,
+     [](const GroupedPicture&, const std::vector<GroupStatistic>& s, int) { return GroupsCsv(s); }},
+};
+
 struct ExportFile {
     std::string name;
     std::function<QByteArray()> bytes;
@@ -85,14 +111,31 @@ struct ExportFile {
 
 std::vector<ExportFile> ExportFiles(const std::string& stem, const GroupedPicture& grouped,
                                     const std::vector<GroupStatistic>& statistics) {
+    const int groups = static_cast<int>(grouped.colours.size());
     std::vector<ExportFile> files;
-    files.push_back({stem + "-quantised.png", [&] { return QuantisedPng(grouped); }});
-    for (int n = 0; n < static_cast<int>(grouped.colours.size()); ++n) {
-        const std::string group = stem + "-group" + std::to_string(n + 1);
-        files.push_back({group + ".png", [&, n] { return LayerPng(grouped, n); }});
-        files.push_back({group + "-film.png", [&, n] { return FilmPng(grouped, n); }});
+    const auto add = [&](const ExportKind& kind, int n) {
+        std::string suffix = kind.suffix;
+        if (const size_t at = suffix.find('N'); kind.eachGroup && at != std::string::npos)
+            suffix.replace(at, 1, std::to_string(n + 1));
+        files.push_back({stem + suffix, [&grouped, &statistics, &kind, n] {
+                             return kind.make(grouped, statistics, n);
+                         }});
+    };
+    const auto* kind = std::begin(kExportKinds);
+    while (kind != std::end(kExportKinds)) {
+        if (!kind->eachGroup) {
+            add(*kind++, 0);
+            continue;
+        }
+        // A run of kinds for each group: the group outside, the kinds inside.
+        const auto* end = kind;
+        while (end != std::end(kExportKinds) && end->eachGroup)
+            ++end;
+        for (int n = 0; n < groups; ++n)
+            for (const auto* k = kind; k != end; ++k)
+                add(*k, n);
+        kind = end;
     }
-    files.push_back({stem + "-groups.csv", [&] { return GroupsCsv(statistics); }});
     return files;
 }
 
@@ -129,23 +172,20 @@ void WriteExport(const std::string& folder, const std::string& stem, const Group
             QByteArray bytes;
             try {
                 bytes = making.front().get();
-            } catch (const std::exception& e) {
-                throw PictureError(
-                    QStringLiteral("無法匯出「%1」:%2")
-                        .arg(QString::fromStdString(path), QString::fromUtf8(e.what()))
-                        .toStdString());
+            } catch (const EncodeError&) {
+                throw PictureError(PictureError::Action::kExport, path, {Problem::kNoMemory});
+            } catch (const std::bad_alloc&) {
+                throw PictureError(PictureError::Action::kExport, path, {Problem::kNoMemory});
             }
             making.pop_front();
             makeNext();
-            WriteFileSafely(path, bytes, "無法匯出");
+            WriteFileSafely(path, bytes, PictureError::Action::kExport);
         } catch (const PictureError& e) {
             // Those before are whole; this one and those after are not there.
-            QStringList missing;
+            std::vector<std::string> missing;
             for (size_t j = i; j < files.size(); ++j)
-                missing << QString::fromStdString(files[j].name);
-            throw PictureError(e.what() + QStringLiteral("(未寫入:%1)")
-                                              .arg(missing.join(QStringLiteral("、")))
-                                              .toStdString());
+                missing.push_back(files[j].name);
+            throw e.WithNotWritten(std::move(missing));
         }
     }
 }

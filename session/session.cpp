@@ -6,16 +6,11 @@
 
 #include "platform/picture_error.h"
 #include "platform/reduce.h"
+#include "session/texts.h"
 
 namespace colorsplit {
 
 namespace {
-
-const char* const kTooLarge = "圖片超過1280x960,無法載入";
-const char* const kNoPicture = "尚未載入檔案";
-const char* const kNoColour = "尚未選擇顏色";
-const char* const kNotRun = "尚未執行運算";
-const char* const kPickingDone = "選擇顏色完成";
 
 bool FitsTable(const QSize& size) {
     return size.width() <= kTableWidth && size.height() <= kTableHeight;
@@ -23,16 +18,41 @@ bool FitsTable(const QSize& size) {
 
 }  // namespace
 
+void SessionView::RunStarting() {
+    LogLine(texts::RunStarting());
+}
+
+void SessionView::RunSampled() {
+    LogLine(texts::RunSampled());
+}
+
+void SessionView::IterationStarting(int n) {
+    LogLine(texts::Iteration(n));
+}
+
+void SessionView::GroupMoved(int g, TColor c) {
+    ShowSwatch(g, c);
+    LogLine(texts::GroupMoved(g, c));
+}
+
+void SessionView::RunEnded(int iterations) {
+    LogLine(texts::RunEnded(iterations));
+}
+
+void SessionView::MaskPainted() {
+    LogLine(texts::MaskPainted());
+}
+
 Session::Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDialog,
                  FileDialog& exportDialog)
-    : view_(view), openDialog_(openDialog), saveDialog_(saveDialog), exportDialog_(exportDialog) {}
+    : view_(view),
+      openDialog_(openDialog),
+      saveDialog_(saveDialog),
+      exportDialog_(exportDialog),
+      picture_([this] { view_.PictureChanged(); }) {}
 
 void Session::FormCreate() {
-    state_.MaskDone = false;
-    LogLine(kNoPicture);
-    state_.ColorCount = 0;
-    state_.Distortion = 0.0f;
-    state_.LastDistortion = kInitialLastDistortion;
+    view_.LogLine(texts::NoPicture());
 }
 
 Opening Session::Button1Click() {
@@ -51,49 +71,50 @@ Opening Session::OpenFile(const std::string& name) {
         Show(file->Decode(Picture::kReadLimitPixels), name, nullptr, {});
         return {Opening::kOpened, size};
     }
-    LogLine(kTooLarge);
+    view_.LogLine(texts::TooLarge());
     if (static_cast<qint64>(size.width()) * size.height() > kMostPixelsToReduce)
-        throw PictureError(QStringLiteral("無法開啟「%1」:圖片太大(%2 x %3),最多可縮小開啟 %4 像素")
-                               .arg(QString::fromStdString(name))
-                               .arg(size.width())
-                               .arg(size.height())
-                               .arg(kMostPixelsToReduce)
-                               .toStdString());
+        throw PictureError(PictureError::Action::kOpen, name,
+                           {Problem::kTooLargeToReduce, size.width(), size.height(),
+                            QString::number(kMostPixelsToReduce)});
     const QSize reduced = ReducedSize(size, QSize(kTableWidth, kTableHeight));
     if (!view_.OpenReduced(name, size, reduced))
         return {Opening::kTooLarge, size};
     const QImage copy = Reduce(file->Decode(kMostPixelsToReduce), reduced);
-    Show(copy, name, std::move(file),
-         "原圖" + std::to_string(size.width()) + "x" + std::to_string(size.height()) + ",已縮小為" +
-             std::to_string(reduced.width()) + "x" + std::to_string(reduced.height()));
+    Show(copy, name, std::move(file), texts::Reduced(size, reduced));
     return {Opening::kReduced, size};
 }
 
 void Session::Show(const QImage& image, const std::string& name,
-                   std::shared_ptr<const PictureFile> original, const std::string& line) {
-    picture_.Assign(image);
-    opened_ = picture_.Image();
+                   std::shared_ptr<const PictureFile> original, const QString& line) {
+    picture_.Open(image);
     original_ = std::move(original);
-    state_.OpenFileName = name;
     // Picks, groups and the mask of another picture mean nothing for this one.
+    quantizer_.NewRound(name);
     BeginRound();
-    if (!line.empty())
-        LogLine(line);
-    LogLine("開檔完成,請選擇四種顏色");
+    if (!line.isEmpty())
+        view_.LogLine(line);
+    view_.LogLine(texts::Opened());
+}
+
+void Session::BeginRound() {
+    picture_.RestorePicture();
+    fullSizeCounts_.reset();
+    quantizer_.NewRound();
+    view_.ClearSwatches();
 }
 
 bool Session::RequirePicture() {
     // Without a picture the commands would run on nothing; they say so instead.
     if (HasPicture())
         return true;
-    LogLine(kNoPicture);
+    view_.LogLine(texts::NoPicture());
     return false;
 }
 
 bool Session::RequireGroups() {
-    if (state_.GroupCount > 0)
+    if (State().GroupCount > 0)
         return true;
-    LogLine(kNotRun);
+    view_.LogLine(texts::NotRun());
     return false;
 }
 
@@ -101,27 +122,25 @@ void Session::Button2Click() {
     if (!RequirePicture())
         return;
     // Without a code vector there is nothing to group by.
-    if (state_.ColorCount == 0) {
-        LogLine(kNoColour);
+    if (State().ColorCount == 0) {
+        view_.LogLine(texts::NoColourPicked());
         return;
     }
-    state_.Button2Click(*this);
+    quantizer_.Button2Click(picture_, view_);
 }
 
 void Session::Button4Click() {
     // Before the dialog: there is nothing to choose a name for.
     if (!HasPicture())
-        throw PictureError("無法儲存:沒有可儲存的圖片");
+        throw PictureError(PictureError::Action::kSave, {}, {Problem::kNothingToSave});
     if (const std::optional<std::string> name = saveDialog_.Execute())
-        picture_.SaveToFile(*name);
+        picture_.Shown().SaveToFile(*name);
 }
 
 void Session::Button5Click() {
     if (!RequirePicture())
         return;
-    state_.SparateColor(*this);
-    state_.MeanColor = state_.Computer_Mean(*this);
-    ShowSwatch(4, state_.MeanColor);
+    view_.ShowSwatch(kMeanRow, quantizer_.TakeMeanColor(picture_));
 }
 
 void Session::Button7Click(int itemIndex) {
@@ -130,24 +149,24 @@ void Session::Button7Click(int itemIndex) {
     // Before an execute of this round the table holds no groups of this picture.
     if (!RequireGroups())
         return;
-    state_.Mask(*this, itemIndex);
+    quantizer_.Mask(picture_, view_, itemIndex);
 }
 
 void Session::Image1MouseDown(int x, int y) {
     if (!RequirePicture())
         return;
     // Image1 is larger than most pictures: a click beside the picture picks nothing.
-    if (x < 0 || y < 0 || x >= PictureWidth() || y >= PictureHeight())
+    if (x < 0 || y < 0 || x >= picture_.PictureWidth() || y >= picture_.PictureHeight())
         return;
-    PickColor(GetPixel(x, y));
+    PickColor(picture_.GetPixel(x, y));
 }
 
 void Session::EnterColourClick() {
     if (!RequirePicture())
         return;
     // As a click: with four picked, the line that says so, and nothing to ask.
-    if (state_.ColorCount >= kMaxColors) {
-        LogLine(kPickingDone);
+    if (State().ColorCount >= kMaxColors) {
+        view_.LogLine(texts::PickingDone());
         return;
     }
     if (const std::optional<TColor> c = view_.AskColour())
@@ -160,100 +179,100 @@ void Session::Seed(TColor c) {
 }
 
 void Session::UnpickClick() {
-    if (!state_.Unpick())
+    if (!quantizer_.Unpick())
         return;
-    view_.ClearSwatch(state_.ColorCount);
-    LogLine("取消選擇顏色" + std::to_string(state_.ColorCount + 1));
+    view_.ClearSwatch(State().ColorCount);
+    view_.LogLine(texts::Unpicked(State().ColorCount + 1));
 }
 
 void Session::RepickClick() {
     if (!RequirePicture())
         return;
     BeginRound();
-    LogLine("請重新選擇四種顏色");
-}
-
-void Session::BeginRound() {
-    picture_.Assign(opened_);
-    fullSizeCounts_.reset();
-    state_.NewRound();
-    view_.ClearSwatches();
-    view_.PictureChanged();
+    view_.LogLine(texts::PicksStartedOver());
 }
 
 void Session::PickColor(TColor c) {
-    if (state_.Pick(c)) {
-        ShowSwatch(state_.ColorCount - 1, c);
-        LogLine("選擇顏色" + std::to_string(state_.ColorCount));
+    if (quantizer_.Pick(c)) {
+        view_.ShowSwatch(State().ColorCount - 1, c);
+        view_.LogLine(texts::Picked(State().ColorCount));
     }
-    if (state_.ColorCount == kMaxColors)
-        LogLine(kPickingDone);
+    if (State().ColorCount == kMaxColors)
+        view_.LogLine(texts::PickingDone());
+}
+
+std::vector<TColor> Session::GroupColours() const {
+    std::vector<TColor> colours;
+    for (int g = 0; g < State().GroupCount; ++g) {
+        const PixelRec& v = State().CodeBook[g];
+        colours.push_back(PackColor(v.R, v.G, v.B));
+    }
+    return colours;
 }
 
 GroupedPicture Session::Grouping() const {
     GroupedPicture grouped;
     if (!HasGroups())
         return grouped;
-    const int k = state_.GroupCount;
-    for (int g = 0; g < k; ++g) {
-        const PixelRec& v = state_.CodeBook[g];
-        grouped.colours.push_back(qRgb(v.R, v.G, v.B));
-    }
+    const QuantState& s = State();
+    for (const TColor c : GroupColours())
+        grouped.colours.push_back(qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
     if (original_) {
         grouped.picture = original_->Decode(kMostPixelsToReduce);
-        grouped.groups = GroupPixels(grouped.picture, state_.CodeBook, k);
+        grouped.groups = GroupPixels(grouped.picture, s.CodeBook, s.GroupCount);
         return grouped;
     }
     // The groups the last grouping pass left in the table.
-    grouped.picture = opened_;
-    const int w = Quantizer::ClampedWidth(*this);
-    const int h = Quantizer::ClampedHeight(*this);
+    grouped.picture = picture_.Opened();
+    const int w = Quantizer::ClampedWidth(picture_);
+    const int h = Quantizer::ClampedHeight(picture_);
     grouped.groups.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
     for (int x = 0; x < w; ++x)
         for (int y = 0; y < h; ++y)
             grouped.groups[static_cast<size_t>(y) * w + x] =
-                static_cast<std::uint8_t>(state_.Pixels[x][y].Group);
+                static_cast<std::uint8_t>(s.Pixels[x][y].Group);
     return grouped;
 }
 
 std::array<TColor, kMaxColors + 1> Session::GroupingKey() const {
     std::array<TColor, kMaxColors + 1> key{};
     for (int g = 0; g < kMaxColors; ++g)
-        key[g] = PackColor(state_.CodeBook[g].R, state_.CodeBook[g].G, state_.CodeBook[g].B);
-    key[kMaxColors] = state_.GroupCount;
+        key[g] = PackColor(State().CodeBook[g].R, State().CodeBook[g].G, State().CodeBook[g].B);
+    key[kMaxColors] = State().GroupCount;
     return key;
 }
 
+std::array<qint64, kMaxColors> Session::TableGroupCounts() const {
+    // Counted in the table itself: nothing to copy.
+    std::array<qint64, kMaxColors> counts{};
+    const int w = Quantizer::ClampedWidth(picture_);
+    const int h = Quantizer::ClampedHeight(picture_);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+            if (const int g = State().Pixels[x][y].Group; g >= 0 && g < kMaxColors)
+                ++counts[static_cast<size_t>(g)];
+    return counts;
+}
+
 std::vector<qint64> Session::GroupCounts() const {
-    const int k = state_.GroupCount;
+    const int k = State().GroupCount;
     if (original_) {
         if (!fullSizeCounts_ || fullSizeCounts_->key != GroupingKey())
             fullSizeCounts_ = Counts{GroupingKey(), CountGroups(Grouping().groups, k)};
         return fullSizeCounts_->pixels;
     }
-    // Counted in the table itself: nothing to copy.
-    std::vector<qint64> counts(static_cast<size_t>(k));
-    const int w = Quantizer::ClampedWidth(*this);
-    const int h = Quantizer::ClampedHeight(*this);
-    for (int x = 0; x < w; ++x)
-        for (int y = 0; y < h; ++y)
-            if (const int g = state_.Pixels[x][y].Group; g >= 0 && g < k)
-                ++counts[static_cast<size_t>(g)];
-    return counts;
+    const std::array<qint64, kMaxColors> table = TableGroupCounts();
+    return std::vector<qint64>(table.begin(), table.begin() + k);
 }
 
 std::vector<GroupStatistic> Session::GroupStatistics() const {
     if (!HasGroups())
         return {};
-    std::vector<TColor> colours;
-    for (int g = 0; g < state_.GroupCount; ++g)
-        colours.push_back(
-            PackColor(state_.CodeBook[g].R, state_.CodeBook[g].G, state_.CodeBook[g].B));
-    return Statistics(colours, GroupCounts());
+    return Statistics(GroupColours(), GroupCounts());
 }
 
 std::string Session::ExportStem() const {
-    return QFileInfo(QString::fromStdString(state_.OpenFileName)).completeBaseName().toStdString();
+    return QFileInfo(QString::fromStdString(State().OpenFileName)).completeBaseName().toStdString();
 }
 
 void Session::ExportClick() {
@@ -264,7 +283,7 @@ void Session::ExportClick() {
         return;
     std::vector<std::string> existing;
     const QDir dir(QString::fromStdString(*folder));
-    for (const std::string& name : ExportFileNames(ExportStem(), state_.GroupCount))
+    for (const std::string& name : ExportFileNames(ExportStem(), State().GroupCount))
         if (QFileInfo::exists(dir.filePath(QString::fromStdString(name))))
             existing.push_back(name);
     if (!existing.empty() && !view_.ConfirmReplace(*folder, existing))
@@ -274,31 +293,24 @@ void Session::ExportClick() {
 
 void Session::ExportGroups(const std::string& folder) {
     if (!HasPicture())
-        throw PictureError("無法匯出:沒有可匯出的圖片");
+        throw PictureError(PictureError::Action::kExport, {}, {Problem::kNothingToExport});
     if (!HasGroups())
-        throw PictureError("無法匯出:尚未執行運算");
+        throw PictureError(PictureError::Action::kExport, {}, {Problem::kNotGrouped});
     const QString path = QFileInfo(QString::fromStdString(folder)).absoluteFilePath();
     if (!QDir().mkpath(path))
-        throw PictureError(QStringLiteral("無法匯出「%1」:無法建立資料夾").arg(path).toStdString());
+        throw PictureError(PictureError::Action::kExport, path.toStdString(),
+                           {Problem::kCannotMakeFolder});
     const GroupedPicture grouped = Grouping();
-    std::vector<TColor> colours;
-    for (const QRgb c : grouped.colours)
-        colours.push_back(PackColor(qRed(c), qGreen(c), qBlue(c)));
-    const std::vector<qint64> counts = CountGroups(grouped.groups, state_.GroupCount);
+    const std::vector<qint64> counts = CountGroups(grouped.groups, State().GroupCount);
     if (original_)
         fullSizeCounts_ = Counts{GroupingKey(), counts};
-    WriteExport(path.toStdString(), ExportStem(), grouped, Statistics(colours, counts));
-    LogLine("匯出完成,檔案存於" + path.toStdString());
+    WriteExport(path.toStdString(), ExportStem(), grouped, Statistics(GroupColours(), counts));
+    view_.LogLine(texts::Exported(path));
 }
 
 void Session::StatisticsClick() {
     if (RequirePicture() && RequireGroups())
         view_.ShowStatistics(GroupStatistics());
-}
-
-void Session::RestorePicture() {
-    picture_.Assign(opened_);
-    view_.PictureChanged();
 }
 
 }  // namespace colorsplit

@@ -1,26 +1,33 @@
 #pragma once
 
+#include <QSize>
+#include <QString>
 #include <array>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "core/quant_host.h"
+#include "core/picture_access.h"
 #include "core/quantizer.h"
 #include "platform/grouped_picture.h"
 #include "platform/picture.h"
 #include "session/file_dialog.h"
 #include "session/grouping.h"
+#include "session/picture_stage.h"
 
 namespace colorsplit {
 
+// The window's picture control: as large as the design makes it, whatever picture it shows. A
+// click is a point on it; the picture lies in its top-left corner.
+inline constexpr QSize kPickArea(1575, 1181);
+
 // What the commands show, and what they ask: the window draws and asks the user, the batch
-// front end prints, records and answers for itself.
-class SessionView {
+// front end prints, records and answers for itself. It hears the core's events and words them
+// for the log (texts.h), so that every front end logs the same lines.
+class SessionView : public QuantObserver {
 public:
-    virtual ~SessionView() = default;
-    virtual void LogLine(const std::string& text) = 0;
+    virtual void LogLine(const QString& text) = 0;
     virtual void ShowSwatch(int row, TColor c) = 0;
     // Every swatch row blank again, as at start-up.
     virtual void ClearSwatches() = 0;
@@ -37,6 +44,14 @@ public:
     // A colour to pick by value; nullopt when the user cancels.
     virtual std::optional<TColor> AskColour() = 0;
     virtual void ShowStatistics(const std::vector<GroupStatistic>& statistics) = 0;
+
+    // QuantObserver, worded.
+    void RunStarting() final;
+    void RunSampled() final;
+    void IterationStarting(int n) final;
+    void GroupMoved(int g, TColor c) final;
+    void RunEnded(int iterations) final;
+    void MaskPainted() final;
 };
 
 // What an open command came to.
@@ -54,16 +69,17 @@ struct Opening {
 
 // The window's commands on its state, without any widget: the window calls these from its
 // handlers and the batch front end replays them, so both follow one set of rules.
-class Session : public QuantHost {
+class Session {
 public:
-    Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDialog,
-            FileDialog& exportDialog);
-
     // The largest picture a reduced copy is made of, in pixels; larger ones are refused from
     // their headers.
     static constexpr qint64 kMostPixelsToReduce = 100'000'000;
 
-    // The state part of start-up; the window selects "color1" and resets its scroll bars.
+    Session(SessionView& view, FileDialog& openDialog, FileDialog& saveDialog,
+            FileDialog& exportDialog);
+
+    // The log's part of start-up; the state starts as the core makes it, and the window
+    // selects "color1" and resets its scroll bars.
     void FormCreate();
     Opening Button1Click();  // open
     // The open command after the dialog: a picture that opens starts a new round. A picture
@@ -92,9 +108,13 @@ public:
     // 群組統計….
     void StatisticsClick();
 
+    const QuantState& State() const { return quantizer_.View(); }
+    const Picture& ShownPicture() const { return picture_.Shown(); }
     bool HasPicture() const { return !picture_.IsEmpty(); }
     // Whether an execute of this round has grouped the picture.
-    bool HasGroups() const { return HasPicture() && state_.GroupCount > 0; }
+    bool HasGroups() const { return HasPicture() && State().GroupCount > 0; }
+    // Whether the picture shown is a reduced copy of the one in the file.
+    bool IsReducedCopy() const { return original_ != nullptr; }
     // The picture as opened, each pixel's group, and the groups' colours as the swatches show
     // them; no groups before an execute of this round. For a reduced copy, the picture at its
     // full size, each pixel grouped by the final code book.
@@ -102,26 +122,8 @@ public:
     // A row a group of the last grouping, pixels counted as Grouping() groups them; none
     // before an execute of this round.
     std::vector<GroupStatistic> GroupStatistics() const;
-    // Whether the picture shown is a reduced copy of the one in the file.
-    bool IsReducedCopy() const { return original_ != nullptr; }
-
-    Quantizer& State() { return state_; }
-    const Quantizer& State() const { return state_; }
-    const Picture& ShownPicture() const { return picture_; }
-
-    // QuantHost
-    int PictureWidth() const override { return picture_.Width(); }
-    int PictureHeight() const override { return picture_.Height(); }
-    TColor GetPixel(int x, int y) const override { return picture_.GetPixel(x, y); }
-    void SetPixel(int x, int y, TColor c) override { picture_.SetPixel(x, y, c); }
-    void RestorePicture() override;
-    void Refresh() override { view_.PictureChanged(); }
-    ConstPixelRows ReadRows() const override {
-        return {picture_.ConstBits(), picture_.WordsPerLine()};
-    }
-    PixelRows WriteRows() override { return {picture_.Bits(), picture_.WordsPerLine()}; }
-    void LogLine(const std::string& text) override { view_.LogLine(text); }
-    void ShowSwatch(int row, TColor c) override { view_.ShowSwatch(row, c); }
+    // Each of the table's groups, 0 to kMaxColors - 1, counted over the picture's area.
+    std::array<qint64, kMaxColors> TableGroupCounts() const;
 
 private:
     // True when a picture is shown; otherwise logs that none is and returns false.
@@ -136,22 +138,19 @@ private:
     void BeginRound();
     // Shows a picture that opened and begins a new round; line, if any, is logged first.
     void Show(const QImage& image, const std::string& name,
-              std::shared_ptr<const PictureFile> original, const std::string& line);
+              std::shared_ptr<const PictureFile> original, const QString& line);
     // The pixels of each group of the last grouping, as Grouping() groups them.
     std::vector<qint64> GroupCounts() const;
     // The code book and K of the last grouping, packed, for knowing when counts are stale.
     std::array<TColor, kMaxColors + 1> GroupingKey() const;
+    std::vector<TColor> GroupColours() const;
 
     SessionView& view_;
     FileDialog& openDialog_;
     FileDialog& saveDialog_;
     FileDialog& exportDialog_;
-    Quantizer state_;
-    Picture picture_;
-    // The picture as it was opened, for the whole round: what the mask starts again from and
-    // what exports are made of. (A shared copy: it costs nothing until the shown picture is
-    // painted on.)
-    QImage opened_;
+    Quantizer quantizer_;
+    PictureStage picture_;
     // For a reduced copy, the file it was made from, read whole: decoded again for full-size
     // exports and statistics, so that the full picture is held only while they are made.
     std::shared_ptr<const PictureFile> original_;

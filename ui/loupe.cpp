@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "session/texts.h"
+
 namespace colorsplit {
 
 namespace {
@@ -23,12 +25,9 @@ Loupe::Loupe(QWidget* parent) : QWidget(parent) {
 QString Loupe::Text() const {
     if (!picture_.valid(pixel_))
         return QString();
-    const QRgb c = picture_.pixel(pixel_);
-    return QStringLiteral("#%1\nR %2 G %3 B %4")
-        .arg(QString::number(c & 0xFFFFFF, 16).rightJustified(6, QLatin1Char('0')).toUpper())
-        .arg(qRed(c))
-        .arg(qGreen(c))
-        .arg(qBlue(c));
+    const QRgb p = picture_.pixel(pixel_);
+    const TColor c = PackColor(qRed(p), qGreen(p), qBlue(p));
+    return texts::Hex(c) + QLatin1Char('\n') + texts::Channels(c);
 }
 
 void Loupe::ShowAt(const QImage& picture, QPoint pixel, QPoint where) {

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "session/texts.h"
 #include "ui/image_control.h"
 #include "ui/loupe.h"
 
@@ -157,13 +158,7 @@ void Picking::Describe() {
         return;
     const QRgb c = picture.pixel(*cursor_);
     parts_.image->setAccessibleDescription(
-        QStringLiteral("游標 %1, %2:#%3 R %4 G %5 B %6")
-            .arg(cursor_->x())
-            .arg(cursor_->y())
-            .arg(QString::number(c & 0xFFFFFF, 16).rightJustified(6, QLatin1Char('0')).toUpper())
-            .arg(qRed(c))
-            .arg(qGreen(c))
-            .arg(qBlue(c)));
+        texts::PickCursor(cursor_->x(), cursor_->y(), PackColor(qRed(c), qGreen(c), qBlue(c))));
     QAccessibleEvent changed(parts_.image, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&changed);
 }

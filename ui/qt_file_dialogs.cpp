@@ -10,7 +10,9 @@
 
 #include "platform/picture.h"
 #include "platform/picture_error.h"
+#include "platform/picture_formats.h"
 #include "platform/safe_file.h"
+#include "session/texts.h"
 
 namespace colorsplit {
 
@@ -41,10 +43,10 @@ void Set(const char* key, const QJsonValue& value, const Report& report) {
     try {
         QDir().mkpath(QFileInfo(SettingsFile()).absolutePath());
         WriteFileSafely(SettingsFile().toStdString(), QJsonDocument(settings).toJson(),
-                        "無法記住設定");
+                        PictureError::Action::kRemember);
     } catch (const PictureError& e) {
         if (report)
-            report(QString::fromUtf8(e.what()));
+            report(texts::Describe(e));
     }
 }
 
@@ -72,8 +74,8 @@ void SetFlag(const char* key, bool value, const Report& report) {
 namespace {
 
 QString PictureFilter() {
-    return QStringLiteral("圖片 (%1);;BMP 圖片 (*.bmp *.dib *.rle);;所有檔案 (*)")
-        .arg(PictureFilePatterns());
+    return texts::PictureFilter(PictureFilePatterns(),
+                                PictureFormats().front().patterns.join(QLatin1Char(' ')));
 }
 
 QString FolderOf(const std::string& file) {
@@ -114,7 +116,7 @@ protected:
         QString start = remembered::Folder(remembered::kOpenFolder);
         if (start.isEmpty())
             start = SamplesDirectory();
-        QFileDialog dialog(parent_, QStringLiteral("開啟"), start, PictureFilter());
+        QFileDialog dialog(parent_, texts::OpenDialogTitle(), start, PictureFilter());
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         return Run(dialog);
@@ -136,7 +138,7 @@ public:
 protected:
     std::optional<std::string> Ask() override {
         const QString start = WriteStart(openedFile_);
-        QFileDialog dialog(parent_, QStringLiteral("另存新檔"), start);
+        QFileDialog dialog(parent_, texts::SaveDialogTitle(), start);
         // Qt asks before an existing file is replaced; answering No writes nothing.
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         // A name typed without an extension gets .bmp; the file is a BMP whatever its name.
@@ -163,7 +165,7 @@ public:
 
 protected:
     std::optional<std::string> Ask() override {
-        QFileDialog dialog(parent_, QStringLiteral("匯出群組"), WriteStart(openedFile_));
+        QFileDialog dialog(parent_, texts::ExportDialogTitle(), WriteStart(openedFile_));
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
         return Run(dialog);

@@ -8,6 +8,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "session/texts.h"
+
 namespace colorsplit {
 
 namespace {
@@ -23,26 +25,23 @@ QTableWidgetItem* Cell(const QString& text, Qt::Alignment alignment = Qt::AlignR
 
 StatisticsDialog::StatisticsDialog(const std::vector<GroupStatistic>& statistics, QWidget* parent)
     : QDialog(parent), table_(new QTableWidget(static_cast<int>(statistics.size()), 7, this)) {
-    setWindowTitle(QStringLiteral("群組統計"));
-    table_->setHorizontalHeaderLabels({QStringLiteral("顏色"), QStringLiteral("#RRGGBB"),
-                                       QStringLiteral("R"), QStringLiteral("G"),
-                                       QStringLiteral("B"), QStringLiteral("像素"),
-                                       QStringLiteral("百分比")});
+    setWindowTitle(texts::StatisticsTitle());
+    table_->setHorizontalHeaderLabels(texts::StatisticsHeader());
     QStringList names;
     for (int row = 0; row < static_cast<int>(statistics.size()); ++row) {
         const GroupStatistic& g = statistics[static_cast<size_t>(row)];
         const TColor c = g.colour;
-        names << QStringLiteral("color%1").arg(g.group);
+        names << texts::GroupName(g.group - 1);
         // A colour as decoration is drawn by the view itself, sharp at any scale.
         auto* swatch = Cell(QString());
         swatch->setData(Qt::DecorationRole, QColor(RedOf(c), GreenOf(c), BlueOf(c)));
         table_->setItem(row, 0, swatch);
-        table_->setItem(row, 1, Cell(QString::fromStdString(HexColour(c)), Qt::AlignLeft));
+        table_->setItem(row, 1, Cell(texts::Hex(c), Qt::AlignLeft));
         table_->setItem(row, 2, Cell(QString::number(RedOf(c))));
         table_->setItem(row, 3, Cell(QString::number(GreenOf(c))));
         table_->setItem(row, 4, Cell(QString::number(BlueOf(c))));
         table_->setItem(row, 5, Cell(QString::number(g.pixels)));
-        table_->setItem(row, 6, Cell(QString::fromStdString(Percent(g.hundredths))));
+        table_->setItem(row, 6, Cell(texts::Share(g.hundredths)));
     }
     table_->setVerticalHeaderLabels(names);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -63,7 +62,7 @@ StatisticsDialog::StatisticsDialog(const std::vector<GroupStatistic>& statistics
     table_->setFixedSize(width, height);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    QPushButton* copy = buttons->addButton(QStringLiteral("複製"), QDialogButtonBox::ActionRole);
+    QPushButton* copy = buttons->addButton(texts::CopyButton(), QDialogButtonBox::ActionRole);
     connect(copy, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(Text()); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -74,7 +73,7 @@ StatisticsDialog::StatisticsDialog(const std::vector<GroupStatistic>& statistics
 }
 
 QString StatisticsDialog::Text() const {
-    QStringList header = {QStringLiteral("群組")};
+    QStringList header = {texts::StatisticsGroupColumn()};
     for (int column = 1; column < table_->columnCount(); ++column)
         header << table_->horizontalHeaderItem(column)->text();
     QStringList lines = {header.join(QLatin1Char('\t'))};

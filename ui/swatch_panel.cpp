@@ -27,7 +27,7 @@ void DrawSwatch(QImage& panel, int row, TColor c, const QFont& font) {
     painter.fillRect(QRect(1, top + 1, 48, 18), fill);
 
     // The mean colour's text stands one pixel lower than the rule gives.
-    const int textTop = row == 4 ? 121 : top;
+    const int textTop = row == kMeanRow ? top + 1 : top;
     const QString text = QString::number(c);
     const QFontMetrics metrics(font, &panel);
     painter.fillRect(QRect(50, textTop, metrics.horizontalAdvance(text), metrics.height()),

@@ -11,15 +11,16 @@
 
 namespace colorsplit {
 
+// The design's 123 x 172: five rows 30 pixels apart with room below the last; a row more for
+// each colour more.
 inline constexpr int kSwatchPanelWidth = 123;
-inline constexpr int kSwatchPanelHeight = 172;
-inline constexpr int kSwatchRows = 5;
+inline constexpr int kSwatchPanelHeight = 30 * kSwatchRows + 22;
 
-// Draws swatch row n (0-4) of the panel to the pixel: a 50 x 20 rectangle with a black
-// border at (0, 30n) filled with c, and c in signed decimal at (50, 30n) - (50, 121) in row 4
-// - on white covering only the text's own extent. Nothing else of the panel is touched, so a
-// shorter number leaves the rest of a longer one visible. Coordinates are logical pixels; a
-// panel with a device pixel ratio is drawn at its own resolution.
+// Draws swatch row n of the panel to the pixel: a 50 x 20 rectangle with a black border at
+// (0, 30n) filled with c, and c in signed decimal at (50, 30n) - one pixel lower in the mean
+// colour's row, (50, 121) - on white covering only the text's own extent. Nothing else of the panel
+// is touched, so a shorter number leaves the rest of a longer one visible. Coordinates are logical
+// pixels; a panel with a device pixel ratio is drawn at its own resolution.
 void DrawSwatch(QImage& panel, int row, TColor c, const QFont& font);
 
 // The font swatch values are written in.

@@ -24,6 +24,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "session/texts.h"
 #include "ui/image_control.h"
 #include "ui/loupe.h"
 #include "ui/message_log.h"
@@ -52,8 +53,8 @@ QFont FormFont() {
     return font;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* text, const QRect& place) {
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& place) {
+    auto* button = new QPushButton(texts::Caption(name), parent);
     button->setGeometry(place);
     return button;
 }
@@ -94,30 +95,27 @@ void TForm1::BuildControls() {
     setFont(FormFont());
     QWidget* const form = design_;
 
-    Button1 = MakeButton(form, "開啟檔案", {640, 10, 92, 31});
-    Button2 = MakeButton(form, "執行", {502, 49, 92, 31});
-    Button3 = MakeButton(form, "離開", {640, 89, 92, 30});
+    Button1 = MakeButton(form, "Button1", {640, 10, 92, 31});
+    Button2 = MakeButton(form, "Button2", {502, 49, 92, 31});
+    Button3 = MakeButton(form, "Button3", {640, 89, 92, 30});
 
-    GroupBox1 = new QGroupBox(QStringLiteral("圖片"), form);
+    GroupBox1 = new QGroupBox(texts::Caption("GroupBox1"), form);
     GroupBox1->setGeometry(0, 10, 474, 395);
     Image1 = new ImageControl(GroupBox1);
-    Image1->setGeometry(20, 30, 1575, 1181);
+    Image1->setGeometry(QRect(QPoint(20, 30), kPickArea));
 
-    Button4 = MakeButton(form, "儲存檔案", {640, 49, 90, 31});
-    Button5 = MakeButton(form, "平均顏色", {502, 10, 92, 31});
-    Button7 = MakeButton(form, "MASK", {502, 89, 92, 30});
+    Button4 = MakeButton(form, "Button4", {640, 49, 90, 31});
+    Button5 = MakeButton(form, "Button5", {502, 10, 92, 31});
+    Button7 = MakeButton(form, "Button7", {502, 89, 92, 30});
 
-    RadioGroup1 = new RadioGroup(QStringLiteral("Mask Color"),
-                                 {QStringLiteral("color1"), QStringLiteral("color2"),
-                                  QStringLiteral("color3"), QStringLiteral("color4")},
-                                 form);
+    RadioGroup1 = new RadioGroup(texts::Caption("RadioGroup1"), texts::MaskItems(), form);
     RadioGroup1->setGeometry(650, 128, 80, 198);
 
     Memo1 = new MessageLog(form);
     Memo1->setGeometry(502, 345, 228, 99);
-    Memo1->setPlainText(QStringLiteral("程式資訊"));
+    Memo1->setPlainText(texts::FirstLogLine());
 
-    GroupBox2 = new QGroupBox(QStringLiteral("選擇之顏色"), form);
+    GroupBox2 = new QGroupBox(texts::Caption("GroupBox2"), form);
     GroupBox2->setGeometry(502, 128, 139, 198);
     ColorInf = new ImageControl(GroupBox2);
     ColorInf->setGeometry(10, 20, kSwatchPanelWidth, kSwatchPanelHeight);
@@ -152,7 +150,7 @@ void TForm1::BuildControls() {
         placements_.push_back({control, control->geometry(), anchor});
 
     picking_ = std::make_unique<Picking>(Picking::Parts{
-        Image1, GroupBox1, Hshift, Vshift, this, [this] { return session_.ShownPicture().Image(); },
+        Image1, GroupBox1, Hshift, Vshift, this, [this] { return ShownPicture().Image(); },
         [this](int x, int y) { Image1MouseDown(x, y); }});
 
     // The picture takes the focus where its frame stands in the design's order.
@@ -179,38 +177,37 @@ void TForm1::BuildMenus() {
     // beside the items; the buttons' captions stay as designed, without mnemonics.
     const struct {
         const char* menu;
-        const char* text;
+        const char* item;
         QKeySequence keys;
         void (TForm1::*handler)();
     } items[] = {
-        {"檔案(&F)", "開啟檔案(&O)…", QKeySequence::Open, &TForm1::Button1Click},
-        {"檔案(&F)", "儲存檔案(&S)…", QKeySequence::Save, &TForm1::Button4Click},
-        {"檔案(&F)", "匯出群組(&X)…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
-         &TForm1::ExportClick},
-        {"檔案(&F)", "離開(&Q)", QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::Button3Click},
-        {"顏色(&C)", "執行(&R)", QKeySequence(Qt::Key_F5), &TForm1::Button2Click},
-        {"顏色(&C)", "MASK(&M)", QKeySequence(Qt::CTRL | Qt::Key_M), &TForm1::Button7Click},
-        {"顏色(&C)", "平均顏色(&A)", QKeySequence(Qt::CTRL | Qt::Key_E), &TForm1::Button5Click},
-        {"顏色(&C)", "輸入顏色(&I)…", QKeySequence(Qt::CTRL | Qt::Key_I),
-         &TForm1::EnterColourClick},
-        {"顏色(&C)", "群組統計(&T)…", QKeySequence(Qt::CTRL | Qt::Key_T), &TForm1::StatisticsClick},
-        {"顏色(&C)", "復原選色(&U)", QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::UnpickClick},
-        {"顏色(&C)", "重新選色(&P)", QKeySequence(Qt::CTRL | Qt::Key_R), &TForm1::RepickClick},
-        {"檢視(&V)", "放大鏡(&L)", QKeySequence(Qt::CTRL | Qt::Key_L), nullptr},
-        {"說明(&H)", "關於 colorsplit(&A)", QKeySequence(Qt::Key_F1), &TForm1::AboutClick},
+        {"file", "open", QKeySequence::Open, &TForm1::Button1Click},
+        {"file", "save", QKeySequence::Save, &TForm1::Button4Click},
+        {"file", "export", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), &TForm1::ExportClick},
+        {"file", "exit", QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::Button3Click},
+        {"colour", "execute", QKeySequence(Qt::Key_F5), &TForm1::Button2Click},
+        {"colour", "mask", QKeySequence(Qt::CTRL | Qt::Key_M), &TForm1::Button7Click},
+        {"colour", "mean", QKeySequence(Qt::CTRL | Qt::Key_E), &TForm1::Button5Click},
+        {"colour", "enter", QKeySequence(Qt::CTRL | Qt::Key_I), &TForm1::EnterColourClick},
+        {"colour", "statistics", QKeySequence(Qt::CTRL | Qt::Key_T), &TForm1::StatisticsClick},
+        {"colour", "unpick", QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::UnpickClick},
+        {"colour", "repick", QKeySequence(Qt::CTRL | Qt::Key_R), &TForm1::RepickClick},
+        {"view", "loupe", QKeySequence(Qt::CTRL | Qt::Key_L), nullptr},
+        {"help", "about", QKeySequence(Qt::Key_F1), &TForm1::AboutClick},
     };
     QMenu* menu = nullptr;
     for (const auto& item : items) {
-        const QString title = QString::fromUtf8(item.menu);
+        const QString title = texts::MenuTitle(item.menu);
         if (menu == nullptr || menu->title() != title)
             menu = menuBar()->addMenu(title);
-        QAction* action = menu->addAction(QString::fromUtf8(item.text));
+        QAction* action = menu->addAction(texts::MenuItem(item.item));
+        action->setObjectName(QString::fromLatin1(item.item));
         action->setShortcut(item.keys);
         if (item.handler != nullptr)
             connect(action, &QAction::triggered, this, item.handler);
     }
     // The loupe, on or off as it was last time.
-    QAction* loupe = MenuItem(QStringLiteral("放大鏡"));
+    QAction* loupe = findChild<QAction*>(QStringLiteral("loupe"));
     loupe->setCheckable(true);
     loupe->setChecked(remembered::Flag(remembered::kLoupe, true));
     picking_->SetLoupeShown(loupe->isChecked());
@@ -272,19 +269,17 @@ void TForm1::LayOutDesign() {
 
 void TForm1::UpdateTitle() {
     const QString file = QFileInfo(QString::fromStdString(State().OpenFileName)).fileName();
-    setWindowTitle(file.isEmpty() ? QStringLiteral("colorsplit")
-                                  : file + QStringLiteral(" - colorsplit"));
+    setWindowTitle(texts::WindowTitle(file));
 }
 
 void TForm1::DescribeForScreenReaders() {
-    Image1->setAccessibleName(QStringLiteral("圖片"));
-    Image1->setAccessibleDescription(
-        QStringLiteral("點一下圖片,或用方向鍵移動游標再按空白鍵,選擇顏色;滾輪或捲軸移動圖片"));
-    ColorInf->setAccessibleName(QStringLiteral("選擇之顏色"));
-    Memo1->setAccessibleName(QStringLiteral("訊息"));
-    Memo1->setAccessibleDescription(QStringLiteral("程式執行的每一步"));
-    Vshift->setAccessibleName(QStringLiteral("上下移動圖片"));
-    Hshift->setAccessibleName(QStringLiteral("左右移動圖片"));
+    Image1->setAccessibleName(texts::AccessibleName("Image1"));
+    Image1->setAccessibleDescription(texts::AccessibleDescription("Image1"));
+    ColorInf->setAccessibleName(texts::AccessibleName("ColorInf"));
+    Memo1->setAccessibleName(texts::AccessibleName("Memo1"));
+    Memo1->setAccessibleDescription(texts::AccessibleDescription("Memo1"));
+    Vshift->setAccessibleName(texts::AccessibleName("Vshift"));
+    Hshift->setAccessibleName(texts::AccessibleName("Hshift"));
 }
 
 namespace {
@@ -439,6 +434,8 @@ template <class Handler>
 void TForm1::Guard(Handler&& handler) noexcept {
     try {
         handler();
+    } catch (const PictureError& e) {
+        ShowError(texts::Describe(e));
     } catch (const std::exception& e) {
         ShowError(QString::fromUtf8(e.what()));
     } catch (...) {
@@ -499,7 +496,7 @@ void TForm1::Button7Click() {
 }
 
 void TForm1::Image1MouseDown(int x, int y) {
-    const bool onPicture = session_.ShownPicture().Image().valid(x, y);
+    const bool onPicture = ShownPicture().Image().valid(x, y);
     const bool full = onPicture && State().ColorCount >= kMaxColors;
     picking_->Clicked(x, y);
     Guard([this, x, y] { session_.Image1MouseDown(x, y); });
@@ -516,10 +513,8 @@ void TForm1::Image1MouseDown(int x, int y) {
 void TForm1::ShowPickHint() {
     if (!pickHintAt_)
         return;
-    QToolTip::showText(Image1->mapToGlobal(*pickHintAt_),
-                       QStringLiteral("四種顏色都已選好。要改選,請用「顏色」選單的"
-                                      "「復原選色」(Ctrl+Z)或「重新選色」(Ctrl+R)。"),
-                       Image1, QRect(), 10000);
+    QToolTip::showText(Image1->mapToGlobal(*pickHintAt_), texts::PickHint(), Image1, QRect(),
+                       10000);
     pickHintAt_.reset();
 }
 
@@ -545,11 +540,7 @@ void TForm1::StatisticsClick() {
 }
 
 void TForm1::AboutClick() {
-    QMessageBox::about(this, QStringLiteral("關於 colorsplit"),
-                       QStringLiteral("<p><b>colorsplit</b> %1</p>"
-                                      "<p>點選圖片上的四種顏色,將每個像素分到最接近的顏色群組。</p>"
-                                      "<p>以 MIT 授權條款發布的自由軟體。</p>")
-                           .arg(QStringLiteral(COLORSPLIT_VERSION)));
+    QMessageBox::about(this, texts::AboutTitle(), texts::About(QStringLiteral(COLORSPLIT_VERSION)));
 }
 
 // The step is computed from the control's size, not the picture's, and the division
@@ -568,8 +559,8 @@ void TForm1::VshiftChange() {
     });
 }
 
-void TForm1::LogLine(const std::string& text) {
-    Memo1->appendPlainText(QString::fromStdString(text));
+void TForm1::LogLine(const QString& text) {
+    Memo1->appendPlainText(text);
 }
 
 void TForm1::ShowSwatch(int row, TColor c) {
@@ -603,35 +594,19 @@ QString TForm1::SwatchText(int row) const {
     const std::optional<TColor> shown = swatches_.Shown(row);
     if (!shown)
         return QString();
-    const TColor c = *shown;
-    const QString name =
-        row < kMaxColors ? QStringLiteral("color%1").arg(row + 1) : QStringLiteral("平均顏色");
-    QString text = QStringLiteral("%1 %2 %3 R %4 G %5 B %6")
-                       .arg(name, QString::number(c), QString::fromStdString(HexColour(c)))
-                       .arg(RedOf(c))
-                       .arg(GreenOf(c))
-                       .arg(BlueOf(c));
+    QString text = texts::SwatchText(row, *shown);
     // The group's share, once the swatch shows a group's colour.
-    if (row < static_cast<int>(statistics_.size()) && statistics_[row].colour == c)
-        text += QStringLiteral(" 像素 %1(%2%)")
-                    .arg(statistics_[row].pixels)
-                    .arg(QString::fromStdString(Percent(statistics_[row].hundredths)));
+    if (row < static_cast<int>(statistics_.size()) && statistics_[row].colour == *shown)
+        text += texts::SwatchShare(statistics_[row].pixels, statistics_[row].hundredths);
     return text;
 }
 
 bool TForm1::OpenReduced(const std::string& file, QSize original, QSize reduced) {
-    return QMessageBox::question(
-               this, QStringLiteral("開啟檔案"),
-               QStringLiteral("「%1」是 %2 x %3 的圖片,超過 %4 x %5。\n\n"
-                              "要開啟縮小為 %6 x %7 的複本嗎?匯出群組時仍以原圖大小輸出。")
-                   .arg(QFileInfo(QString::fromStdString(file)).fileName())
-                   .arg(original.width())
-                   .arg(original.height())
-                   .arg(kTableWidth)
-                   .arg(kTableHeight)
-                   .arg(reduced.width())
-                   .arg(reduced.height()),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+    return QMessageBox::question(this, texts::ReduceQuestionTitle(),
+                                 texts::ReduceQuestion(QString::fromStdString(file), original,
+                                                       QSize(kTableWidth, kTableHeight), reduced),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 bool TForm1::ConfirmReplace(const std::string& folder, const std::vector<std::string>& files) {
@@ -641,17 +616,16 @@ bool TForm1::ConfirmReplace(const std::string& folder, const std::vector<std::st
     // A long list would push the buttons off the screen.
     if (names.size() > 8)
         names = names.mid(0, 7) << QStringLiteral("…");
-    return QMessageBox::question(
-               this, QStringLiteral("匯出群組"),
-               QStringLiteral("「%1」中已有這些檔案,要取代嗎?\n\n%2")
-                   .arg(QString::fromStdString(folder), names.join(QLatin1Char('\n'))),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(this, texts::ExportDialogTitle(),
+                                 texts::ReplaceQuestion(QString::fromStdString(folder), names),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 std::optional<TColor> TForm1::AskColour() {
     // Qt's own dialog, with its hex field (HTML), whatever the desktop offers.
     QColorDialog dialog(Qt::white, this);
-    dialog.setWindowTitle(QStringLiteral("輸入顏色"));
+    dialog.setWindowTitle(texts::EnterColourTitle());
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
@@ -665,7 +639,7 @@ void TForm1::ShowStatistics(const std::vector<GroupStatistic>& statistics) {
 }
 
 void TForm1::PictureChanged() {
-    Image1->SetImage(session_.ShownPicture().Image());
+    Image1->SetImage(ShownPicture().Image());
 }
 
 }  // namespace colorsplit

@@ -45,8 +45,9 @@ public:
     // The message log, one entry per line.
     QStringList LogLines() const;
     const QImage& SwatchImage() const { return swatches_.Image(); }
-    Session& Commands() { return session_; }
-    const Quantizer& State() const { return session_.State(); }
+    // What the commands have done so far, to read.
+    const QuantState& State() const { return session_.State(); }
+    const Picture& ShownPicture() const { return session_.ShownPicture(); }
 
     void FormCreate();
     void Button1Click();
@@ -104,7 +105,7 @@ protected:
 
 private:
     // SessionView
-    void LogLine(const std::string& text) override;
+    void LogLine(const QString& text) override;
     void ShowSwatch(int row, TColor c) override;
     void ClearSwatches() override;
     void ClearSwatch(int row) override;

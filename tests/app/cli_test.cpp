@@ -284,7 +284,7 @@ TEST_F(CliTest, AgreesWithTheWindow) {
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, form.LogLines());
     const QJsonObject s = ReadJson(Path("s.json"));
-    const Quantizer& state = form.State();
+    const QuantState& state = form.State();
     for (int k = 0; k < 4; ++k) {
         EXPECT_EQ(s["sel_color"].toArray()[k].toInteger(), state.SelColor[k]);
         EXPECT_EQ(s["code_book"].toArray()[k].toArray(),

@@ -1,6 +1,7 @@
 // The execute command allocates nothing once the state exists: every operator new in this
 // program is counted.
 #include <gtest/gtest.h>
+#include <hwy/tests/hwy_gtest.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -34,8 +35,8 @@ void operator delete(void* p, std::size_t) noexcept {
 namespace colorsplit {
 namespace {
 
-// A picture in memory and a log that keeps nothing, so that only the core could allocate.
-class QuietHost : public QuantHost {
+// A picture in memory and an observer that keeps nothing, so that only the core could allocate.
+class QuietHost : public PictureAccess, public QuantObserver {
 public:
     explicit QuietHost(std::vector<TColor> pixels) : pixels_(std::move(pixels)) {}
     int PictureWidth() const override { return kTableWidth; }
@@ -44,37 +45,33 @@ public:
     void SetPixel(int, int, TColor) override {}
     void RestorePicture() override {}
     void Refresh() override {}
-    void LogLine(const std::string& text) override { lines += text.empty() ? 0 : 1; }
-    void ShowSwatch(int, TColor) override {}
-    long lines = 0;
+    void RunStarting() override {}
+    void RunSampled() override {}
+    void IterationStarting(int) override { ++iterations; }
+    void GroupMoved(int, TColor) override {}
+    void RunEnded(int) override {}
+    void MaskPainted() override {}
+    long iterations = 0;
 
 private:
     std::vector<TColor> pixels_;
 };
 
-TEST(Allocation, ExecuteAllocatesNothing) {
+// On every instruction set this CPU runs (Highway's own per-target test support).
+class Allocation : public hwy::TestWithParamTarget {};
+HWY_TARGET_INSTANTIATE_TEST_SUITE_P(Allocation);
+
+TEST_P(Allocation, ExecuteAllocatesNothing) {
     QuietHost host(test::PhotoLike(kTableWidth, kTableHeight, 3));
     auto q = std::make_unique<Quantizer>();
-    q->LastDistortion = kInitialLastDistortion;
     for (const TColor c : {host.GetPixel(10, 10), host.GetPixel(900, 100), host.GetPixel(300, 800),
-                           host.GetPixel(1200, 900)}) {
-        q->SelColor[q->ColorCount] = c;
-        q->CodeBook[q->ColorCount] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
-        ++q->ColorCount;
-    }
-    std::vector<Kernel> kernels = CompiledKernels();
-    kernels.push_back(kWidestKernel);
-    for (const Kernel kernel : kernels) {
-        if (!KernelAvailable(kernel))
-            continue;
-        q->GroupKernel = kernel;
-        q->LastDistortion = kInitialLastDistortion;
-        const long before = allocations.load();
-        q->Button2Click(host);
-        EXPECT_EQ(allocations.load() - before, 0) << KernelName(kernel);
-        EXPECT_GE(q->RunCount, 1);
-    }
-    EXPECT_GT(host.lines, 0);
+                           host.GetPixel(1200, 900)})
+        q->Pick(c);
+    const long before = allocations.load();
+    q->Button2Click(host, host);
+    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_GE(q->View().RunCount, 1);
+    EXPECT_GT(host.iterations, 0);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The fast grouping path against the plain loops: every kernel the CPU runs, after every
-// iteration and over whole runs, bit for bit.
+// The fast grouping path against the plain loops: every instruction set the CPU runs, after
+// every iteration and over whole runs, bit for bit.
 #include "core/group_pass.h"
 
 #include <gtest/gtest.h>
+#include <hwy/tests/hwy_gtest.h>
 
 #include <bit>
 #include <random>
@@ -42,26 +43,27 @@ FakePicture MakePicture(const Case& c) {
     return p;
 }
 
-void Pick(Quantizer& q, const Case& c, const FakePicture& picture) {
-    q.LastDistortion = kInitialLastDistortion;
+// The same picks for the fast path and for the plain loops.
+void Pick(Quantizer& fast, QuantState& ref, const Case& c, const FakePicture& picture) {
     std::mt19937 rng(c.seed * 7 + 1);
     for (int i = 0; i < c.k; ++i) {
         TColor color = picture.at(static_cast<int>(rng() % c.w), static_cast<int>(rng() % c.h));
         if (c.ties)
             color = PackColor(100 + (i & 1), 100 + (i >> 1), 100);
-        q.SelColor[i] = color;
-        q.CodeBook[i] = {RedOf(color), GreenOf(color), BlueOf(color), 0};
+        fast.Pick(color);
+        ref.SelColor[i] = color;
+        ref.CodeBook[i] = {RedOf(color), GreenOf(color), BlueOf(color), 0};
     }
-    q.ColorCount = c.k;
+    ref.ColorCount = c.k;
 }
 
-void ExpectSameTable(const Quantizer& fast, const Quantizer& ref, int w, int h) {
+void ExpectSameTable(const QuantState& fast, const QuantState& ref, int w, int h) {
     for (int x = 0; x < w; ++x)
         for (int y = 0; y < h; ++y)
             ASSERT_EQ(fast.Pixels[x][y].Group, ref.Pixels[x][y].Group) << x << "," << y;
 }
 
-void ExpectSameCodeBook(const Quantizer& fast, const Quantizer& ref) {
+void ExpectSameCodeBook(const QuantState& fast, const QuantState& ref) {
     for (int i = 0; i < kMaxColors; ++i) {
         EXPECT_EQ(fast.CodeBook[i].R, ref.CodeBook[i].R) << i;
         EXPECT_EQ(fast.CodeBook[i].G, ref.CodeBook[i].G) << i;
@@ -72,15 +74,14 @@ void ExpectSameCodeBook(const Quantizer& fast, const Quantizer& ref) {
 
 // The same picture and picks twice: one state for the fast path, one for the plain loops.
 struct Pair {
-    Pair(const Case& c, Kernel kernel)
-        : fast(std::make_unique<Quantizer>()), ref(std::make_unique<Quantizer>()) {
+    explicit Pair(const Case& c)
+        : fast(std::make_unique<Quantizer>()), ref(test::ReferenceState()) {
         fastHost.picture = refHost.picture = MakePicture(c);
-        fast->GroupKernel = kernel;
-        Pick(*fast, c, fastHost.picture);
-        Pick(*ref, c, refHost.picture);
+        Pick(*fast, ref, c, fastHost.picture);
     }
     FakeHost fastHost, refHost;
-    std::unique_ptr<Quantizer> fast, ref;
+    std::unique_ptr<Quantizer> fast;
+    QuantState ref;
 };
 
 const Case kCases[] = {
@@ -97,81 +98,67 @@ const Case kCases[] = {
     {"1280x960 photo, three", 1280, 960, 3, 11, true, false},
 };
 
-// Every kernel built in: the ones this CPU cannot run are reported as skipped, by name.
-class FastPath : public ::testing::TestWithParam<Kernel> {
-protected:
-    void SetUp() override {
-        if (!KernelAvailable(GetParam()))
-            GTEST_SKIP() << KernelName(GetParam()) << " is built in, but this CPU does not run it";
-    }
-};
-
-INSTANTIATE_TEST_SUITE_P(EveryKernel, FastPath, ::testing::ValuesIn(CompiledKernels()),
-                         [](const ::testing::TestParamInfo<Kernel>& info) {
-                             return std::string(KernelName(info.param));
-                         });
+// Every instruction set built in that this CPU runs, one after another, through Highway's own
+// per-target test support: the pass dispatches to the one the test sets.
+class FastPath : public hwy::TestWithParamTarget {};
+HWY_TARGET_INSTANTIATE_TEST_SUITE_P(FastPath);
 
 TEST_P(FastPath, EveryIterationMatchesThePlainLoops) {
-    const Kernel kernel = GetParam();
-    {
-        for (const Case& c : kCases) {
-            SCOPED_TRACE(c.name);
-            Pair pair(c, kernel);
-            FakeHost &fastHost = pair.fastHost, &refHost = pair.refHost;
-            Quantizer *fast = pair.fast.get(), *ref = pair.ref.get();
-            fast->SparateColor(fastHost);
-            ref->SparateColor(refHost);
-            for (int iteration = 0; iteration < 60 && ref->RunOver(); ++iteration) {
-                fast->RunOver();
-                fast->Computer_Group(fastHost);
-                test::ReferenceGroup(*ref, refHost);
-                ASSERT_EQ(Bits(fast->Distortion), Bits(ref->Distortion))
-                    << "iteration " << iteration;
-                ExpectSameTable(*fast, *ref, c.w, c.h);
-                fast->Computer_Cenproid(fastHost);
-                test::ReferenceCenproid(*ref, refHost);
-                ExpectSameCodeBook(*fast, *ref);
-            }
-            EXPECT_EQ(fastHost.log, refHost.log);
-            EXPECT_EQ(fastHost.swatches, refHost.swatches);
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Pair pair(c);
+        FakeHost &fastHost = pair.fastHost, &refHost = pair.refHost;
+        Quantizer& fast = *pair.fast;
+        QuantState& ref = pair.ref;
+        fast.SparateColor(fastHost);
+        test::ReferenceSample(ref, refHost);
+        for (int iteration = 0; iteration < 60 && test::ReferenceRunOver(ref); ++iteration) {
+            fast.RunOver();
+            fast.Computer_Group(fastHost);
+            test::ReferenceGroup(ref, refHost);
+            ASSERT_EQ(Bits(fast.View().Distortion), Bits(ref.Distortion))
+                << "iteration " << iteration;
+            ExpectSameTable(fast.View(), ref, c.w, c.h);
+            fast.Computer_Cenproid(fastHost, fastHost);
+            test::ReferenceCenproid(ref, refHost, refHost);
+            ExpectSameCodeBook(fast.View(), ref);
         }
+        EXPECT_EQ(fastHost.log, refHost.log);
+        EXPECT_EQ(fastHost.swatches, refHost.swatches);
     }
 }
 
 // The execute command, whose iterations take the group sums in the grouping scan, against
 // the same command written with the plain passes.
 TEST_P(FastPath, WholeRunsMatchThePlainLoops) {
-    const Kernel kernel = GetParam();
-    {
-        for (const Case& c : kCases) {
-            SCOPED_TRACE(c.name);
-            Pair pair(c, kernel);
-            FakeHost &fastHost = pair.fastHost, &refHost = pair.refHost;
-            Quantizer *fast = pair.fast.get(), *ref = pair.ref.get();
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Pair pair(c);
+        FakeHost &fastHost = pair.fastHost, &refHost = pair.refHost;
+        Quantizer& fast = *pair.fast;
+        QuantState& ref = pair.ref;
 
-            fast->Button2Click(fastHost);
+        fast.Button2Click(fastHost, fastHost);
 
-            refHost.LogLine("初始化運算開始");
-            ref->SparateColor(refHost);
-            refHost.LogLine("初始化完成,VQ運算開始");
-            ref->RunCount = 0;
-            while (ref->RunOver()) {
-                refHost.LogLine("***********運算執行第" + std::to_string(ref->RunCount + 1) +
-                                "回********");
-                test::ReferenceGroup(*ref, refHost);
-                test::ReferenceCenproid(*ref, refHost);
-                ++ref->RunCount;
-            }
-            refHost.LogLine("運算完成,請執行Mask,共計執行" + std::to_string(ref->RunCount) + "回");
-
-            EXPECT_EQ(fastHost.log, refHost.log);
-            EXPECT_EQ(fastHost.swatches, refHost.swatches);
-            EXPECT_EQ(fast->RunCount, ref->RunCount);
-            EXPECT_EQ(Bits(fast->Distortion), Bits(ref->Distortion));
-            EXPECT_EQ(Bits(fast->LastDistortion), Bits(ref->LastDistortion));
-            ExpectSameCodeBook(*fast, *ref);
-            ExpectSameTable(*fast, *ref, c.w, c.h);
+        refHost.RunStarting();
+        test::ReferenceSample(ref, refHost);
+        refHost.RunSampled();
+        ref.RunCount = 0;
+        while (test::ReferenceRunOver(ref)) {
+            refHost.IterationStarting(ref.RunCount + 1);
+            test::ReferenceGroup(ref, refHost);
+            test::ReferenceCenproid(ref, refHost, refHost);
+            ++ref.RunCount;
         }
+        refHost.RunEnded(ref.RunCount);
+
+        EXPECT_EQ(fastHost.log, refHost.log);
+        EXPECT_EQ(fastHost.swatches, refHost.swatches);
+        EXPECT_EQ(fast.View().RunCount, ref.RunCount);
+        EXPECT_EQ(Bits(fast.View().Distortion), Bits(ref.Distortion));
+        EXPECT_EQ(Bits(fast.View().LastDistortion), Bits(ref.LastDistortion));
+        ExpectSameCodeBook(fast.View(), ref);
+        ExpectSameTable(fast.View(), ref, c.w, c.h);
     }
 }
 
@@ -197,7 +184,6 @@ TEST_P(FastPath, EverySquaredDistanceDividesExactly) {
     pixels.resize((pixels.size() + kColumn - 1) / kColumn * kColumn, PixelRec{});
     const std::array<PixelRec, kMaxColors> codeBook{};
     auto table = std::make_unique<Column[]>(1);
-    const Kernel kernel = GetParam();
     {
         for (size_t start = 0; start + kColumn <= pixels.size(); start += kColumn) {
             float expected = 0.0f;
@@ -206,22 +192,11 @@ TEST_P(FastPath, EverySquaredDistanceDividesExactly) {
                 expected += static_cast<float>(GroupDistance(pixels[start + y], codeBook[0]));
             }
             GroupSums sums;
-            const float got = GroupPass(kernel, table.get(), 1, kColumn, codeBook, 1, sums);
+            const float got = GroupPass(table.get(), 1, kColumn, codeBook, 1, sums);
             ASSERT_EQ(got, expected) << "column from square " << start;
             ASSERT_EQ(sums.n[0], kColumn);
         }
     }
-}
-
-TEST(Kernels, TheWidestTheCpuRunsIsTheDefault) {
-    const Quantizer q;
-    EXPECT_EQ(q.GroupKernel, kWidestKernel);
-    const Kernel widest = WidestKernel();
-    EXPECT_TRUE(KernelAvailable(widest));
-    // Highway's lower bits are the wider instruction sets.
-    for (const Kernel kernel : CompiledKernels())
-        EXPECT_TRUE(kernel >= widest || !KernelAvailable(kernel)) << KernelName(kernel);
-    EXPECT_GE(CompiledKernels().size(), 2u) << "a portable kernel and at least one more";
 }
 
 }  // namespace

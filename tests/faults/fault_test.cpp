@@ -19,7 +19,7 @@
 
 #include <dlfcn.h>
 
-#include "platform/causes.h"
+#include "session/texts.h"
 #include "support/bmp_builder.h"
 #include "support/modal.h"
 #include "support/pictures.h"
@@ -114,8 +114,11 @@ public:
         Outcome outcome;
         form.SetErrorReporter([&outcome](const QString& m) { outcome.reported << m; });
         form.Button1Click();
-        form.Commands().Seed(PackColor(200, 10, 10));
-        form.Commands().Seed(PackColor(10, 200, 10));
+        int x = 0, y = 0;
+        for (int q = 0; q < 2; ++q) {
+            test::BasePixelOf(q, x, y);
+            form.Image1MouseDown(x, y);
+        }
         form.Button2Click();
         if (fault != nullptr)
             FaultPlan()(fault->Text().toUtf8().constData(), dir.toUtf8().constData(), noTmpfile);
@@ -230,7 +233,8 @@ TEST_F(Faults, EveryWritePathReportsKeepsTheOldFileAndLeavesNothingBehind) {
                 if (outcome.reported.isEmpty())
                     continue;
                 const QString& message = outcome.reported.front();
-                EXPECT_TRUE(message.contains(SystemCause(fault.error))) << message.toStdString();
+                EXPECT_TRUE(message.contains(texts::SystemCause(fault.error)))
+                    << message.toStdString();
                 if (std::string(path.name).starts_with("batch")) {
                     EXPECT_EQ(outcome.status, 1);
                     EXPECT_TRUE(message.startsWith("colorsplit-cli: ")) << message.toStdString();

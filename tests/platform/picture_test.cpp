@@ -13,7 +13,9 @@
 #include <random>
 
 #include "platform/picture_error.h"
+#include "platform/picture_formats.h"
 #include "platform/reduce.h"
+#include "session/texts.h"
 #include "support/bmp_builder.h"
 #include "support/malformed.h"
 #include "support/other_files.h"
@@ -182,7 +184,7 @@ TEST_F(PictureFiles, UnreadableFilesRaiseAnErrorNamingTheFile) {
             picture.LoadFromFile(path);
             ADD_FAILURE() << "loaded";
         } catch (const PictureError& e) {
-            const std::string message = e.what();
+            const std::string message = texts::Describe(e).toStdString();
             EXPECT_NE(message.find(path), std::string::npos) << message;
             EXPECT_NE(message.find(cause), std::string::npos) << message;
         }
@@ -231,7 +233,7 @@ TEST_F(PictureFiles, EveryMalformedBmpIsRefusedNamingTheFileAndTheCause) {
             picture.LoadFromFile(path);
             ADD_FAILURE() << "loaded " << picture.Width() << "x" << picture.Height();
         } catch (const PictureError& e) {
-            const std::string message = e.what();
+            const std::string message = texts::Describe(e).toStdString();
             EXPECT_NE(message.find(path), std::string::npos) << message;
             EXPECT_NE(message.find(broken.cause), std::string::npos) << message;
             ++refused;
@@ -332,7 +334,8 @@ TEST_F(PictureFiles, DamagedOrUnsupportedPicturesAreRefused) {
             picture.LoadFromFile(path);
             ADD_FAILURE() << "loaded";
         } catch (const PictureError& e) {
-            EXPECT_NE(std::string(e.what()).find(f.cause), std::string::npos) << e.what();
+            EXPECT_NE(texts::Describe(e).toStdString().find(f.cause), std::string::npos)
+                << texts::Describe(e).toStdString();
         }
         EXPECT_TRUE(picture.IsEmpty());
     }
@@ -366,8 +369,9 @@ TEST_F(PictureFiles, ASaveThatCannotBeCompletedKeepsTheOldFile) {
             picture.SaveToFile(old);
             ADD_FAILURE() << "saved";
         } catch (const PictureError& e) {
-            EXPECT_NE(std::string(e.what()).find("檔案超過允許的大小"), std::string::npos)
-                << e.what();
+            EXPECT_NE(texts::Describe(e).toStdString().find("檔案超過允許的大小"),
+                      std::string::npos)
+                << texts::Describe(e).toStdString();
         }
         EXPECT_TRUE(Slurp(old) == std::string(20000, 'k')) << "the old file was replaced";
         EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"out.bmp"}))
@@ -476,7 +480,8 @@ TEST_F(PictureFiles, PngAndJpegInsideBmpGoToTheirOwnReaders) {
         Picture::ReadFile(half);
         ADD_FAILURE() << "loaded";
     } catch (const PictureError& e) {
-        EXPECT_NE(std::string(e.what()).find("PNG 圖片資料損壞"), std::string::npos) << e.what();
+        EXPECT_NE(texts::Describe(e).toStdString().find("PNG 圖片資料損壞"), std::string::npos)
+            << texts::Describe(e).toStdString();
     }
 }
 
@@ -577,6 +582,28 @@ TEST_F(PictureFiles, SixteenBitPngChannelsRoundToTheNearestLevel) {
             EXPECT_EQ(image.pixel(i, 0), qRgb(r, g, b)) << "pixel " << i;
         }
     }
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// The desktop offers the program for exactly the formats it reads.
+TEST(PictureFormats, TheDesktopEntryOffersWhatIsRead) {
+    QFile entry(QStringLiteral(COLORSPLIT_DESKTOP_ENTRY));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList offered;
+    for (const QByteArray& line : entry.readAll().split('\n'))
+        if (line.startsWith("MimeType="))
+            offered = QString::fromUtf8(line.mid(9)).split(';', Qt::SkipEmptyParts);
+    QStringList read;
+    for (const PictureFormat& format : PictureFormats())
+        read += format.mimeTypes;
+    offered.sort();
+    read.sort();
+    EXPECT_EQ(offered, read);
 }
 
 }  // namespace

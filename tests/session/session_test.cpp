@@ -16,6 +16,8 @@
 #include <random>
 
 #include "platform/picture_error.h"
+#include "session/picture_stage.h"
+#include "session/texts.h"
 #include "support/bmp_builder.h"
 #include "support/fake_host.h"
 #include "support/photo.h"
@@ -24,26 +26,10 @@
 namespace colorsplit {
 namespace {
 
-class NullView : public SessionView {
-public:
-    void LogLine(const std::string& text) override { log.push_back(text); }
-    void ShowSwatch(int, TColor) override {}
-    void ClearSwatches() override {}
-    void ClearSwatch(int) override {}
-    void PictureChanged() override {}
-    bool OpenReduced(const std::string&, QSize original, QSize) override {
-        return original.isValid();
-    }
-    bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
-        return true;
-    }
-    std::optional<TColor> AskColour() override { return std::nullopt; }
-    void ShowStatistics(const std::vector<GroupStatistic>&) override {}
-    std::vector<std::string> log;
-};
-
+// The same random picture twice: read from a BMP file into the commands' PictureStage (its
+// rows in memory), and pixel by pixel into the fake.
 struct Fixture {
-    Fixture(int w, int h, unsigned seed) : session(view, open, save, folder) {
+    Fixture(int w, int h, unsigned seed) {
         std::mt19937 rng(seed);
         test::RgbImage image{w, h, {}};
         fake.picture = test::FakePicture(w, h);
@@ -54,60 +40,65 @@ struct Fixture {
                 fake.picture.at(x, y) = PackColor(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
             }
         }
-        file = dir.filePath("p.bmp").toStdString();
+        const std::string file = dir.filePath("p.bmp").toStdString();
         test::WriteFile(file, test::EncodeBmp(image, 24));
-        open.Answer(file);
-        session.Button1Click();
+        stage.Open(Picture::ReadFile(file));
     }
 
     QTemporaryDir dir;
-    std::string file;
-    NullView view;
-    ScriptedDialog open, save, folder;
-    Session session;
+    PictureStage stage;
     test::FakeHost fake;
 };
 
+// A table that holds something already: a random 64 x 64 picture, grouped by four picks.
 void Scribble(Quantizer& q, unsigned seed) {
+    test::FakeHost scribble;
+    scribble.picture = test::FakePicture(64, 64);
     std::mt19937 rng(seed);
-    for (int x = 0; x < 64; ++x)
-        for (int y = 0; y < 64; ++y)
-            q.Pixels[x][y] = {static_cast<int>(rng() % 256), 7, 9, static_cast<int>(rng() % 4)};
+    for (TColor& c : scribble.picture.pixels)
+        c = static_cast<TColor>(rng() & 0xFFFFFF);
+    q.SparateColor(scribble);
+    for (int i = 0; i < 4; ++i)
+        q.Pick(scribble.picture.pixels[static_cast<size_t>(i) * 97]);
+    q.Computer_Group(scribble);
 }
 
-TEST(Session, RowAccessSamplesLikePixelAccess) {
+TEST(PictureStage, RowAccessSamplesLikePixelAccess) {
     for (const auto& [w, h] : {std::pair{1, 1}, {37, 23}, {61, 2}, {3, 59}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         Fixture f(w, h, static_cast<unsigned>(w * 100 + h));
-        ASSERT_NE(f.session.ReadRows().pixels, nullptr);
+        ASSERT_NE(f.stage.ReadRows().pixels, nullptr);
+        auto viaRows = std::make_unique<Quantizer>();
         auto viaPixels = std::make_unique<Quantizer>();
-        Scribble(f.session.State(), 5);
+        Scribble(*viaRows, 5);
         Scribble(*viaPixels, 5);
-        f.session.State().SparateColor(f.session);
+        viaRows->SparateColor(f.stage);
         viaPixels->SparateColor(f.fake);
         for (int x = 0; x < 64; ++x) {
             for (int y = 0; y < 64; ++y) {
-                const PixelRec& a = f.session.State().Pixels[x][y];
-                const PixelRec& b = viaPixels->Pixels[x][y];
+                const PixelRec& a = viaRows->View().Pixels[x][y];
+                const PixelRec& b = viaPixels->View().Pixels[x][y];
                 ASSERT_TRUE(a.R == b.R && a.G == b.G && a.B == b.B && a.Group == b.Group)
                     << x << "," << y;
             }
         }
-        EXPECT_EQ(f.session.State().Computer_Mean(f.session), viaPixels->Computer_Mean(f.fake));
+        EXPECT_EQ(viaRows->Computer_Mean(f.stage), viaPixels->Computer_Mean(f.fake));
     }
 }
 
-TEST(Session, RowAccessMasksLikePixelAccess) {
+TEST(PictureStage, RowAccessMasksLikePixelAccess) {
     Fixture f(45, 31, 77);
+    auto viaRows = std::make_unique<Quantizer>();
     auto viaPixels = std::make_unique<Quantizer>();
-    Scribble(f.session.State(), 9);
+    Scribble(*viaRows, 9);
     Scribble(*viaPixels, 9);
-    f.session.State().Mask(f.session, 2);
-    viaPixels->Mask(f.fake, 2);
+    test::FakeHost quiet;
+    viaRows->Mask(f.stage, quiet, 2);
+    viaPixels->Mask(f.fake, f.fake, 2);
     for (int y = 0; y < 31; ++y)
         for (int x = 0; x < 45; ++x)
-            ASSERT_EQ(f.session.GetPixel(x, y), f.fake.GetPixel(x, y)) << x << "," << y;
-    EXPECT_EQ(f.view.log.back(), "處理完成");
+            ASSERT_EQ(f.stage.GetPixel(x, y), f.fake.GetPixel(x, y)) << x << "," << y;
+    EXPECT_EQ(quiet.log, std::vector<std::string>{"masked"});
 }
 
 }  // namespace
@@ -118,7 +109,7 @@ namespace {
 
 class RecordingView : public SessionView {
 public:
-    void LogLine(const std::string& text) override { log.push_back(text); }
+    void LogLine(const QString& text) override { log.push_back(text.toStdString()); }
     void ShowSwatch(int row, TColor c) override { swatches.at(row) = c; }
     void ClearSwatches() override { swatches = {}; }
     void ClearSwatch(int row) override { swatches.at(row).reset(); }
@@ -190,7 +181,7 @@ struct Window {
 // Everything the round leaves behind, the whole table's groups included.
 struct Snapshot {
     explicit Snapshot(const Window& w) : swatches(w.view.swatches) {
-        const Quantizer& q = w.session.State();
+        const QuantState& q = w.session.State();
         fields = {q.ColorCount, q.RunCount,  q.GroupCount,
                   q.PicksAtRun, q.MeanColor, q.MaskDone ? 1 : 0};
         for (int i = 0; i < kMaxColors; ++i)
@@ -445,7 +436,7 @@ TEST_F(Rounds, ExportedFilesHoldTheGroupsPixelForPixel) {
         EXPECT_EQ(std::vector(w.view.log.begin() + lines, w.view.log.end()),
                   std::vector<std::string>{"匯出完成,檔案存於" + folder.toStdString()});
 
-        const Quantizer& q = w.session.State();
+        const QuantState& q = w.session.State();
         const int k = static_cast<int>(c.picks.size() + c.seeds.size());
         ASSERT_EQ(q.GroupCount, k);
         const auto name = [&stem](const char* pattern, int n = 0) {
@@ -582,7 +573,7 @@ TEST_F(Rounds, AReducedCopyExportsAtFullSize) {
     w.session.ExportGroups(Path("full"));
 
     // The rule, written out: the squared distance over 3, truncated; the first of the nearest.
-    const Quantizer& q = w.session.State();
+    const QuantState& q = w.session.State();
     const auto groupOf = [&q](QRgb p) {
         int best = 0, bestDistance = 1 << 30;
         for (int g = 0; g < q.GroupCount; ++g) {
@@ -649,7 +640,8 @@ TEST_F(Rounds, PicturesOverAHundredMegapixelsAreRefusedFromTheirHeaders) {
             w.Open(Path(f.name));
             ADD_FAILURE() << "opened";
         } catch (const PictureError& e) {
-            EXPECT_NE(std::string(e.what()).find(f.size), std::string::npos) << e.what();
+            EXPECT_NE(texts::Describe(e).toStdString().find(f.size), std::string::npos)
+                << texts::Describe(e).toStdString();
         }
         EXPECT_TRUE(w.view.sizesAsked.empty());
         EXPECT_EQ(w.view.log.back(), "圖片超過1280x960,無法載入");

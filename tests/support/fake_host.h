@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/quant_host.h"
+#include "core/picture_access.h"
 
 namespace colorsplit::test {
 
@@ -22,9 +22,10 @@ struct FakePicture {
     TColor at(int x, int y) const { return pixels[size_t(y) * width + x]; }
 };
 
-// The core's host without a window: a picture in memory, the picture as opened, and a record
-// of everything logged and shown.
-class FakeHost : public QuantHost {
+// The core's picture and observer without a window: a picture in memory, the picture as
+// opened, and a record of every event, as "run", "sampled", "iteration N", "group G C",
+// "ended N" and "masked", and of each group's colour shown.
+class FakeHost : public PictureAccess, public QuantObserver {
 public:
     FakePicture picture;
     // What RestorePicture shows again; nullopt makes it fail.
@@ -56,8 +57,16 @@ public:
         ++restores;
     }
     void Refresh() override { ++refreshes; }
-    void LogLine(const std::string& text) override { log.push_back(text); }
-    void ShowSwatch(int row, TColor c) override { swatches.emplace_back(row, c); }
+
+    void RunStarting() override { log.push_back("run"); }
+    void RunSampled() override { log.push_back("sampled"); }
+    void IterationStarting(int n) override { log.push_back("iteration " + std::to_string(n)); }
+    void GroupMoved(int g, TColor c) override {
+        swatches.emplace_back(g, c);
+        log.push_back("group " + std::to_string(g) + " " + std::to_string(c));
+    }
+    void RunEnded(int n) override { log.push_back("ended " + std::to_string(n)); }
+    void MaskPainted() override { log.push_back("masked"); }
 };
 
 }  // namespace colorsplit::test

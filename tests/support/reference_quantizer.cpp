@@ -4,7 +4,30 @@
 
 namespace colorsplit::test {
 
-void ReferenceGroup(Quantizer& q, const QuantHost& host) {
+QuantState ReferenceState() {
+    QuantState s;
+    s.Pixels = std::make_unique<Column[]>(kTableWidth);
+    return s;
+}
+
+void ReferenceSample(QuantState& s, const PictureAccess& picture) {
+    for (int x = 0; x < Quantizer::ClampedWidth(picture); ++x) {
+        for (int y = 0; y < Quantizer::ClampedHeight(picture); ++y) {
+            const TColor c = picture.GetPixel(x, y);
+            s.Pixels[x][y].R = RedOf(c);
+            s.Pixels[x][y].G = GreenOf(c);
+            s.Pixels[x][y].B = BlueOf(c);
+        }
+    }
+}
+
+bool ReferenceRunOver(QuantState& s) {
+    const bool more = DistortionMoved(s.Distortion, s.LastDistortion);
+    s.LastDistortion = s.Distortion;
+    return more;
+}
+
+void ReferenceGroup(QuantState& q, const PictureAccess& host) {
     const int w = Quantizer::ClampedWidth(host);
     const int h = Quantizer::ClampedHeight(host);
     const int k = std::clamp(q.ColorCount, 0, kMaxColors);
@@ -33,7 +56,7 @@ void ReferenceGroup(Quantizer& q, const QuantHost& host) {
     }
 }
 
-void ReferenceCenproid(Quantizer& q, QuantHost& host) {
+void ReferenceCenproid(QuantState& q, const PictureAccess& host, QuantObserver& observer) {
     const int w = Quantizer::ClampedWidth(host);
     const int h = Quantizer::ClampedHeight(host);
     const int k = std::clamp(q.ColorCount, 0, kMaxColors);
@@ -56,8 +79,7 @@ void ReferenceCenproid(Quantizer& q, QuantHost& host) {
         q.CodeBook[g].G = gr / n;
         q.CodeBook[g].B = b / n;
         q.SelColor[g] = PackColor(q.CodeBook[g].R, q.CodeBook[g].G, q.CodeBook[g].B);
-        host.ShowSwatch(g, q.SelColor[g]);
-        host.LogLine("代表顏色" + std::to_string(g + 1) + "值為" + std::to_string(q.SelColor[g]));
+        observer.GroupMoved(g, q.SelColor[g]);
     }
 }
 

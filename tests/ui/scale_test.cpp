@@ -92,10 +92,17 @@ namespace {
 // resolution, and their first row clear of the frame's line under the title.
 TEST(DisplayScale, TheLogsFrameAndTheSwatchesShowWhole) {
     TForm1 form(std::make_unique<ScriptedDialog>(), std::make_unique<ScriptedDialog>());
+    form.SetErrorReporter([](const QString& m) { ADD_FAILURE() << m.toStdString(); });
     ShowDesignedSize(form);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    form.Commands().ShowSwatch(0, PackColor(255, 0, 0));
-    form.Commands().ShowSwatch(1, PackColor(0, 0, 255));
+    // Two picks, red and blue, on a picture of those.
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("two.bmp").toStdString();
+    test::WriteFile(path,
+                    test::EncodeBmp(test::RgbImage{3, 1, {0xFF0000, 0xFF0000, 0x0000FF}}, 24));
+    form.OpenFile(QString::fromStdString(path));
+    form.Image1MouseDown(1, 0);
+    form.Image1MouseDown(2, 0);
     const QImage shot = form.grab().toImage();
     const double scale = shot.devicePixelRatio();
     const QString where = QStringLiteral("scale %1").arg(scale);

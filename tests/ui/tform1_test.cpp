@@ -235,7 +235,7 @@ TEST_F(FormTest, MaskingTwiceReloadsThePictureFirst) {
     ASSERT_EQ(form->RadioGroup1->ItemIndex(), 3);
     QTest::mouseClick(form->Button7, Qt::LeftButton);
 
-    const Picture& shown = form->Commands().ShownPicture();
+    const Picture& shown = form->ShownPicture();
     const test::RgbImage original = test::QuadrantPicture();
     EXPECT_EQ(shown.GetPixel(0, 0), 0) << "group 0 is black after the second mask";
     EXPECT_EQ(shown.GetPixel(35, 39), FromRgb(original.at(35, 39)));
@@ -269,7 +269,8 @@ TEST_F(FormTest, AnyButtonPicksAndAFifthClickOnlyLogsDone) {
 
 TEST_F(FormTest, SwatchesAreDrawnToThePixel) {
     // (0, 0) would be taken as "no position" by QTest; the colours start at x = 1.
-    test::RgbImage red{3, 1, {0x00FF00, 0xFF0000, 0x0000FF}};
+    // Red, red, and two reds that group together at (205, 0, 0) once executed.
+    test::RgbImage red{4, 1, {0xFF0000, 0xFF0000, 0xC80001, 0xD20000}};
     Open(Write("red.bmp", test::EncodeBmp(red, 24)));
     Click(1, 0);
     const QImage& panel = form->SwatchImage();
@@ -297,11 +298,12 @@ TEST_F(FormTest, SwatchesAreDrawnToThePixel) {
     EXPECT_GT(inkIn(50, 0, 70, 16), 0);
 
     // A shorter number over a longer one leaves the longer one's tail.
-    Click(2, 0);  // blue: 16711680
+    Click(2, 0);  // (200, 0, 1): 65736
     const int longTail = inkIn(75, 30, 123, 46);
     ASSERT_GT(longTail, 0);
     // Row 1 again, through the update pass, with a value of three digits.
-    form->Commands().ShowSwatch(1, 255);
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    ASSERT_EQ(form->State().SelColor[1], 205);
     EXPECT_EQ(inkIn(75, 30, 123, 46), longTail);
 }
 
@@ -311,7 +313,10 @@ TEST_F(FormTest, ExecuteMovesTheSwatchesToTheGroupColours) {
     BasePixelOf(0, x, y);
     Click(x + 1, y);  // a lighter shade, not the base
     QTest::mouseClick(form->Button2, Qt::LeftButton);
-    EXPECT_EQ(form->State().SelColor[0], form->State().Computer_Mean(form->Commands()));
+    // One pick: every pixel is in group 0, whose colour moves to the whole picture's mean.
+    EXPECT_EQ(
+        form->State().SelColor[0],
+        PackColor((200 + 10 + 10 + 200) / 4, (10 + 200 + 10 + 200) / 4, (10 + 10 + 200 + 10) / 4));
     const QRgb shown = form->SwatchImage().pixel(25, 10);
     const TColor c = form->State().SelColor[0];
     EXPECT_EQ(shown, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
@@ -357,7 +362,7 @@ TEST_F(FormTest, FailedOpenIsShownAndChangesNothing) {
     EXPECT_TRUE(errors[1].contains(Q("不存在")));
     EXPECT_EQ(form->LogLines(), log);
     EXPECT_EQ(form->State().OpenFileName, quadrants);
-    EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
+    EXPECT_EQ(form->ShownPicture().Width(), 36);
 
     // The window goes on: the next command works.
     Click(1, 1);
@@ -406,7 +411,7 @@ TEST_F(FormTest, BrokenFilesAreAnErrorAndChangeNothing) {
             << errors[0].toStdString();
         EXPECT_EQ(form->LogLines(), log);
         EXPECT_EQ(form->State().OpenFileName, quadrants);
-        EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
+        EXPECT_EQ(form->ShownPicture().Width(), 36);
         ++shown;
     }
     EXPECT_EQ(shown, 3);
@@ -421,7 +426,7 @@ TEST_F(FormTest, BrokenFilesAreAnErrorAndChangeNothing) {
 TEST_F(FormTest, FailedSavesLoseNothing) {
     Open(quadrants);
     Click(3, 3);
-    const QImage before = form->Commands().ShownPicture().Image();
+    const QImage before = form->ShownPicture().Image();
     const std::string existing = Write("existing.bmp", {'o', 'l', 'd'});
     const std::string lockedFile = Write("locked.bmp", {'k', 'e', 'e', 'p'});
     std::filesystem::permissions(lockedFile, std::filesystem::perms::owner_read);
@@ -442,7 +447,7 @@ TEST_F(FormTest, FailedSavesLoseNothing) {
     EXPECT_EQ(Slurp(lockedFile), "keep");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(lockedDir + "/out.bmp")));
     EXPECT_TRUE(std::filesystem::is_empty(lockedDir));
-    EXPECT_EQ(form->Commands().ShownPicture().Image(), before);
+    EXPECT_EQ(form->ShownPicture().Image(), before);
     std::filesystem::permissions(lockedDir, std::filesystem::perms::owner_all);
 }
 
@@ -580,7 +585,7 @@ TEST_F(FormTest, AMaskAfterTheFileChangedStartsFromThePictureAsOpened) {
     form->RadioGroup1->SetItemIndex(3);
     QTest::mouseClick(form->Button7, Qt::LeftButton);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
-    const Picture& shown = form->Commands().ShownPicture();
+    const Picture& shown = form->ShownPicture();
     EXPECT_EQ(shown.Width(), 36);
     EXPECT_EQ(shown.GetPixel(0, 0), 0);
     EXPECT_EQ(shown.GetPixel(35, 39), FromRgb(test::QuadrantPicture().at(35, 39)));
@@ -671,8 +676,8 @@ TEST_F(RealDialogs, CancelInEitherDialogChangesNothing) {
     QTest::mouseClick(form.Button7, Qt::LeftButton);  // shown, not saved
 
     const QStringList log = form.LogLines();
-    const QImage shown = form.Commands().ShownPicture().Image();
-    const Quantizer& s = form.State();
+    const QImage shown = form.ShownPicture().Image();
+    const QuantState& s = form.State();
     const auto codeBook = s.CodeBook;
     Cancel();
     QTest::mouseClick(form.Button1, Qt::LeftButton);
@@ -680,7 +685,7 @@ TEST_F(RealDialogs, CancelInEitherDialogChangesNothing) {
     QTest::mouseClick(form.Button4, Qt::LeftButton);
 
     EXPECT_EQ(form.LogLines(), log);
-    EXPECT_EQ(form.Commands().ShownPicture().Image(), shown);
+    EXPECT_EQ(form.ShownPicture().Image(), shown);
     EXPECT_TRUE(Slurp(out) == saved) << "the saved file was written again";
     EXPECT_TRUE(s.MaskDone);
     EXPECT_EQ(s.ColorCount, 4);
@@ -801,7 +806,7 @@ TEST_F(FormTest, ScreenReadersReadThePictureTheSwatchesAndTheLog) {
 
     Open(quadrants);
     PickBases();
-    form->Commands().ShowSwatch(4, -5);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);  // the mean colour, (105, 105, 57)
     QStringList rows = {
         "color1 658120 #C80A0A R 200 G 10 B 10",
         "color2 706570 #0AC80A R 10 G 200 B 10",
@@ -809,7 +814,7 @@ TEST_F(FormTest, ScreenReadersReadThePictureTheSwatchesAndTheLog) {
         "color4 706760 #C8C80A R 200 G 200 B 10",
     };
     EXPECT_EQ(description(form->ColorInf),
-              (rows + QStringList{Q("平均顏色 -5 #FBFFFF R 251 G 255 B 255")}).join('\n'));
+              (rows + QStringList{Q("平均顏色 3762537 #696939 R 105 G 105 B 57")}).join('\n'));
     // After an execute, each group's share: every quadrant holds a quarter of the picture.
     QTest::mouseClick(form->Button2, Qt::LeftButton);
     for (QString& row : rows)
@@ -829,7 +834,7 @@ TEST_F(FormTest, AFileNamedAtStartUpOpensAsIfChosen) {
     EXPECT_EQ(form->State().OpenFileName, quadrants) << "kept whole, for the mask's reload";
     form->OpenFile(QString::fromStdString(Path("missing.bmp")));
     EXPECT_EQ(errors.size(), 1);
-    EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
+    EXPECT_EQ(form->ShownPicture().Width(), 36);
 }
 
 }  // namespace
@@ -902,20 +907,20 @@ TEST_F(FormTest, OversizePicturesOpenAsReducedCopiesWhenTheUserSaysSo) {
     EXPECT_EQ(LogTail(2),
               QStringList({Q("開檔完成,請選擇四種顏色"), Q("圖片超過1280x960,無法載入")}));
     EXPECT_EQ(form->State().OpenFileName, quadrants);
-    EXPECT_EQ(form->Commands().ShownPicture().Width(), 36);
+    EXPECT_EQ(form->ShownPicture().Width(), 36);
 
     test::RgbImage tall{3, 961, std::vector<std::uint32_t>(3 * 961, 0x123456)};
     WhenShown<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
     Open(Write("tall.bmp", test::EncodeBmp(tall, 24)));
     EXPECT_EQ(LogTail(4), QStringList({Q("圖片超過1280x960,無法載入"), Q("原圖3x961,已縮小為3x960"),
                                        Q("開檔完成,請選擇四種顏色")}));
-    EXPECT_EQ(form->Commands().ShownPicture().Image().size(), QSize(3, 960));
-    EXPECT_EQ(form->Commands().ShownPicture().GetPixel(1, 500), FromRgb(0x123456));
+    EXPECT_EQ(form->ShownPicture().Image().size(), QSize(3, 960));
+    EXPECT_EQ(form->ShownPicture().GetPixel(1, 500), FromRgb(0x123456));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 
     test::RgbImage full{1280, 960, std::vector<std::uint32_t>(1280 * 960, 0x123456)};
     Open(Write("full.bmp", test::EncodeBmp(full, 24)));
-    EXPECT_EQ(form->Commands().ShownPicture().Width(), 1280) << "the table's size opens as it is";
+    EXPECT_EQ(form->ShownPicture().Width(), 1280) << "the table's size opens as it is";
 }
 
 }  // namespace
@@ -979,8 +984,8 @@ TEST_F(FormTest, TheKeyboardPicksExactlyAsAClickDoes) {
         ASSERT_EQ(form->State().ColorCount, picks + 2);
         EXPECT_EQ(form->State().SelColor[picks], UniqueAt(c.pixel.x(), c.pixel.y()));
         EXPECT_EQ(form->State().SelColor[picks + 1], form->State().SelColor[picks]) << "the click";
-        form->Commands().UnpickClick();
-        form->Commands().UnpickClick();
+        form->UnpickClick();
+        form->UnpickClick();
         picks = 0;
     }
     EXPECT_GT(form->Hshift->value(), 0);
@@ -1065,7 +1070,7 @@ TEST_F(FormTest, PicksAreTakenBackAndTheFifthClickSaysHow) {
 TEST_F(FormTest, TheLogFollowsTheNewestLineUnlessScrolledUp) {
     Open(quadrants);
     for (int i = 0; i < 20; ++i)
-        Click(1, 1), form->Commands().UnpickClick();
+        Click(1, 1), form->UnpickClick();
     QScrollBar* bar = form->Memo1->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     EXPECT_TRUE(bar->isVisible());
@@ -1143,7 +1148,7 @@ TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
         }
         for (void (TForm1::*command)() : {&TForm1::Button4Click, &TForm1::ExportClick}) {
             if (command == &TForm1::ExportClick) {
-                form.Commands().Seed(255);
+                form.Image1MouseDown(1, 1);
                 form.Button2Click();
             }
             QString started;

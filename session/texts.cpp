@@ -1,0 +1,479 @@
+#include "session/texts.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/picture_formats.h"
+
+namespace colorsplit::texts {
+
+namespace {
+
+QString T(const char* source) {
+    return QCoreApplication::translate("colorsplit", source);
+}
+
+// By key, from a table of pairs; the key itself when it is missing.
+template <size_t N>
+QString Lookup(const char* const (&table)[N][2], const char* key) {
+    for (const auto& row : table)
+        if (std::strcmp(row[0], key) == 0)
+            return T(row[1]);
+    return QString::fromUtf8(key);
+}
+
+QString ProblemText(const Problem& p) {
+    switch (p.kind) {
+        case Problem::kMissing:
+            return T("檔案不存在");
+        case Problem::kFolderNotPicture:
+            return T("這是資料夾,不是圖片檔");
+        case Problem::kNoReadPermission:
+            return T("沒有讀取權限");
+        case Problem::kCannotRead:
+            return T("無法讀取檔案(%1)").arg(SystemCause(p.code));
+        case Problem::kFileTooLarge:
+            return T("檔案太大");
+        case Problem::kNotAPicture:
+            return T("不是可讀取的圖片(可開啟的圖片是 %1)").arg(ReadableFormats());
+        case Problem::kUnsupportedFormat:
+            return T("不支援 %1 格式的圖片(可開啟的圖片是 %2)").arg(p.detail, ReadableFormats());
+        case Problem::kPictureTooLarge:
+            return T("圖片太大(%1x%2)").arg(p.a).arg(p.b);
+        case Problem::kNoMemoryForPicture:
+            return T("記憶體不足,無法載入圖片");
+        case Problem::kInvalidSize:
+            return T("圖片大小無效(%1x%2)").arg(p.a).arg(p.b);
+        case Problem::kPngDamaged:
+            return T("PNG 圖片資料損壞或不完整(%1)").arg(p.detail);
+        case Problem::kJpegDamaged:
+            return T("JPEG 圖片資料損壞或不完整(%1)").arg(p.detail);
+        case Problem::kBmpHeader:
+            return T("不支援的 BMP 標頭(長度 %1)").arg(p.a);
+        case Problem::kBmpPlanes:
+            return T("BMP 標頭無效(平面數 %1)").arg(p.a);
+        case Problem::kCompression:
+            return T("不支援的壓縮方式(%1)")
+                .arg(p.detail.isEmpty() ? QString::number(p.a) : p.detail);
+        case Problem::kDepth:
+            return T("不支援的色彩深度(%1 位元)").arg(p.a);
+        case Problem::kCompressionDepthMismatch:
+            return T("壓縮方式與色彩深度不符");
+        case Problem::kRleTopDown:
+            return T("RLE 壓縮的圖片不能由上而下儲存");
+        case Problem::kMaskBeyondPixel:
+            return T("色彩遮罩 0x%1 超出 %2 位元的像素").arg(p.a, 0, 16).arg(p.b);
+        case Problem::kMaskGaps:
+            return T("色彩遮罩 0x%1 的位元不連續").arg(p.a, 0, 16);
+        case Problem::kDataPastEnd:
+            return T("圖片資料的位置超出檔案結尾");
+        case Problem::kDataOffsetInvalid:
+            return T("圖片資料的位置無效");
+        case Problem::kEmptyPalette:
+            return T("調色盤是空的");
+        case Problem::kIndexOutsidePalette:
+            return T("色盤索引超出色盤範圍");
+        case Problem::kRleOutside:
+            return T("RLE 壓縮資料超出圖片範圍");
+        case Problem::kRleEarly:
+            return T("RLE 壓縮資料提早結束");
+        case Problem::kTruncated:
+            return T("檔案不完整(圖片資料被截斷)");
+        case Problem::kTooLargeToReduce:
+            return T("圖片太大(%1 x %2),最多可縮小開啟 %3 像素").arg(p.a).arg(p.b).arg(p.detail);
+        case Problem::kLargerThanTable:
+            return T("圖片是 %1 x %2,超過 %3 x %4(--fit 可開啟縮小的複本)")
+                .arg(p.a)
+                .arg(p.b)
+                .arg(kTableWidth)
+                .arg(kTableHeight);
+        case Problem::kNothingToSave:
+            return T("沒有可儲存的圖片");
+        case Problem::kNotGrouped:
+            return NotRun();
+        case Problem::kCannotMakeFolder:
+            return T("無法建立資料夾");
+        case Problem::kIsFolder:
+            return T("這是資料夾");
+        case Problem::kReadOnlyFile:
+            return T("檔案是唯讀的");
+        case Problem::kFolderMissing:
+            return T("資料夾不存在");
+        case Problem::kReadOnlyFolder:
+            return T("資料夾是唯讀的");
+        case Problem::kCannotWrite:
+            return T("無法寫入(%1)").arg(SystemCause(p.code));
+        case Problem::kNoMemory:
+            return SystemCause(ENOMEM);
+        case Problem::kNothingToExport:
+            return T("沒有可匯出的圖片");
+    }
+    return QString();
+}
+
+}  // namespace
+
+QString FirstLogLine() {
+    return T("程式資訊");
+}
+QString NoPicture() {
+    return T("尚未載入檔案");
+}
+QString Opened() {
+    return T("開檔完成,請選擇四種顏色");
+}
+QString TooLarge() {
+    return T("圖片超過1280x960,無法載入");
+}
+QString Reduced(QSize original, QSize copy) {
+    return T("原圖%1x%2,已縮小為%3x%4")
+        .arg(original.width())
+        .arg(original.height())
+        .arg(copy.width())
+        .arg(copy.height());
+}
+QString Picked(int n) {
+    return T("選擇顏色%1").arg(n);
+}
+QString PickingDone() {
+    return T("選擇顏色完成");
+}
+QString Unpicked(int n) {
+    return T("取消選擇顏色%1").arg(n);
+}
+QString PicksStartedOver() {
+    return T("請重新選擇四種顏色");
+}
+QString NoColourPicked() {
+    return T("尚未選擇顏色");
+}
+QString NotRun() {
+    return T("尚未執行運算");
+}
+QString RunStarting() {
+    return T("初始化運算開始");
+}
+QString RunSampled() {
+    return T("初始化完成,VQ運算開始");
+}
+QString Iteration(int n) {
+    return T("***********運算執行第%1回********").arg(n);
+}
+QString GroupMoved(int group, TColor c) {
+    return T("代表顏色%1值為%2").arg(group + 1).arg(c);
+}
+QString RunEnded(int iterations) {
+    return T("運算完成,請執行Mask,共計執行%1回").arg(iterations);
+}
+QString MaskPainted() {
+    return T("處理完成");
+}
+QString Exported(const QString& folder) {
+    return T("匯出完成,檔案存於%1").arg(folder);
+}
+
+QString Describe(const PictureError& error) {
+    static const char* const actions[] = {"無法開啟", "無法儲存", "無法匯出", "無法寫入摘要檔",
+                                          "無法記住設定"};
+    QString text = T(actions[static_cast<int>(error.WhatFor())]);
+    if (!error.File().empty())
+        text += T("「%1」").arg(QString::fromStdString(error.File()));
+    text += QLatin1Char(':') + ProblemText(error.Cause());
+    if (!error.NotWritten().empty()) {
+        QStringList names;
+        for (const std::string& name : error.NotWritten())
+            names << QString::fromStdString(name);
+        text += T("(未寫入:%1)").arg(names.join(T("、")));
+    }
+    return text;
+}
+
+QString SystemCause(int code) {
+    switch (code) {
+        case ENOSPC:
+            return T("磁碟空間不足");
+        case EDQUOT:
+            return T("超過磁碟配額");
+        case EFBIG:
+            return T("檔案超過允許的大小");
+        case EROFS:
+            return T("唯讀的檔案系統");
+        case EACCES:
+        case EPERM:
+            return T("沒有權限");
+        case EIO:
+            return T("裝置讀寫錯誤");
+        case ENOENT:
+            return T("檔案或資料夾不存在");
+        case ENOTDIR:
+            return T("路徑中有一段不是資料夾");
+        case EISDIR:
+            return T("這是資料夾");
+        case ENAMETOOLONG:
+            return T("名稱太長");
+        case EMFILE:
+        case ENFILE:
+            return T("開啟的檔案太多");
+        case ENOMEM:
+            return T("記憶體不足");
+        case EBUSY:
+        case ETXTBSY:
+            return T("檔案正在使用中");
+        case ELOOP:
+            return T("連結太多層");
+        default:
+            return T("系統錯誤 %1").arg(code);
+    }
+}
+
+QString ReadableFormats() {
+    QStringList names;
+    for (const PictureFormat& format : PictureFormats())
+        names << format.name;
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : T("%1 與 %2").arg(names.join(T("、")), last);
+}
+
+QString Hex(TColor c) {
+    return QStringLiteral("#%1%2%3")
+        .arg(RedOf(c), 2, 16, QLatin1Char('0'))
+        .arg(GreenOf(c), 2, 16, QLatin1Char('0'))
+        .arg(BlueOf(c), 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+QString Channels(TColor c) {
+    return T("R %1 G %2 B %3").arg(RedOf(c)).arg(GreenOf(c)).arg(BlueOf(c));
+}
+QString Share(qint64 hundredths) {
+    return QStringLiteral("%1.%2")
+        .arg(hundredths / 100)
+        .arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+QString GroupName(int group) {
+    return T("color%1").arg(group + 1);
+}
+QString MeanName() {
+    return T("平均顏色");
+}
+QString SwatchText(int row, TColor c) {
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(row < kMeanRow ? GroupName(row) : MeanName(), QString::number(c), Hex(c), Channels(c));
+}
+QString SwatchShare(qint64 pixels, qint64 hundredths) {
+    return T(" 像素 %1(%2%)").arg(pixels).arg(Share(hundredths));
+}
+QString PickCursor(int x, int y, TColor c) {
+    return T("游標 %1, %2:%3 %4").arg(x).arg(y).arg(Hex(c), Channels(c));
+}
+
+QString Caption(const char* key) {
+    static const char* const captions[][2] = {
+        {"Button1", "開啟檔案"}, {"Button2", "執行"},           {"Button3", "離開"},
+        {"GroupBox1", "圖片"},   {"Button4", "儲存檔案"},       {"Button5", "平均顏色"},
+        {"Button7", "MASK"},     {"RadioGroup1", "Mask Color"}, {"GroupBox2", "選擇之顏色"},
+    };
+    return Lookup(captions, key);
+}
+QStringList MaskItems() {
+    QStringList items;
+    for (int g = 0; g < kMaxColors; ++g)
+        items << GroupName(g);
+    return items;
+}
+QString MenuTitle(const char* key) {
+    static const char* const titles[][2] = {
+        {"file", "檔案(&F)"}, {"colour", "顏色(&C)"}, {"view", "檢視(&V)"}, {"help", "說明(&H)"}};
+    return Lookup(titles, key);
+}
+QString MenuItem(const char* key) {
+    static const char* const items[][2] = {
+        {"open", "開啟檔案(&O)…"},        {"save", "儲存檔案(&S)…"},
+        {"export", "匯出群組(&X)…"},      {"exit", "離開(&Q)"},
+        {"execute", "執行(&R)"},          {"mask", "MASK(&M)"},
+        {"mean", "平均顏色(&A)"},         {"enter", "輸入顏色(&I)…"},
+        {"statistics", "群組統計(&T)…"},  {"unpick", "復原選色(&U)"},
+        {"repick", "重新選色(&P)"},       {"loupe", "放大鏡(&L)"},
+        {"about", "關於 colorsplit(&A)"},
+    };
+    return Lookup(items, key);
+}
+QString AccessibleName(const char* key) {
+    static const char* const names[][2] = {
+        {"Image1", "圖片"},         {"ColorInf", "選擇之顏色"}, {"Memo1", "訊息"},
+        {"Vshift", "上下移動圖片"}, {"Hshift", "左右移動圖片"},
+    };
+    return Lookup(names, key);
+}
+QString AccessibleDescription(const char* key) {
+    static const char* const descriptions[][2] = {
+        {"Image1", "點一下圖片,或用方向鍵移動游標再按空白鍵,選擇顏色;滾輪或捲軸移動圖片"},
+        {"Memo1", "程式執行的每一步"},
+    };
+    return Lookup(descriptions, key);
+}
+QString WindowTitle(const QString& file) {
+    return file.isEmpty() ? QStringLiteral("colorsplit") : T("%1 - colorsplit").arg(file);
+}
+QString OpenDialogTitle() {
+    return T("開啟");
+}
+QString SaveDialogTitle() {
+    return T("另存新檔");
+}
+QString ExportDialogTitle() {
+    return T("匯出群組");
+}
+QString PictureFilter(const QString& patterns, const QString& bmpPatterns) {
+    return T("圖片 (%1);;BMP 圖片 (%2);;所有檔案 (*)").arg(patterns, bmpPatterns);
+}
+QString ReduceQuestionTitle() {
+    return T("開啟檔案");
+}
+QString ReduceQuestion(const QString& file, QSize original, QSize table, QSize copy) {
+    return T("「%1」是 %2 x %3 的圖片,超過 %4 x %5。\n\n"
+             "要開啟縮小為 %6 x %7 的複本嗎?匯出群組時仍以原圖大小輸出。")
+        .arg(QFileInfo(file).fileName())
+        .arg(original.width())
+        .arg(original.height())
+        .arg(table.width())
+        .arg(table.height())
+        .arg(copy.width())
+        .arg(copy.height());
+}
+QString ReplaceQuestion(const QString& folder, const QStringList& files) {
+    return T("「%1」中已有這些檔案,要取代嗎?\n\n%2").arg(folder, files.join(QLatin1Char('\n')));
+}
+QString EnterColourTitle() {
+    return T("輸入顏色");
+}
+QString StatisticsTitle() {
+    return T("群組統計");
+}
+QStringList StatisticsHeader() {
+    return {T("顏色"),           QStringLiteral("#RRGGBB"), QStringLiteral("R"),
+            QStringLiteral("G"), QStringLiteral("B"),       T("像素"),
+            T("百分比")};
+}
+QString StatisticsGroupColumn() {
+    return T("群組");
+}
+QString CopyButton() {
+    return T("複製");
+}
+QString PickHint() {
+    return T(
+        "四種顏色都已選好。要改選,請用「顏色」選單的「復原選色」(Ctrl+Z)或「重新選色」(Ctrl+R)。");
+}
+QString AboutTitle() {
+    return T("關於 colorsplit");
+}
+QString About(const QString& version) {
+    return T("<p><b>colorsplit</b> %1</p>"
+             "<p>點選圖片上的四種顏色,將每個像素分到最接近的顏色群組。</p>"
+             "<p>以 MIT 授權條款發布的自由軟體。</p>")
+        .arg(version);
+}
+
+QString WindowDescription() {
+    return T(
+        "Splits the colours of a picture into at most four groups: click four seed colours on\n"
+        "the picture, run the vector quantisation, see each group's colour, and black out\n"
+        "every pixel outside one group.");
+}
+QString WindowFileArgument() {
+    QStringList names;
+    for (const PictureFormat& format : PictureFormats())
+        names << format.name;
+    const QString last = names.takeLast();
+    return T("A picture (%1 or %2) to open at start-up, as if chosen\n"
+             "with the open button. Of several, the first is opened.")
+        .arg(names.join(QStringLiteral(", ")), last);
+}
+QString HelpOption() {
+    return T("Show this help and exit.");
+}
+QString VersionOption() {
+    return T("Show the version and exit.");
+}
+QString CliUsage() {
+    return T(
+        "Usage: colorsplit-cli [--fit] [--summary FILE] COMMAND...\n"
+        "  or:  colorsplit-cli --help | --version\n");
+}
+QString CliHelp(QSize pickArea) {
+    return CliUsage() +
+           T("Replays a use of the colorsplit window, command by command, through the same code "
+             "as\n"
+             "the window's buttons, and prints every line of the window's message log to standard\n"
+             "output as it is logged. Needs no display.\n"
+             "\n"
+             "Commands:\n"
+             "  open PATH   the open command, with PATH chosen in the open dialog; a picture that\n"
+             "              opens starts a new round: no picks, no groups, no mask. A picture "
+             "larger\n"
+             "              than %1 x %2 prints \"%3\" and fails the run;\n"
+             "              with --fit it opens as a reduced copy instead\n"
+             "  pick X Y    a click at (X, Y) on the window's picture control, which is %4 x %5\n"
+             "              pixels (0 <= X < %4, 0 <= Y < %5) and shows the picture unscaled\n"
+             "              from its top-left corner: (X, Y) is the picture's pixel. A click\n"
+             "              beside a smaller picture picks nothing and prints nothing\n")
+               .arg(kTableWidth)
+               .arg(kTableHeight)
+               .arg(TooLarge())
+               .arg(pickArea.width())
+               .arg(pickArea.height()) +
+           T("  unpick      take the last pick back (\"%1\"), while no execute has run\n"
+             "              since it; with none to take back it prints nothing\n"
+             "  repick      start the picks over on the picture as opened (\"%2\")\n"
+             "  execute     the execute button: the quantisation from the picked colours; with\n"
+             "              none picked it prints \"%3\" and changes nothing\n"
+             "  mask N      select colorN (N from 1 to %4) and press the MASK button: every pixel\n"
+             "              outside group N turns black, on the picture as opened (an earlier "
+             "mask\n"
+             "              is undone first); before an execute of this round it prints\n"
+             "              \"%5\" and changes nothing\n")
+               .arg(T("取消選擇顏色%1").arg(QStringLiteral("N")), PicksStartedOver(),
+                    NoColourPicked())
+               .arg(kMaxColors)
+               .arg(NotRun()) +
+           T("  seed RRGGBB the next pick by value (hex, '#' optional, either case), as a click "
+             "on\n"
+             "              a pixel of that colour\n"
+             "  save PATH   the save command: the shown picture to PATH as a BMP file\n"
+             "  export DIR  the last grouping's files into DIR (made if missing, files replaced):\n"
+             "              STEM-quantised.png, STEM-groupN.png and STEM-groupN-film.png for each\n"
+             "              group N, and STEM-groups.csv, STEM being the opened file's name; an\n"
+             "              error without a picture or before an execute of this picture\n"
+             "  mean        the mean colour button\n"
+             "\n"
+             "Before a picture has opened, pick, execute, mask and mean print \"%1\" and\n"
+             "change nothing, and save is an error.\n"
+             "\n")
+               .arg(NoPicture()) +
+           T("Options:\n"
+             "  --fit           open pictures larger than %1 x %2 (up to 100 megapixels) as\n"
+             "                  reduced copies; export then writes them at their full size\n"
+             "  --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
+             "                  code_book, sel_color, mean_color, color_count, run_count,\n"
+             "                  distortion, last_distortion, mask_done, group_counts, and groups:\n"
+             "                  {group, hex, pixels, percent} for each group of the last grouping\n"
+             "  --help          show this text\n"
+             "  --version       show the version\n"
+             "\n"
+             "Exit status:\n"
+             "  0  every command ran\n"
+             "  1  a command failed: its message went to standard error and no later command ran\n"
+             "  2  the command line was malformed; nothing ran\n"
+             "\n"
+             "Examples:\n"
+             "  colorsplit-cli open in.bmp pick 10 10 pick 200 40 pick 90 300 execute mask 2 save "
+             "out.bmp\n"
+             "  colorsplit-cli --fit open photo.jpg seed 4B7AD3 seed FACE4A execute export "
+             "groups/\n")
+               .arg(kTableWidth)
+               .arg(kTableHeight);
+}
+
+}  // namespace colorsplit::texts

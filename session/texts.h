@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "core/colors.h"
+#include "platform/picture_error.h"
+
+// Every text a user reads, in one place and through Qt's translate(), so that the program can
+// be translated and its texts reviewed together. The core and the platform report what
+// happened in kinds and numbers; these word it. The sources are the program's own Traditional
+// Chinese (its English captions and the front ends' help as they stand).
+namespace colorsplit::texts {
+
+// The message log.
+QString FirstLogLine();
+QString NoPicture();
+QString Opened();
+QString TooLarge();
+QString Reduced(QSize original, QSize copy);
+QString Picked(int n);
+QString PickingDone();
+QString Unpicked(int n);
+QString PicksStartedOver();
+QString NoColourPicked();
+QString NotRun();
+QString RunStarting();
+QString RunSampled();
+QString Iteration(int n);
+QString GroupMoved(int group, TColor c);
+QString RunEnded(int iterations);
+QString MaskPainted();
+QString Exported(const QString& folder);
+
+// A failure, as one message naming what was being done, the file and the cause.
+QString Describe(const PictureError& error);
+// Why a file could not be read or written, for an errno: the one table of causes.
+QString SystemCause(int code);
+// The formats pictures are read in, "BMP、PNG 與 JPEG".
+QString ReadableFormats();
+
+// Colours as the swatches, the loupe and the statistics show them.
+QString Hex(TColor c);             // "#4B7AD3"
+QString Channels(TColor c);        // "R 75 G 122 B 211"
+QString Share(qint64 hundredths);  // "55.66"
+QString GroupName(int group);      // "color1" for group 0
+QString MeanName();                // 平均顏色
+QString SwatchText(int row, TColor c);
+QString SwatchShare(qint64 pixels, qint64 hundredths);
+QString PickCursor(int x, int y, TColor c);
+
+// The window.
+QString Caption(const char* key);  // the designed captions, by control name ("Button1")
+QStringList MaskItems();           // color1 ... colorN
+QString MenuTitle(const char* key);
+QString MenuItem(const char* key);
+QString AccessibleName(const char* key);
+QString AccessibleDescription(const char* key);
+QString WindowTitle(const QString& file);
+QString OpenDialogTitle();
+QString SaveDialogTitle();
+QString ExportDialogTitle();
+QString PictureFilter(const QString& patterns, const QString& bmpPatterns);
+QString ReduceQuestionTitle();
+QString ReduceQuestion(const QString& file, QSize original, QSize table, QSize copy);
+QString ReplaceQuestion(const QString& folder, const QStringList& files);
+QString EnterColourTitle();
+QString StatisticsTitle();
+QStringList StatisticsHeader();  // the table's columns: swatch, #RRGGBB, R, G, B, pixels, percent
+QString StatisticsGroupColumn();
+QString CopyButton();
+QString PickHint();
+QString AboutTitle();
+QString About(const QString& version);
+
+// The front ends' command lines.
+QString WindowDescription();
+QString WindowFileArgument();
+QString HelpOption();
+QString VersionOption();
+QString CliUsage();
+// Also the source of colorsplit-cli(1), which help2man makes from it.
+QString CliHelp(QSize pickArea);
+
+}  // namespace colorsplit::texts
