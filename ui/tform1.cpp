@@ -116,7 +116,9 @@ void TForm1::BuildControls() {
     Memo1->setPlainText(texts::FirstLogLine());
 
     GroupBox2 = new QGroupBox(texts::Caption("GroupBox2"), form);
-    GroupBox2->setGeometry(502, 128, 139, 198);
+    // The designed 139 x 198 holds the panel with room for its title: a row more for each
+    // colour more.
+    GroupBox2->setGeometry(502, 128, 139, kSwatchPanelHeight + 26);
     ColorInf = new ImageControl(GroupBox2);
     ColorInf->setGeometry(10, 20, kSwatchPanelWidth, kSwatchPanelHeight);
     swatches_.SetDevicePixelRatio(devicePixelRatioF());
