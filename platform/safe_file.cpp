@@ -91,28 +91,27 @@ public:
 private:
     // A named file of its own, made here so that no other file is opened.
     void Create() {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = TemporaryName(target_, random_);
+        temporary_ = Unique([this](const std::string& name) {
             fd_ = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-            if (fd_ >= 0) {
-                temporary_ = name;
-                return;
-            }
-            if (errno != EEXIST)
-                throw Failed{errno};
-        }
-        throw Failed{EEXIST};
+            return fd_ >= 0;
+        });
     }
 
     // The unnamed file, complete, given a name of its own beside the target.
     void Name() {
         const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        temporary_ = Unique([&self](const std::string& name) {
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        });
+    }
+
+    // A temporary name that make(name) could take, trying new ones while the name is taken.
+    template <class Make>
+    std::string Unique(const Make& make) {
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string name = TemporaryName(target_, random_);
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                temporary_ = name;
-                return;
-            }
+            if (make(name))
+                return name;
             if (errno != EEXIST)
                 throw Failed{errno};
         }

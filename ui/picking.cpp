@@ -120,22 +120,18 @@ void Picking::ScrollToCursor() {
         return QRect(parts_.image->mapFrom(parts_.frame, inside.topLeft()), inside.size());
     };
     const QPoint p = *cursor_;
-    for (int guard = 0;
-         guard < 64 && p.x() > shown().right() && parts_.across->value() < parts_.across->maximum();
-         ++guard)
-        parts_.across->setValue(parts_.across->value() + 1);
-    for (int guard = 0;
-         guard < 64 && p.x() < shown().left() && parts_.across->value() > parts_.across->minimum();
-         ++guard)
-        parts_.across->setValue(parts_.across->value() - 1);
-    for (int guard = 0;
-         guard < 64 && p.y() > shown().bottom() && parts_.down->value() < parts_.down->maximum();
-         ++guard)
-        parts_.down->setValue(parts_.down->value() + 1);
-    for (int guard = 0;
-         guard < 64 && p.y() < shown().top() && parts_.down->value() > parts_.down->minimum();
-         ++guard)
-        parts_.down->setValue(parts_.down->value() - 1);
+    // One step at a time along a bar, its own handler moving the picture, while the cursor is
+    // past the frame's edge on that side and the bar can go on.
+    const auto step = [](QScrollBar* bar, int by, const auto& past) {
+        for (int guard = 0; guard < 64 && past() && bar->value() + by >= bar->minimum() &&
+                            bar->value() + by <= bar->maximum();
+             ++guard)
+            bar->setValue(bar->value() + by);
+    };
+    step(parts_.across, 1, [&] { return p.x() > shown().right(); });
+    step(parts_.across, -1, [&] { return p.x() < shown().left(); });
+    step(parts_.down, 1, [&] { return p.y() > shown().bottom(); });
+    step(parts_.down, -1, [&] { return p.y() < shown().top(); });
     Magnify(p);
 }
 

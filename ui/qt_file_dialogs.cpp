@@ -130,15 +130,33 @@ private:
     Report report_;
 };
 
-class SaveDialog : public FileDialog {
+// A dialog choosing where something is written; the folder chosen is where the next one starts.
+class WriteDialog : public FileDialog {
 public:
-    SaveDialog(QWidget* parent, std::function<std::string()> openedFile, Report report)
+    WriteDialog(QWidget* parent, std::function<std::string()> openedFile, Report report)
         : parent_(parent), openedFile_(std::move(openedFile)), report_(std::move(report)) {}
 
 protected:
+    QWidget* Parent() const { return parent_; }
+    QString Start() const { return WriteStart(openedFile_); }
+    void RememberFolder(const QString& folder) {
+        remembered::SetFolder(remembered::kWriteFolder, folder, report_);
+    }
+
+private:
+    QWidget* parent_;
+    std::function<std::string()> openedFile_;
+    Report report_;
+};
+
+class SaveDialog : public WriteDialog {
+public:
+    using WriteDialog::WriteDialog;
+
+protected:
     std::optional<std::string> Ask() override {
-        const QString start = WriteStart(openedFile_);
-        QFileDialog dialog(parent_, texts::SaveDialogTitle(), start);
+        const QString start = Start();
+        QFileDialog dialog(Parent(), texts::SaveDialogTitle(), start);
         // Qt asks before an existing file is replaced; answering No writes nothing.
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         // A name typed without an extension gets .bmp; the file is a BMP whatever its name.
@@ -148,37 +166,23 @@ protected:
             dialog.selectFile(QString::fromStdString(FileName()));
         return Run(dialog);
     }
-    void Remember(const std::string& name) override {
-        remembered::SetFolder(remembered::kWriteFolder, FolderOf(name), report_);
-    }
-
-private:
-    QWidget* parent_;
-    std::function<std::string()> openedFile_;
-    Report report_;
+    void Remember(const std::string& name) override { RememberFolder(FolderOf(name)); }
 };
 
-class FolderDialog : public FileDialog {
+class FolderDialog : public WriteDialog {
 public:
-    FolderDialog(QWidget* parent, std::function<std::string()> openedFile, Report report)
-        : parent_(parent), openedFile_(std::move(openedFile)), report_(std::move(report)) {}
+    using WriteDialog::WriteDialog;
 
 protected:
     std::optional<std::string> Ask() override {
-        QFileDialog dialog(parent_, texts::ExportDialogTitle(), WriteStart(openedFile_));
+        QFileDialog dialog(Parent(), texts::ExportDialogTitle(), Start());
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
         return Run(dialog);
     }
     void Remember(const std::string& name) override {
-        remembered::SetFolder(remembered::kWriteFolder,
-                              QFileInfo(QString::fromStdString(name)).absoluteFilePath(), report_);
+        RememberFolder(QFileInfo(QString::fromStdString(name)).absoluteFilePath());
     }
-
-private:
-    QWidget* parent_;
-    std::function<std::string()> openedFile_;
-    Report report_;
 };
 
 }  // namespace
