@@ -15,6 +15,7 @@
 #include "session/picture_stage.h"
 #include "session/session.h"
 #include "support/photo.h"
+#include "support/quiet_view.h"
 #include "support/reference_quantizer.h"
 
 namespace colorsplit {
@@ -245,22 +246,6 @@ void BM_Export(benchmark::State& state) {
 }
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond);
 
-// The session's view for a batch of benchmarks: reduced copies wanted, nothing shown.
-class QuietView : public SessionView {
-public:
-    void LogLine(const QString&) override {}
-    void ShowSwatch(int, TColor) override {}
-    void ClearSwatches() override {}
-    void ClearSwatch(int) override {}
-    void PictureChanged() override {}
-    bool OpenReduced(const std::string&, QSize, QSize) override { return true; }
-    bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
-        return true;
-    }
-    std::optional<TColor> AskColour() override { return std::nullopt; }
-    void ShowStatistics(const std::vector<GroupStatistic>&) override {}
-};
-
 // A phone's photo, 4032 x 3024 as a JPEG, opened as a reduced copy, four picks, execute: the
 // export then decodes the photo again, groups its 12 million pixels and writes every file at
 // full size. Peak memory is the process's; run this benchmark alone to read it:
@@ -281,7 +266,7 @@ void BM_ExportFullSize(benchmark::State& state) {
         if (!image.save(photo, "jpeg", 90))
             std::abort();
     }
-    QuietView view;
+    test::QuietView view;
     ScriptedDialog open, save, folder;
     Session session(view, open, save, folder);
     session.OpenFile(photo.toStdString());

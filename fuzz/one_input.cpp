@@ -8,30 +8,9 @@
 #include "session/file_dialog.h"
 #include "session/session.h"
 #include "session/texts.h"
+#include "tests/support/quiet_view.h"
 
 namespace colorsplit::fuzz {
-
-namespace {
-
-class QuietView : public SessionView {
-public:
-    void LogLine(const QString&) override {}
-    void ShowSwatch(int, TColor) override {}
-    void ClearSwatches() override {}
-    void ClearSwatch(int) override {}
-    void PictureChanged() override {}
-    bool OpenReduced(const std::string&, QSize original, QSize) override {
-        // Small enough to stay fast under the fuzzer.
-        return static_cast<qint64>(original.width()) * original.height() <= 4'000'000;
-    }
-    bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
-        return true;
-    }
-    std::optional<TColor> AskColour() override { return std::nullopt; }
-    void ShowStatistics(const std::vector<GroupStatistic>&) override {}
-};
-
-}  // namespace
 
 bool RunOneInput(const std::uint8_t* data, std::size_t size, const std::string& folder) {
     const std::string in = folder + "/input.bmp";
@@ -42,7 +21,8 @@ bool RunOneInput(const std::uint8_t* data, std::size_t size, const std::string& 
     }
     // One session for every input: a new one would clear a 20 MB table each time. A picture
     // that opens starts a new round.
-    static QuietView view;
+    // Pictures past 4 million pixels are refused: small enough to stay fast under the fuzzer.
+    static test::QuietView view(4'000'000);
     static ScriptedDialog open, save, exportTo;
     static Session session(view, open, save, exportTo);
     open.Answer(in);

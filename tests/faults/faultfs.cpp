@@ -108,6 +108,24 @@ mode_t ModeOf(int flags, va_list args) {
     return (flags & O_CREAT) || (flags & __O_TMPFILE) == __O_TMPFILE ? va_arg(args, mode_t) : 0;
 }
 
+// The optional mode argument of the open calls, read where the arguments are: as `mode`.
+#define COLORSPLIT_MODE_ARGUMENT(flags)      \
+    va_list args;                            \
+    va_start(args, flags);                   \
+    const mode_t mode = ModeOf(flags, args); \
+    va_end(args)
+
+using OpenCall = int (*)(const char*, int, ...);
+using OpenAtCall = int (*)(int, const char*, int, ...);
+
+// Every open wrapper: the planned failure, or the real call, its descriptor watched.
+template <class Call>
+int Open(const char* path, int flags, const Call& call) {
+    if (FailOpen(path, flags))
+        return -1;
+    return Opened(path, flags, call());
+}
+
 }  // namespace
 
 extern "C" {
@@ -118,45 +136,24 @@ void colorsplit_fault_plan(const char* text, const char* dir, int noTmpfile) {
 }
 
 int open(const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = ModeOf(flags, args);
-    va_end(args);
-    if (FailOpen(path, flags))
-        return -1;
-    return Opened(path, flags, Next<int (*)(const char*, int, ...)>("open")(path, flags, mode));
+    COLORSPLIT_MODE_ARGUMENT(flags);
+    return Open(path, flags, [&] { return Next<OpenCall>("open")(path, flags, mode); });
 }
 
 int open64(const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = ModeOf(flags, args);
-    va_end(args);
-    if (FailOpen(path, flags))
-        return -1;
-    return Opened(path, flags, Next<int (*)(const char*, int, ...)>("open64")(path, flags, mode));
+    COLORSPLIT_MODE_ARGUMENT(flags);
+    return Open(path, flags, [&] { return Next<OpenCall>("open64")(path, flags, mode); });
 }
 
 int openat(int dirfd, const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = ModeOf(flags, args);
-    va_end(args);
-    if (FailOpen(path, flags))
-        return -1;
-    return Opened(path, flags,
-                  Next<int (*)(int, const char*, int, ...)>("openat")(dirfd, path, flags, mode));
+    COLORSPLIT_MODE_ARGUMENT(flags);
+    return Open(path, flags, [&] { return Next<OpenAtCall>("openat")(dirfd, path, flags, mode); });
 }
 
 int openat64(int dirfd, const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = ModeOf(flags, args);
-    va_end(args);
-    if (FailOpen(path, flags))
-        return -1;
-    return Opened(path, flags,
-                  Next<int (*)(int, const char*, int, ...)>("openat64")(dirfd, path, flags, mode));
+    COLORSPLIT_MODE_ARGUMENT(flags);
+    return Open(path, flags,
+                [&] { return Next<OpenAtCall>("openat64")(dirfd, path, flags, mode); });
 }
 
 ssize_t write(int fd, const void* data, size_t size) {
