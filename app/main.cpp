@@ -79,6 +79,8 @@ int main(int argc, char** argv) {
     int status = kExitOk;
     try {
         QApplication app(qtArgc, argv);
+        // Docks and task bars match the running window to its launcher by this name.
+        QGuiApplication::setDesktopFileName(QStringLiteral("io.github.colorsplit.Colorsplit"));
         // Every text of the window is Traditional Chinese; Qt's own dialogs and buttons follow
         // where its translations are installed.
         QTranslator qtTexts;

@@ -18,6 +18,17 @@ const std::uint8_t* Groups(const GroupedPicture& g, int y) {
 
 }  // namespace
 
+QImage QuantisedPicture(const GroupedPicture& g) {
+    QImage quantised(g.picture.size(), QImage::Format_RGB32);
+    for (int y = 0; y < quantised.height(); ++y) {
+        const std::uint8_t* groups = Groups(g, y);
+        auto* out = reinterpret_cast<QRgb*>(quantised.scanLine(y));
+        for (int x = 0; x < quantised.width(); ++x)
+            out[x] = g.colours[groups[x]] | 0xFF000000u;
+    }
+    return quantised;
+}
+
 QByteArray QuantisedPng(const GroupedPicture& g) {
     const int w = g.picture.width();
     return EncodePng(w, g.picture.height(), PngPixels::kRgb, [&](int y, std::uint8_t* out) {

@@ -15,7 +15,9 @@ struct GroupedPicture {
     std::vector<QRgb> colours;         // a colour a group
 };
 
-// The picture in its groups' colours: 8-bit RGB.
+// The picture in its groups' colours, Format_RGB32: what the quantised file holds.
+QImage QuantisedPicture(const GroupedPicture& grouped);
+// The same as a file: 8-bit RGB.
 QByteArray QuantisedPng(const GroupedPicture& grouped);
 // Group n's pixels in their own colours, opaque, and every other pixel fully transparent:
 // 8-bit RGBA.

@@ -211,18 +211,24 @@ std::vector<TColor> Session::GroupColours() const {
 }
 
 GroupedPicture Session::Grouping() const {
+    if (!original_ || !HasGroups())
+        return ShownGrouping();
+    GroupedPicture grouped;
+    for (const TColor c : GroupColours())
+        grouped.colours.push_back(qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+    grouped.picture = original_->Decode(kMostPixelsToReduce);
+    grouped.groups = GroupPixels(grouped.picture, State().CodeBook, State().GroupCount);
+    return grouped;
+}
+
+GroupedPicture Session::ShownGrouping() const {
     GroupedPicture grouped;
     if (!HasGroups())
         return grouped;
-    const QuantState& s = State();
     for (const TColor c : GroupColours())
         grouped.colours.push_back(qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
-    if (original_) {
-        grouped.picture = original_->Decode(kMostPixelsToReduce);
-        grouped.groups = GroupPixels(grouped.picture, s.CodeBook, s.GroupCount);
-        return grouped;
-    }
     // The groups the last grouping pass left in the table.
+    const QuantState& s = State();
     grouped.picture = picture_.Opened();
     const int w = Quantizer::ClampedWidth(picture_);
     const int h = Quantizer::ClampedHeight(picture_);

@@ -119,6 +119,9 @@ public:
     // them; no groups before an execute of this round. For a reduced copy, the picture at its
     // full size, each pixel grouped by the final code book.
     GroupedPicture Grouping() const;
+    // The same for the picture as shown, the groups the last grouping left in the table: a
+    // reduced copy at its own size.
+    GroupedPicture ShownGrouping() const;
     // A row a group of the last grouping, pixels counted as Grouping() groups them; none
     // before an execute of this round.
     std::vector<GroupStatistic> GroupStatistics() const;

@@ -289,12 +289,23 @@ QString MenuTitle(const char* key) {
 }
 QString MenuItem(const char* key) {
     static const char* const items[][2] = {
-        {"open", "開啟檔案(&O)…"},        {"save", "儲存檔案(&S)…"},
-        {"export", "匯出群組(&X)…"},      {"exit", "離開(&Q)"},
-        {"execute", "執行(&R)"},          {"mask", "MASK(&M)"},
-        {"mean", "平均顏色(&A)"},         {"enter", "輸入顏色(&I)…"},
-        {"statistics", "群組統計(&T)…"},  {"unpick", "復原選色(&U)"},
-        {"repick", "重新選色(&P)"},       {"loupe", "放大鏡(&L)"},
+        {"open", "開啟檔案(&O)…"},
+        {"save", "儲存檔案(&S)…"},
+        {"export", "匯出群組(&X)…"},
+        {"exit", "離開(&Q)"},
+        {"execute", "執行(&R)"},
+        {"mask", "MASK(&M)"},
+        {"mean", "平均顏色(&A)"},
+        {"enter", "輸入顏色(&I)…"},
+        {"statistics", "群組統計(&T)…"},
+        {"unpick", "復原選色(&U)"},
+        {"repick", "重新選色(&P)"},
+        {"loupe", "放大鏡(&L)"},
+        {"fit", "符合視窗(&F)"},
+        {"actual", "實際大小(&A)"},
+        {"zoomIn", "放大(&I)"},
+        {"zoomOut", "縮小(&O)"},
+        {"quantised", "顯示分群結果(&G)"},
         {"about", "關於 colorsplit(&A)"},
     };
     return Lookup(items, key);
@@ -308,13 +319,15 @@ QString AccessibleName(const char* key) {
 }
 QString AccessibleDescription(const char* key) {
     static const char* const descriptions[][2] = {
-        {"Image1", "點一下圖片,或用方向鍵移動游標再按空白鍵,選擇顏色;滾輪或捲軸移動圖片"},
+        {"Image1",
+         "點一下圖片,或用方向鍵移動游標再按空白鍵,選擇顏色;滾輪或捲軸移動圖片,Ctrl+滾輪縮放"},
         {"Memo1", "程式執行的每一步"},
     };
     return Lookup(descriptions, key);
 }
-QString WindowTitle(const QString& file) {
-    return file.isEmpty() ? QStringLiteral("colorsplit") : T("%1 - colorsplit").arg(file);
+QString WindowTitle(const QString& file, const QString& zoom) {
+    return file.isEmpty() ? QStringLiteral("colorsplit")
+                          : T("%1 (%2) - colorsplit").arg(file, zoom);
 }
 QString OpenDialogTitle() {
     return T("開啟");
@@ -416,9 +429,10 @@ QString CliHelp(QSize pickArea) {
              "              than %1 x %2 prints \"%3\" and fails the run;\n"
              "              with --fit it opens as a reduced copy instead\n"
              "  pick X Y    a click at (X, Y) on the window's picture control, which is %4 x %5\n"
-             "              pixels (0 <= X < %4, 0 <= Y < %5) and shows the picture unscaled\n"
-             "              from its top-left corner: (X, Y) is the picture's pixel. A click\n"
-             "              beside a smaller picture picks nothing and prints nothing\n")
+             "              pixels (0 <= X < %4, 0 <= Y < %5) and at 100 % shows the picture\n"
+             "              unscaled from its top-left corner: (X, Y) is the picture's pixel,\n"
+             "              the one a click on it picks at any zoom. A click beside a smaller\n"
+             "              picture picks nothing and prints nothing\n")
                .arg(kTableWidth)
                .arg(kTableHeight)
                .arg(TooLarge())

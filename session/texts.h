@@ -59,7 +59,8 @@ QString MenuTitle(const char* key);
 QString MenuItem(const char* key);
 QString AccessibleName(const char* key);
 QString AccessibleDescription(const char* key);
-QString WindowTitle(const QString& file);
+// The open file's name and the zoom it is shown at, "photo.jpg (50%) - colorsplit".
+QString WindowTitle(const QString& file, const QString& zoom);
 QString OpenDialogTitle();
 QString SaveDialogTitle();
 QString ExportDialogTitle();

@@ -11,6 +11,7 @@ set(reach_ui ui)
 set(reach_app app)
 set(reach_fuzz session)
 set(reach_bench session)
+set(reach_bench/view_bench.cpp ui)
 set(reach_app/cli_main.cpp session)
 
 file(GLOB_RECURSE sources RELATIVE ${ROOT} LIST_DIRECTORIES false

@@ -19,18 +19,6 @@ void ImageControl::SetOffset(QPoint offset) {
     update();
 }
 
-void ImageControl::SetCursorPixel(std::optional<QPoint> pixel) {
-    if (pixel == cursor_)
-        return;
-    // Only the squares around the old and new pixels change.
-    const auto around = [this](QPoint p) { return QRect(p + offset_ - QPoint(3, 3), QSize(7, 7)); };
-    if (cursor_)
-        update(around(*cursor_));
-    cursor_ = pixel;
-    if (cursor_)
-        update(around(*cursor_));
-}
-
 void ImageControl::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (!image_.isNull()) {
@@ -43,19 +31,6 @@ void ImageControl::paintEvent(QPaintEvent* event) {
             const QRectF source((target.topLeft() - offset_) * ratio, target.size() * ratio);
             painter.drawImage(target, image_, source);
         }
-    }
-    if (cursor_) {
-        // A black ring round the pixel and a white one round that: seen on any colour. Filled
-        // strips, so that every side lands on whole device pixels at any scale.
-        const QPoint p = *cursor_ + offset_;
-        const auto ring = [&painter](QRect r, const QColor& colour) {
-            painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
-            painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
-            painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
-            painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
-        };
-        ring(QRect(p - QPoint(1, 1), QSize(3, 3)), Qt::black);
-        ring(QRect(p - QPoint(2, 2), QSize(5, 5)), Qt::white);
     }
 }
 

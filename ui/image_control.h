@@ -3,13 +3,11 @@
 #include <QImage>
 #include <QWidget>
 #include <functional>
-#include <optional>
 
 namespace colorsplit {
 
 // A control that shows a picture unscaled from its top-left corner and keeps its own size
-// whatever the picture's, so a point clicked on it is the picture's pixel coordinate. It can
-// show a pick cursor: one pixel outlined, for picking from the keyboard.
+// whatever the picture's, so a point on it is the picture's pixel coordinate: the swatch panel.
 class ImageControl : public QWidget {
     Q_OBJECT
 public:
@@ -21,9 +19,6 @@ public:
     // Where the image's top-left corner is shown, within the control.
     void SetOffset(QPoint offset);
     QPoint Offset() const { return offset_; }
-    // The pixel outlined as the pick cursor, or none.
-    void SetCursorPixel(std::optional<QPoint> pixel);
-
     // Any mouse button; a double click reaches it twice (press, then double-click).
     std::function<void(int x, int y)> onMouseDown;
     // The pixel under the pointer as it moves over the control, and the pointer leaving it.
@@ -45,7 +40,6 @@ private:
 
     QImage image_;
     QPoint offset_;
-    std::optional<QPoint> cursor_;
 };
 
 }  // namespace colorsplit

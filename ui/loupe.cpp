@@ -30,7 +30,7 @@ QString Loupe::Text() const {
     return texts::Hex(c) + QLatin1Char('\n') + texts::Channels(c);
 }
 
-void Loupe::ShowAt(const QImage& picture, QPoint pixel, QPoint where) {
+void Loupe::ShowAt(const QImage& picture, QPoint pixel, QRect shown) {
     picture_ = picture;
     pixel_ = pixel;
     const QFontMetrics metrics(font());
@@ -38,12 +38,12 @@ void Loupe::ShowAt(const QImage& picture, QPoint pixel, QPoint where) {
     const QSize size(std::max(kGrid, text) + 2 * kMargin,
                      kGrid + 3 * kMargin + 2 * metrics.lineSpacing());
     // Below and right of the pixel; above or left of it where the parent ends.
-    QPoint place = where + QPoint(kClearance, kClearance);
+    QPoint place = shown.bottomRight() + QPoint(kClearance, kClearance);
     const QSize room = parentWidget()->size();
     if (place.x() + size.width() > room.width())
-        place.setX(where.x() - kClearance - size.width());
+        place.setX(shown.left() - kClearance - size.width());
     if (place.y() + size.height() > room.height())
-        place.setY(where.y() - kClearance - size.height());
+        place.setY(shown.top() - kClearance - size.height());
     setGeometry(QRect(place, size));
     raise();
     show();

@@ -16,9 +16,10 @@ public:
 
     explicit Loupe(QWidget* parent);
 
-    // Magnifies picture round pixel, and stands beside where (in the parent's coordinates)
-    // that pixel is shown, inside the parent, clear of it.
-    void ShowAt(const QImage& picture, QPoint pixel, QPoint where);
+    // Magnifies picture round pixel, and stands beside shown, where (in the parent's
+    // coordinates) that pixel is shown at the zoom in use: below and right of it, or above or
+    // left where the parent ends, clear of it either way.
+    void ShowAt(const QImage& picture, QPoint pixel, QRect shown);
     // The colour text it shows.
     QString Text() const;
 

@@ -69,6 +69,14 @@ void SetFlag(const char* key, bool value, const Report& report) {
     Set(key, value, report);
 }
 
+QJsonValue Value(const char* key) {
+    return Load().value(QLatin1String(key));
+}
+
+void SetValue(const char* key, const QJsonValue& value, const Report& report) {
+    Set(key, value, report);
+}
+
 }  // namespace remembered
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonValue>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -33,12 +34,16 @@ namespace remembered {
 inline constexpr char kOpenFolder[] = "openFolder";
 inline constexpr char kWriteFolder[] = "saveFolder";
 inline constexpr char kLoupe[] = "loupe";
+inline constexpr char kZoom[] = "zoom";
 QString Folder(const char* key);
 bool Flag(const char* key, bool otherwise);
+// Whatever is kept under key; undefined when nothing is.
+QJsonValue Value(const char* key);
 // Written at once through the safe save; a failure goes to report, naming the file and the
 // cause, and what was remembered before stays.
 void SetFolder(const char* key, const QString& folder, const Report& report);
 void SetFlag(const char* key, bool value, const Report& report);
+void SetValue(const char* key, const QJsonValue& value, const Report& report);
 }  // namespace remembered
 
 }  // namespace colorsplit

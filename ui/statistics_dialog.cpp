@@ -61,6 +61,16 @@ StatisticsDialog::StatisticsDialog(const std::vector<GroupStatistic>& statistics
         height += table_->rowHeight(row);
     table_->setFixedSize(width, height);
 
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(table_, &QTableWidget::itemSelectionChanged, this, [this, statistics] {
+        const QList<QTableWidgetItem*> selected = table_->selectedItems();
+        if (selected.isEmpty())
+            emit groupSelected(std::nullopt);
+        else
+            emit groupSelected(statistics[static_cast<size_t>(selected.front()->row())].group - 1);
+    });
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     QPushButton* copy = buttons->addButton(texts::CopyButton(), QDialogButtonBox::ActionRole);
     connect(copy, &QPushButton::clicked, this,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 #include <vector>
 
 #include "session/grouping.h"
@@ -19,6 +20,10 @@ public:
     QTableWidget* Table() const { return table_; }
     // The table as tab-separated lines, the header first; what the copy button copies.
     QString Text() const;
+
+signals:
+    // The group of the row selected (0 for group 1), or none once nothing is selected.
+    void groupSelected(std::optional<int> group);
 
 private:
     QTableWidget* table_;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
+#include <QIcon>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -17,10 +18,10 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolTip>
-#include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
 
@@ -28,7 +29,7 @@
 #include "ui/image_control.h"
 #include "ui/loupe.h"
 #include "ui/message_log.h"
-#include "ui/picking.h"
+#include "ui/picture_view.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
 #include "ui/statistics_dialog.h"
@@ -85,11 +86,25 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     // The designed outer size holds the controls; the menu bar comes on top of it.
     move(kFormPlace);
     resize(kFormOuterSize + QSize(0, menuBar()->sizeHint().height()));
-    UpdateTitle();
+    // The launcher's icon, in every size it comes in.
+    QIcon icon;
+    for (const int size : {48, 128, 256})
+        icon.addFile(QStringLiteral(":/colorsplit/icons/%1x%1/io.github.colorsplit.Colorsplit.png")
+                         .arg(size));
+    setWindowIcon(icon);
     FormCreate();
+    RestoreZoom();
+    UpdateTitle();
+    UpdateActions();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // A zoom not yet remembered is, without a word: the window is gone.
+    if (rememberZoom_.isActive()) {
+        errorReporter_ = [](const QString&) {};
+        RememberZoom();
+    }
+}
 
 void TForm1::BuildControls() {
     setFont(FormFont());
@@ -101,8 +116,7 @@ void TForm1::BuildControls() {
 
     GroupBox1 = new QGroupBox(texts::Caption("GroupBox1"), form);
     GroupBox1->setGeometry(0, 10, 474, 395);
-    Image1 = new ImageControl(GroupBox1);
-    Image1->setGeometry(QRect(QPoint(20, 30), kPickArea));
+    Image1 = new PictureView(GroupBox1, QRect(QPoint(20, 30), kPickArea));
 
     Button4 = MakeButton(form, "Button4", {640, 49, 90, 31});
     Button5 = MakeButton(form, "Button5", {502, 10, 92, 31});
@@ -145,15 +159,13 @@ void TForm1::BuildControls() {
         {Button3, Anchor::kMovesRight},         {GroupBox1, Anchor::kGrows},
         {Button4, Anchor::kMovesRight},         {Button5, Anchor::kMovesRight},
         {Button7, Anchor::kMovesRight},         {RadioGroup1, Anchor::kMovesRight},
-        {Memo1, Anchor::kMovesRight},           {GroupBox2, Anchor::kMovesRight},
+        {Memo1, Anchor::kMovesRightGrowsDown},  {GroupBox2, Anchor::kMovesRight},
         {Vshift, Anchor::kMovesRightGrowsDown}, {Hshift, Anchor::kMovesDownGrowsRight},
     };
     for (const auto& [control, anchor] : anchors)
         placements_.push_back({control, control->geometry(), anchor});
 
-    picking_ = std::make_unique<Picking>(Picking::Parts{
-        Image1, GroupBox1, Hshift, Vshift, this, [this] { return ShownPicture().Image(); },
-        [this](int x, int y) { Image1MouseDown(x, y); }});
+    Image1->Attach(Hshift, Vshift, this);
 
     // The picture takes the focus where its frame stands in the design's order.
     QWidget* tabOrder[] = {Button1, Button2,     Button3, Image1,    Button4, Button5,
@@ -167,8 +179,20 @@ void TForm1::BuildControls() {
     connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
     connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
-    Image1->onMouseDown = [this](int x, int y) { Image1MouseDown(x, y); };
+    Image1->onPick = [this](int x, int y) { Image1MouseDown(x, y); };
     Image1->onMouseUp = [this] { ShowPickHint(); };
+    connect(Image1, &PictureView::zoomChanged, this, [this] {
+        UpdateTitle();
+        UpdateActions();
+        rememberZoom_.start();
+    });
+    rememberZoom_.setSingleShot(true);
+    rememberZoom_.setInterval(500);
+    connect(&rememberZoom_, &QTimer::timeout, this, &TForm1::RememberZoom);
+    // The swatch under the pointer shows its group at a glance.
+    ColorInf->setMouseTracking(true);
+    ColorInf->onMouseMove = [this](int, int y) { PreviewSwatchRow(y); };
+    ColorInf->onMouseLeave = [this] { Image1->SetPreviewGroup(std::nullopt); };
     // valueChanged fires on every real change, also while the thumb is dragged.
     connect(Hshift, &QScrollBar::valueChanged, this, &TForm1::HshiftChange);
     connect(Vshift, &QScrollBar::valueChanged, this, &TForm1::VshiftChange);
@@ -195,6 +219,13 @@ void TForm1::BuildMenus() {
         {"colour", "unpick", QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::UnpickClick},
         {"colour", "repick", QKeySequence(Qt::CTRL | Qt::Key_R), &TForm1::RepickClick},
         {"view", "loupe", QKeySequence(Qt::CTRL | Qt::Key_L), nullptr},
+        {"view", nullptr, {}, nullptr},
+        {"view", "fit", QKeySequence(Qt::CTRL | Qt::Key_0), &TForm1::FitClick},
+        {"view", "actual", QKeySequence(Qt::CTRL | Qt::Key_1), &TForm1::ActualSizeClick},
+        {"view", "zoomIn", QKeySequence::ZoomIn, &TForm1::ZoomInClick},
+        {"view", "zoomOut", QKeySequence::ZoomOut, &TForm1::ZoomOutClick},
+        {"view", nullptr, {}, nullptr},
+        {"view", "quantised", QKeySequence(Qt::CTRL | Qt::Key_G), nullptr},
         {"help", "about", QKeySequence(Qt::Key_F1), &TForm1::AboutClick},
     };
     QMenu* menu = nullptr;
@@ -202,6 +233,10 @@ void TForm1::BuildMenus() {
         const QString title = texts::MenuTitle(item.menu);
         if (menu == nullptr || menu->title() != title)
             menu = menuBar()->addMenu(title);
+        if (item.item == nullptr) {
+            menu->addSeparator();
+            continue;
+        }
         QAction* action = menu->addAction(texts::MenuItem(item.item));
         action->setObjectName(QString::fromLatin1(item.item));
         action->setShortcut(item.keys);
@@ -212,11 +247,50 @@ void TForm1::BuildMenus() {
     QAction* loupe = findChild<QAction*>(QStringLiteral("loupe"));
     loupe->setCheckable(true);
     loupe->setChecked(remembered::Flag(remembered::kLoupe, true));
-    picking_->SetLoupeShown(loupe->isChecked());
+    Image1->SetLoupeShown(loupe->isChecked());
     connect(loupe, &QAction::toggled, this, [this](bool shown) {
-        picking_->SetLoupeShown(shown);
+        Image1->SetLoupeShown(shown);
         remembered::SetFlag(remembered::kLoupe, shown, ErrorBox());
     });
+    // Keyboards where + needs Shift have = on the same key.
+    findChild<QAction*>(QStringLiteral("zoomIn"))
+        ->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    QAction* quantised = findChild<QAction*>(QStringLiteral("quantised"));
+    quantised->setCheckable(true);
+    connect(quantised, &QAction::toggled, this, &TForm1::QuantisedClick);
+}
+
+void TForm1::RestoreZoom() {
+    const QJsonValue zoom = remembered::Value(remembered::kZoom);
+    if (zoom.toString() == QLatin1String("fit")) {
+        Image1->Fit();
+        return;
+    }
+    // Only a step: anything else in the file is not a zoom this program chose.
+    for (const double step : kZoomSteps)
+        if (step != 1 && std::abs(zoom.toDouble() - step) < 1e-9)
+            Image1->SetZoom(step);
+}
+
+void TForm1::RememberZoom() {
+    rememberZoom_.stop();
+    remembered::SetValue(
+        remembered::kZoom,
+        Image1->Fitting() ? QJsonValue(QStringLiteral("fit")) : QJsonValue(Image1->Zoom()),
+        ErrorBox());
+}
+
+void TForm1::UpdateActions() {
+    const auto enable = [this](const char* name, bool enabled) {
+        findChild<QAction*>(QString::fromLatin1(name))->setEnabled(enabled);
+    };
+    const bool grouped = session_.HasGroups();
+    enable("unpick", State().ColorCount > State().PicksAtRun);
+    enable("export", grouped);
+    enable("statistics", grouped);
+    enable("quantised", grouped);
+    enable("zoomIn", Image1->Zoom() < std::end(kZoomSteps)[-1] - 1e-9);
+    enable("zoomOut", Image1->Zoom() > kZoomSteps[0] + 1e-9);
 }
 
 QAction* TForm1::MenuItem(const QString& text) const {
@@ -235,8 +309,6 @@ void TForm1::BindEvents() {
     setAcceptDrops(true);
     // The log is a text box: left alone it would paste a dropped file's address as text.
     Memo1->viewport()->installEventFilter(this);
-    Image1->installEventFilter(this);
-    GroupBox1->installEventFilter(this);
     // Each swatch's tooltip.
     ColorInf->installEventFilter(this);
     design_->installEventFilter(this);
@@ -271,7 +343,7 @@ void TForm1::LayOutDesign() {
 
 void TForm1::UpdateTitle() {
     const QString file = QFileInfo(QString::fromStdString(State().OpenFileName)).fileName();
-    setWindowTitle(texts::WindowTitle(file));
+    setWindowTitle(texts::WindowTitle(file, ZoomPercent(Image1->Zoom())));
 }
 
 void TForm1::DescribeForScreenReaders() {
@@ -318,9 +390,16 @@ void TForm1::OpenFile(const QString& path) {
         const std::string name = QFileInfo(path).absoluteFilePath().toStdString();
         // The open dialog starts here next time, as if the file had been chosen in it.
         OpenPictureDialog1->Choose(name);
-        session_.OpenFile(name);
+        Opened(session_.OpenFile(name));
     });
     GroupsChanged();
+}
+
+void TForm1::Opened(const Opening& opening) {
+    if (opening.result == Opening::kOpened || opening.result == Opening::kReduced) {
+        const QSignalBlocker quietAcross(Hshift), quietDown(Vshift);
+        Image1->PlaceNewPicture();
+    }
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -339,11 +418,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
                 dropEvent(drop);
             return true;
         }
-        case QEvent::Wheel:
-            if (watched != Image1 && watched != GroupBox1)
-                break;
-            ScrollByWheel(*static_cast<QWheelEvent*>(event));
-            return true;
         case QEvent::Resize:
             if (watched == design_)
                 LayOutDesign();
@@ -367,22 +441,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TForm1::ScrollByWheel(const QWheelEvent& event) {
-    // A notch is 120; finer wheels and touchpads send parts of one, which add up. Shift turns
-    // the wheel sideways, as a sideways wheel is. Down and right move forward.
-    QPoint delta = event.angleDelta();
-    if ((event.modifiers() & Qt::ShiftModifier) && delta.x() == 0)
-        delta = QPoint(delta.y(), 0);
-    wheelRest_ += delta;
-    const int across = wheelRest_.x() / 120;
-    const int down = wheelRest_.y() / 120;
-    wheelRest_ -= QPoint(across, down) * 120;
-    if (across != 0)
-        Hshift->setValue(Hshift->value() - across);
-    if (down != 0)
-        Vshift->setValue(Vshift->value() - down);
-}
-
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (placed_)
@@ -396,15 +454,35 @@ void TForm1::showEvent(QShowEvent* event) {
     followScreen();
     if (QWindow* window = windowHandle())
         connect(window, &QWindow::screenChanged, this, followScreen);
+    KeepInsideScreen();
+    // A window manager tells the frame it adds only once it has framed the window, and no
+    // event says when: look a few times.
+    for (const int ms : {50, 150, 300, 600, 1200})
+        QTimer::singleShot(ms, this, [this] {
+            if (!framed_ && frameGeometry() != geometry())
+                KeepInsideScreen();
+        });
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // A window manager tells the frame it adds only once it has framed the window, which may
+    // be after it was shown: place it again then, title bar and all.
+    if (placed_ && !framed_ && frameGeometry() != geometry())
+        KeepInsideScreen();
+}
+
+void TForm1::KeepInsideScreen() {
     // The design gives the outer size; take the frame the window manager adds, if any, off it.
     const QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.isValid() && !frame.isEmpty())
+    if (frame.isValid() && !frame.isEmpty()) {
+        framed_ = true;
         resize(kFormOuterSize + QSize(0, menuBar()->height()) - frame);
+    }
     // Inside the screen's free area, however small the screen: the design scrolls then.
     if (const QScreen* shown = screen()) {
         const QRect free = shown->availableGeometry();
-        const QSize outer = frameGeometry().size() - geometry().size();
-        resize(size().boundedTo(free.size() - outer));
+        resize(size().boundedTo(free.size() - frame));
         const QRect now = frameGeometry();
         move(
             std::clamp(now.x(), free.left(), std::max(free.left(), free.right() + 1 - now.width())),
@@ -443,12 +521,22 @@ void TForm1::Guard(Handler&& handler) noexcept {
     } catch (...) {
         ShowError(QString());
     }
+    UpdateActions();
 }
 
 void TForm1::GroupsChanged() {
     Guard([this] {
         statistics_ = session_.GroupStatistics();
         SwatchesChanged();
+        // The split as a whole, for the picture as shown; nothing to show in a new round.
+        GroupedPicture shown = session_.ShownGrouping();
+        if (shown.groups.empty()) {
+            findChild<QAction*>(QStringLiteral("quantised"))->setChecked(false);
+            Image1->SetGrouping(QImage(), {});
+        } else {
+            const QImage quantised = QuantisedPicture(shown);
+            Image1->SetGrouping(quantised, std::move(shown.groups));
+        }
     });
     UpdateTitle();
 }
@@ -472,7 +560,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::Button1Click() {
-    Guard([this] { session_.Button1Click(); });
+    Guard([this] { Opened(session_.Button1Click()); });
     GroupsChanged();
 }
 
@@ -500,7 +588,7 @@ void TForm1::Button7Click() {
 void TForm1::Image1MouseDown(int x, int y) {
     const bool onPicture = ShownPicture().Image().valid(x, y);
     const bool full = onPicture && State().ColorCount >= kMaxColors;
-    picking_->Clicked(x, y);
+    Image1->Clicked(x, y);
     Guard([this, x, y] { session_.Image1MouseDown(x, y); });
     // Once a round, how to change a pick when all four are taken: as the button comes up
     // after a click (a tooltip goes at a button's release), at once after a key.
@@ -515,8 +603,8 @@ void TForm1::Image1MouseDown(int x, int y) {
 void TForm1::ShowPickHint() {
     if (!pickHintAt_)
         return;
-    QToolTip::showText(Image1->mapToGlobal(*pickHintAt_), texts::PickHint(), Image1, QRect(),
-                       10000);
+    QToolTip::showText(Image1->mapToGlobal(Image1->ShownRect(*pickHintAt_).center()),
+                       texts::PickHint(), Image1, QRect(), 10000);
     pickHintAt_.reset();
 }
 
@@ -545,20 +633,44 @@ void TForm1::AboutClick() {
     QMessageBox::about(this, texts::AboutTitle(), texts::About(QStringLiteral(COLORSPLIT_VERSION)));
 }
 
-// The step is computed from the control's size, not the picture's, and the division
-// (truncating) comes before the multiplication: 1575 wide moves 157 pixels a step.
+void TForm1::FitClick() {
+    Image1->Fit();
+}
+
+void TForm1::ActualSizeClick() {
+    Image1->SetZoom(1);
+}
+
+void TForm1::ZoomInClick() {
+    Image1->ZoomIn();
+}
+
+void TForm1::ZoomOutClick() {
+    Image1->ZoomOut();
+}
+
+void TForm1::QuantisedClick(bool shown) {
+    Image1->ShowQuantised(shown);
+}
+
+void TForm1::PreviewSwatchRow(int y) {
+    // Rows 30 pixels apart, from where the panel is drawn; only the groups' rows have a group.
+    const int row = y >= 0 ? y / 30 : -1;
+    if (session_.HasGroups() && row >= 0 && row < State().GroupCount)
+        Image1->SetPreviewGroup(row);
+    else
+        Image1->SetPreviewGroup(std::nullopt);
+}
+
+// At 100 % the design's rule: the step is computed from the control's size, not the
+// picture's, and the division (truncating) comes before the multiplication, so 1575 wide
+// moves 157 pixels a step. At other zooms the bars scroll the picture in the view.
 void TForm1::HshiftChange() {
-    Guard([this] {
-        const int range = Hshift->maximum() - Hshift->minimum();
-        Image1->move((-Image1->width() / range) * Hshift->value(), Image1->y());
-    });
+    Guard([this] { Image1->Shift(Qt::Horizontal); });
 }
 
 void TForm1::VshiftChange() {
-    Guard([this] {
-        const int range = Vshift->maximum() - Vshift->minimum();
-        Image1->move(Image1->x(), (-Image1->height() / range) * Vshift->value());
-    });
+    Guard([this] { Image1->Shift(Qt::Vertical); });
 }
 
 void TForm1::LogLine(const QString& text) {
@@ -637,11 +749,14 @@ std::optional<TColor> TForm1::AskColour() {
 
 void TForm1::ShowStatistics(const std::vector<GroupStatistic>& statistics) {
     StatisticsDialog dialog(statistics, this);
+    // The selected row's group at a glance, in the picture behind the dialog.
+    connect(&dialog, &StatisticsDialog::groupSelected, Image1, &PictureView::SetPreviewGroup);
     dialog.exec();
+    Image1->SetPreviewGroup(std::nullopt);
 }
 
 void TForm1::PictureChanged() {
-    Image1->SetImage(ShownPicture().Image());
+    Image1->SetPicture(ShownPicture().Image());
 }
 
 }  // namespace colorsplit

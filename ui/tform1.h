@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,7 +21,7 @@ class QScrollBar;
 namespace colorsplit {
 
 class ImageControl;
-class Picking;
+class PictureView;
 class RadioGroup;
 
 // The one window: a menu bar over the controls as designed, the message log, the swatch panel,
@@ -66,9 +67,12 @@ public:
     void UnpickClick();
     void RepickClick();
     void AboutClick();
-
-    // The loupe and the keyboard's pick cursor.
-    Picking& PickingAids() { return *picking_; }
+    // 檢視: the zoom, and the picture's groups.
+    void FitClick();
+    void ActualSizeClick();
+    void ZoomInClick();
+    void ZoomOutClick();
+    void QuantisedClick(bool shown);
     // What shows the designed controls, scrolled when the window is smaller than they need.
     QScrollArea* DesignArea() const { return designArea_; }
 
@@ -82,7 +86,7 @@ public:
     QPushButton* Button2;
     QPushButton* Button3;
     QGroupBox* GroupBox1;
-    ImageControl* Image1;
+    PictureView* Image1;
     QPushButton* Button4;
     std::unique_ptr<FileDialog> SaveDialog1;
     std::unique_ptr<FileDialog> ExportDialog;
@@ -97,6 +101,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     // Files dropped on the log, and the wheel over the picture.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // A single picture file dropped on the window is opened as if chosen in the open dialog.
@@ -134,17 +139,26 @@ private:
 
     void BuildControls();
     void BuildMenus();
+    // The zoom as last time, and remembering it from now on.
+    void RestoreZoom();
+    void RememberZoom();
+    // Menu items that cannot do anything now are disabled.
+    void UpdateActions();
+    // Opening a picture, whichever way the file was chosen: a new one starts at the designed
+    // place, or fitted.
+    void Opened(const Opening& opening);
+    // The whole frame, title bar included, inside the screen's free area.
+    void KeepInsideScreen();
     void BindEvents();
     // The designed controls at their places, the frame grown by what the window has beyond the
     // designed size and the controls right of it moved along.
     void LayOutDesign();
-    // The program's name and the open file's.
+    // The program's name, the open file's and the zoom it is shown at.
     void UpdateTitle();
     void ShowPickHint();
     void DescribeForScreenReaders();
-    // The wheel over the picture: one notch moves a scroll bar one step, through its own
-    // change handler.
-    void ScrollByWheel(const QWheelEvent& event);
+    // The swatch row under the pointer previews its group in the picture area.
+    void PreviewSwatchRow(int y);
 
     // The designed controls' parent, below the menu bar, in a scroll area.
     QWidget* design_;
@@ -158,7 +172,6 @@ private:
         Anchor anchor;
     };
     std::vector<Placement> placements_;
-    std::unique_ptr<Picking> picking_;
     // The hint on changing a pick shows once a round, where the click was.
     bool pickHintShown_ = false;
     std::optional<QPoint> pickHintAt_;
@@ -166,10 +179,12 @@ private:
     SwatchPanel swatches_;
     // Each row's statistics, as of the last command (counting them takes a scan of the table).
     std::vector<GroupStatistic> statistics_;
-    // Wheel turns not yet a whole step, per axis.
-    QPoint wheelRest_;
     std::function<void(const QString&)> errorReporter_;
     bool placed_ = false;
+    // Whether the window manager's frame was known when the window was placed.
+    bool framed_ = false;
+    // A zoom change is remembered once the wheel has stopped turning.
+    QTimer rememberZoom_;
 };
 
 }  // namespace colorsplit

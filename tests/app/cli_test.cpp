@@ -18,7 +18,7 @@
 #include "support/malformed.h"
 #include "support/pictures.h"
 #include "support/qt_printers.h"
-#include "ui/image_control.h"
+#include "ui/picture_view.h"
 #include "ui/radio_group.h"
 #include "ui/tform1.h"
 

@@ -20,7 +20,7 @@ pid=$!
 
 wid=
 for _ in $(seq 200); do
-    wid=$(xdotool search --onlyvisible --name "^$(basename "$picture") - colorsplit\$" 2>/dev/null | head -n 1) && [ -n "$wid" ] && break
+    wid=$(xdotool search --onlyvisible --name "^$(basename "$picture") \\(100%\\) - colorsplit\$" 2>/dev/null | head -n 1) && [ -n "$wid" ] && break
     sleep 0.1
 done
 [ -n "$wid" ] || { echo "FAIL: no window named after the picture appeared"; exit 1; }
@@ -44,6 +44,14 @@ for _ in $(seq 20); do
     sleep 0.25
 done
 [ "$colours" -gt 16 ] || { echo "FAIL: the window drew only $colours colours"; exit 1; }
+
+# Docks match the window to its launcher by its class and show it with the launcher's icon.
+entry=$(dirname "$0")/../../dist/linux/io.github.colorsplit.Colorsplit.desktop
+class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+xprop -id "$wid" WM_CLASS | grep -q "\"$class\"\$" \
+    || { echo "FAIL: the window's class is not the desktop entry's $class: $(xprop -id "$wid" WM_CLASS)"; exit 1; }
+xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (48 x 48)' \
+    || { echo "FAIL: the window has no icon of its own"; exit 1; }
 
 # The picture's pixel (40, 40) shows at (60, 80) below the menu bar: the frame at (0, 10), the
 # picture at (20, 30).

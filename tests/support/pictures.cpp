@@ -26,4 +26,12 @@ void BasePixelOf(int q, int& x, int& y) {
         ++x;
 }
 
+RgbImage UniquePicture(int w, int h) {
+    RgbImage image{w, h, {}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.rgb.push_back(static_cast<std::uint32_t>(x % 256 << 16 | y % 256 << 8 | x / 256));
+    return image;
+}
+
 }  // namespace colorsplit::test

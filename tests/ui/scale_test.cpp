@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtMath>
 #include <cmath>
 
 #include <QMenuBar>
@@ -19,7 +20,9 @@
 
 #include "support/bmp_builder.h"
 #include "ui/image_control.h"
+#include "ui/picture_view.h"
 #include "ui/tform1.h"
+#include "ui/zoom.h"
 
 namespace colorsplit {
 namespace {
@@ -32,54 +35,127 @@ void ShowDesignedSize(TForm1& form) {
     form.resize(788, 528 + form.menuBar()->height());
 }
 
-TEST(DisplayScale, AClickPicksThePixelUnderIt) {
-    // Every pixel of the picture has its own colour.
-    test::RgbImage image{64, 48, {}};
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x)
-            image.rgb.push_back(static_cast<std::uint32_t>(x << 16 | y << 8 | 7));
-    QTemporaryDir dir;
-    const std::string path = dir.filePath("unique.bmp").toStdString();
-    test::WriteFile(path, test::EncodeBmp(image, 24));
+// A real pointer pressed and let go on device pixel d of the window, as the window system
+// reports it: at the device pixel's logical position, a fraction at scales other than 1.
+void ClickDevicePixel(TForm1& form, QPoint d) {
+    QWindow* window = form.windowHandle();
+    const double scale = form.devicePixelRatioF();
+    const QPointF inWindow(d.x() / scale, d.y() / scale);
+    const QPointF global = window->mapToGlobal(inWindow);
+    QTest::lastMouseTimestamp += 500;  // not a double click
+    qt_handleMouseEvent(window, inWindow, global, Qt::LeftButton, Qt::LeftButton,
+                        QEvent::MouseButtonPress, Qt::NoModifier, QTest::lastMouseTimestamp);
+    qt_handleMouseEvent(window, inWindow, global, Qt::NoButton, Qt::LeftButton,
+                        QEvent::MouseButtonRelease, Qt::NoModifier, QTest::lastMouseTimestamp);
+}
 
-    auto open = std::make_unique<ScriptedDialog>();
-    open->Answer(path);
-    TForm1 form(std::move(open), std::make_unique<ScriptedDialog>());
+// At every zoom and at this scale, a click on any device pixel picks the picture pixel that
+// device pixel shows: read from what the window draws, at the middle of the pixel's block and
+// at its four far edges. From 1 up every pixel has its own colour, so each block is one pixel;
+// below 1 the picture is blocks of 8 x 8, and a device pixel wholly inside one shows its colour.
+TEST(DisplayScale, EveryZoomPicksThePixelItShows) {
+    constexpr int kW = 640, kH = 480;
+    QTemporaryDir dir;
+    const auto write = [&dir](const char* name, auto colour) {
+        test::RgbImage image{kW, kH, {}};
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x)
+                image.rgb.push_back(colour(x, y));
+        const std::string path = dir.filePath(name).toStdString();
+        test::WriteFile(path, test::EncodeBmp(image, 24));
+        return QString::fromStdString(path);
+    };
+    const QString unique = write("unique.bmp", [](int x, int y) {
+        return static_cast<std::uint32_t>((x & 0xFF) << 16 | (y & 0xFF) << 8 | (x >> 8) << 4 |
+                                          y >> 8);
+    });
+    const QString blocks = write("blocks.bmp", [](int x, int y) {
+        return static_cast<std::uint32_t>((x / 8) * 3 << 16 | (y / 8) * 4 << 8 | 0x80);
+    });
+    TForm1 form(std::make_unique<ScriptedDialog>(), std::make_unique<ScriptedDialog>());
     form.SetErrorReporter([](const QString& m) { ADD_FAILURE() << m.toStdString(); });
     ShowDesignedSize(form);
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
-
-    // Whole logical points, through the window system.
-    const QPoint points[] = {{1, 1}, {13, 7}};
-    for (int i = 0; i < 2; ++i) {
-        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, points[i]);
-        ASSERT_EQ(form.State().ColorCount, i + 1)
-            << "scale " << qgetenv("QT_SCALE_FACTOR").constData();
-        EXPECT_EQ(form.State().SelColor[i], PackColor(points[i].x(), points[i].y(), 7))
-            << "scale " << qgetenv("QT_SCALE_FACTOR").constData() << " at " << points[i].x() << ","
-            << points[i].y();
-    }
-
-    // A device pixel of the screen lies at a fractional logical position; the picture pixel
-    // under it is the one whose square holds that position. Sent through the window system as
-    // a real pointer would be.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     const double scale = form.devicePixelRatioF();
-    const QPoint device[] = {{19, 29}, {61, 45}};
-    QWindow* window = form.windowHandle();
-    for (int i = 0; i < 2; ++i) {
-        const QPointF logical(device[i].x() / scale, device[i].y() / scale);
-        const QPointF inWindow = form.Image1->mapTo(&form, logical);
-        const QPointF global = window->mapToGlobal(inWindow);
-        QTest::lastMouseTimestamp += 500;  // not a double click
-        qt_handleMouseEvent(window, inWindow, global, Qt::LeftButton, Qt::LeftButton,
-                            QEvent::MouseButtonPress, Qt::NoModifier, QTest::lastMouseTimestamp);
-        qt_handleMouseEvent(window, inWindow, global, Qt::NoButton, Qt::LeftButton,
-                            QEvent::MouseButtonRelease, Qt::NoModifier, QTest::lastMouseTimestamp);
-        const int x = static_cast<int>(std::floor(logical.x()));
-        const int y = static_cast<int>(std::floor(logical.y()));
-        EXPECT_EQ(form.State().SelColor[2 + i], PackColor(x, y, 7))
-            << "scale " << scale << ", device pixel " << device[i].x() << "," << device[i].y();
+
+    std::vector<double> zooms(std::begin(kZoomSteps), std::end(kZoomSteps));
+    zooms.push_back(0);  // fitted
+    for (const double zoom : zooms) {
+        const std::string where =
+            "zoom " + std::to_string(zoom) + " at scale " + std::to_string(scale);
+        SCOPED_TRACE(where);
+        form.OpenFile(zoom != 0 && zoom < 1 ? blocks : unique);
+        if (zoom == 0)
+            form.FitClick();
+        else
+            form.Image1->SetZoom(zoom);
+        // Somewhere in the middle of the picture, where the bars can go.
+        form.Hshift->setValue(zoom == 1 ? 1 : form.Hshift->maximum() / 2);
+        form.Vshift->setValue(zoom == 1 ? 1 : form.Vshift->maximum() / 2);
+        QApplication::processEvents();
+        const QImage shot = form.grab().toImage();
+        const QRect visible =
+            form.Image1->Visible().translated(form.Image1->mapTo(&form, QPoint(0, 0)));
+        // Inside the visible part by a device pixel, clear of where the frame's line is drawn.
+        const QRect inside(
+            QPoint(qCeil(visible.left() * scale) + 1, qCeil(visible.top() * scale) + 1),
+            QPoint(qFloor((visible.right() + 1) * scale) - 2,
+                   qFloor((visible.bottom() + 1) * scale) - 2));
+        // Colours the picture has: each pixel's own, or each block's.
+        const auto inPicture = [zoom](QRgb c) {
+            if (zoom != 0 && zoom < 1)
+                return qBlue(c) == 0x80 && qRed(c) % 3 == 0 && qGreen(c) % 4 == 0 &&
+                       qRed(c) / 3 < kW / 8 && qGreen(c) / 4 < kH / 8;
+            const int x = qRed(c) | (qBlue(c) >> 4) << 8, y = qGreen(c) | (qBlue(c) & 0xF) << 8;
+            return x < kW && y < kH;
+        };
+        // Where the picture shows.
+        QRect shows;
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                if (inPicture(shot.pixel(x, y)))
+                    shows |= QRect(x, y, 1, 1);
+        ASSERT_FALSE(shows.isEmpty());
+        int checked = 0;
+        for (int i = 1; i <= 5; ++i) {
+            for (int j = 1; j <= 4; ++j) {
+                const QPoint d(shows.left() + shows.width() * i / 6,
+                               shows.top() + shows.height() * j / 5);
+                const QRgb shown = shot.pixel(d);
+                const auto same = [&](QPoint p) {
+                    return inside.contains(p) && shot.pixel(p) == shown;
+                };
+                // Below 1, a device pixel across blocks shows a mean that is no block's colour,
+                // unless one block covers nearly all of it, centre included.
+                if (!inPicture(shown))
+                    continue;
+                // The block of device pixels showing it: from d out to where the colour changes.
+                QPoint left = d, right = d, top = d, bottom = d;
+                while (same(left - QPoint(1, 0)))
+                    left -= QPoint(1, 0);
+                while (same(right + QPoint(1, 0)))
+                    right += QPoint(1, 0);
+                while (same(top - QPoint(0, 1)))
+                    top -= QPoint(0, 1);
+                while (same(bottom + QPoint(0, 1)))
+                    bottom += QPoint(0, 1);
+                for (const QPoint at : {d, left, right, top, bottom}) {
+                    ClickDevicePixel(form, at);
+                    ASSERT_EQ(form.State().ColorCount, 1)
+                        << "device pixel " << at.x() << "," << at.y();
+                    EXPECT_EQ(form.State().SelColor[0],
+                              PackColor(qRed(shown), qGreen(shown), qBlue(shown)))
+                        << "device pixel " << at.x() << "," << at.y() << " of the block round "
+                        << d.x() << "," << d.y();
+                    form.UnpickClick();
+                    ++checked;
+                }
+            }
+        }
+        EXPECT_GE(checked, 20) << "device pixels that show one picture pixel";
     }
+    // The next window of this process starts at 100 % again.
+    form.ActualSizeClick();
 }
 
 }  // namespace

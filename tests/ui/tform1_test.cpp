@@ -39,7 +39,7 @@
 #include "support/qt_printers.h"
 #include "ui/image_control.h"
 #include "ui/loupe.h"
-#include "ui/picking.h"
+#include "ui/picture_view.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
 
@@ -48,6 +48,8 @@ namespace {
 
 using test::BasePixelOf;
 using test::kQuadrantBases;
+using test::UniqueAt;
+using test::UniquePicture;
 
 TColor FromRgb(std::uint32_t rgb) {
     return PackColor(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
@@ -930,18 +932,6 @@ namespace colorsplit {
 namespace {
 
 // Every pixel its own colour: red and blue from x, green from y.
-test::RgbImage UniquePicture(int w, int h) {
-    test::RgbImage image{w, h, {}};
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.rgb.push_back(static_cast<std::uint32_t>(x % 256 << 16 | y % 256 << 8 | x / 256));
-    return image;
-}
-
-TColor UniqueAt(int x, int y) {
-    return PackColor(x % 256, y % 256, x / 256);
-}
-
 // The picture takes the focus by Tab; arrows move the pick cursor (Shift: ten pixels), the
 // picture scrolling when it leaves the frame; Space or Enter picks exactly as a click on that
 // pixel does.
@@ -949,7 +939,7 @@ TEST_F(FormTest, TheKeyboardPicksExactlyAsAClickDoes) {
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     Open(Write("unique.bmp", test::EncodeBmp(UniquePicture(640, 480), 24)));
-    EXPECT_EQ(form->windowTitle(), "unique.bmp - colorsplit");
+    EXPECT_EQ(form->windowTitle(), "unique.bmp (100%) - colorsplit");
     form->Button3->setFocus();
     QTest::keyClick(form->Button3, Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), form->Image1);
@@ -974,7 +964,7 @@ TEST_F(FormTest, TheKeyboardPicksExactlyAsAClickDoes) {
         SCOPED_TRACE(std::to_string(c.pixel.x()) + "," + std::to_string(c.pixel.y()));
         for (const auto& [key, modifiers] : c.keys)
             QTest::keyClick(form->Image1, key, modifiers);
-        ASSERT_EQ(form->PickingAids().Cursor(), c.pixel);
+        ASSERT_EQ(form->Image1->Cursor(), c.pixel);
         // The cursor shows inside the frame.
         const QPoint inFrame = form->Image1->mapTo(form->GroupBox1, c.pixel);
         EXPECT_TRUE(form->GroupBox1->contentsRect().contains(inFrame))
@@ -1006,7 +996,7 @@ void Hover(QWidget* widget, QPoint p) {
 // with its colour, never covers it, and can be turned off (which is remembered).
 TEST_F(FormTest, TheLoupeMagnifiesThePixelUnderThePointer) {
     Open(Write("unique.bmp", test::EncodeBmp(UniquePicture(300, 200), 24)));
-    Loupe* loupe = form->PickingAids().LoupeWidget();
+    Loupe* loupe = form->Image1->LoupeWidget();
     for (const QPoint p : {QPoint(50, 40), QPoint(299, 199), QPoint(3, 120)}) {
         SCOPED_TRACE(std::to_string(p.x()) + "," + std::to_string(p.y()));
         Hover(form->Image1, p);
@@ -1084,13 +1074,13 @@ TEST_F(FormTest, TheLogFollowsTheNewestLineUnlessScrolledUp) {
 }
 
 // A larger window grows the picture's frame; the controls right of it move along with its
-// right edge, and the scroll bars along its edges.
+// right edge, the scroll bars along its edges, and the log grows down with it.
 TEST_F(FormTest, ALargerWindowGrowsThePictureFrame) {
     const QSize more(200, 120);
     const std::pair<QWidget*, QRect> designed[] = {
         {form->GroupBox1, {0, 10, 474 + 200, 395 + 120}},
         {form->Button1, {640 + 200, 10, 92, 31}},
-        {form->Memo1, {502 + 200, 345, 228, 99}},
+        {form->Memo1, {502 + 200, 345, 228, 99 + 120}},
         {form->GroupBox2, {502 + 200, 128, 139, 198}},
         {form->Vshift, {473 + 200, 20, 21, 385 + 120}},
         {form->Hshift, {10, 414 + 120, 464 + 200, 20}},
