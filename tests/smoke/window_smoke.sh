@@ -48,10 +48,12 @@ done
 # Docks match the window to its launcher by its class and show it with the launcher's icon.
 entry=$(dirname "$0")/../../dist/linux/io.github.colorsplit.Colorsplit.desktop
 class=$(sed -n 's/^StartupWMClass=//p' "$entry")
-xprop -id "$wid" WM_CLASS | grep -q "\"$class\"\$" \
-    || { echo "FAIL: the window's class is not the desktop entry's $class: $(xprop -id "$wid" WM_CLASS)"; exit 1; }
-xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (48 x 48)' \
-    || { echo "FAIL: the window has no icon of its own"; exit 1; }
+# (Read whole first: grep -q would stop reading early, and pipefail take xprop's SIGPIPE for
+# a failure.)
+properties=$(xprop -id "$wid" WM_CLASS _NET_WM_ICON)
+grep -q "^WM_CLASS.*\"$class\"\$" <<<"$properties" \
+    || { echo "FAIL: the window's class is not the desktop entry's $class: $(grep WM_CLASS <<<"$properties")"; exit 1; }
+grep -q 'Icon (48 x 48)' <<<"$properties" || { echo "FAIL: the window has no icon of its own"; exit 1; }
 
 # The picture's pixel (40, 40) shows at (60, 80) below the menu bar: the frame at (0, 10), the
 # picture at (20, 30).
