@@ -9,6 +9,7 @@
 //
 #include <hwy/highway.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "core/group_pass.h"
@@ -299,6 +300,45 @@ float Pass(Column* columns, int w, int h, const PixelRec* codeBook, GroupSums& s
     return w > 0 ? detail::AddInOrder(distortion, chain.Previous(), h) : distortion;
 }
 
+// Step 1 for a picture's rows: a vector of pixels 0xFFRRGGBB to one vector per colour.
+HWY_INLINE Colours LoadRowColours(const RowPixel* pixels) {
+    const DF df;
+    const DI di;
+    const DU du;
+    const VU p = hn::LoadU(du, pixels);
+    const VU low = hn::Set(du, 0xFFu);
+    Colours c;
+    c.r = hn::BitCast(di, hn::And(hn::ShiftRight<16>(p), low));
+    c.g = hn::BitCast(di, hn::And(hn::ShiftRight<8>(p), low));
+    c.b = hn::BitCast(di, hn::And(p, low));
+    c.fr = hn::ConvertTo(df, c.r);
+    c.fg = hn::ConvertTo(df, c.g);
+    c.fb = hn::ConvertTo(df, c.b);
+    return c;
+}
+
+// A row of a picture into groups: steps 1 to 3, the groups stored as bytes.
+template <int K>
+void Row(const RowPixel* row, int n, const PixelRec* codeBook, std::uint8_t* groups) {
+    const CodeVectors<K> vectors(codeBook);
+    const DI di;
+    const hn::Rebind<std::uint8_t, DI> d8;
+    const int lanes = static_cast<int>(hn::Lanes(di));
+    int x = 0;
+    for (; x + lanes <= n; x += lanes) {
+        const Colours c = LoadRowColours(row + x);
+        VF sq[K];
+        SquaredDistances(c, vectors, sq);
+        VF distance;
+        hn::StoreU(hn::DemoteTo(d8, NearestGroup(sq, distance)), d8, groups + x);
+    }
+    for (; x < n; ++x) {
+        std::int32_t distance = 0;
+        const PixelRec p{RowRed(row[x]), RowGreen(row[x]), RowBlue(row[x]), 0};
+        groups[x] = static_cast<std::uint8_t>(detail::NearestGroup(p, codeBook, K, distance));
+    }
+}
+
 }  // namespace
 
 // The pass for k groups, one instance for each k up to kMaxColors.
@@ -315,6 +355,16 @@ float PassOfK(Column* columns, int w, int h, const PixelRec* codeBook, int k, Gr
     return PassOf(std::make_integer_sequence<int, kMaxColors>(), k, columns, w, h, codeBook, sums);
 }
 
+template <int... Ks>
+void RowOf(std::integer_sequence<int, Ks...>, int k, const RowPixel* row, int n,
+           const PixelRec* codeBook, std::uint8_t* groups) {
+    ((k == Ks + 1 ? (Row<Ks + 1>(row, n, codeBook, groups), true) : false) || ...);
+}
+
+void RowOfK(const RowPixel* row, int n, const PixelRec* codeBook, int k, std::uint8_t* groups) {
+    RowOf(std::make_integer_sequence<int, kMaxColors>(), k, row, n, codeBook, groups);
+}
+
 }  // namespace colorsplit::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -322,6 +372,7 @@ HWY_AFTER_NAMESPACE();
 namespace colorsplit {
 
 HWY_EXPORT(PassOfK);
+HWY_EXPORT(RowOfK);
 
 const char* GroupPassTarget() {
     const std::int64_t targets = hwy::SupportedTargets() & HWY_TARGETS;
@@ -339,6 +390,11 @@ float GroupPass(Column* columns, int w, int h, const std::array<PixelRec, kMaxCo
     }
     return HWY_DYNAMIC_DISPATCH(PassOfK)(columns, w, h, codeBook.data(), std::min(k, kMaxColors),
                                          sums);
+}
+
+void GroupRow(const RowPixel* row, int n, const std::array<PixelRec, kMaxColors>& codeBook, int k,
+              std::uint8_t* groups) {
+    HWY_DYNAMIC_DISPATCH(RowOfK)(row, n, codeBook.data(), std::clamp(k, 1, kMaxColors), groups);
 }
 
 }  // namespace colorsplit

@@ -23,6 +23,12 @@ struct GroupSums {
 float GroupPass(Column* columns, int w, int h, const std::array<PixelRec, kMaxColors>& codeBook,
                 int k, GroupSums& sums);
 
+// Each of n pixels of a picture's row (RowPixel, colors.h) in its group by GroupOf's rule
+// exactly, k groups (1 to 4): the full-size pictures of exports and statistics, on the vector
+// instruction set GroupPass runs on.
+void GroupRow(const RowPixel* row, int n, const std::array<PixelRec, kMaxColors>& codeBook, int k,
+              std::uint8_t* groups);
+
 // The instruction set GroupPass runs on this CPU, by name.
 const char* GroupPassTarget();
 

@@ -199,5 +199,37 @@ TEST_P(FastPath, EverySquaredDistanceDividesExactly) {
     }
 }
 
+// Rows of full-size pictures, grouped a vector at a time, against GroupOf a pixel at a time:
+// random and photo-like rows, tied and spread code books, every k, rows that end in a tail.
+TEST_P(FastPath, RowsGroupAsGroupOfDoes) {
+    std::mt19937 rng(12);
+    for (const int n : {1, 7, 16, 37, 1000, 4032}) {
+        const std::vector<TColor> photo = test::PhotoLike(n, 1, static_cast<unsigned>(n));
+        for (int k = 1; k <= kMaxColors; ++k) {
+            for (const bool ties : {false, true}) {
+                std::array<PixelRec, kMaxColors> codeBook{};
+                for (int i = 0; i < k; ++i)
+                    codeBook[i] = ties ? PixelRec{100 + (i & 1), 100 + (i >> 1), 100, 0}
+                                       : PixelRec{static_cast<int>(rng() % 256),
+                                                  static_cast<int>(rng() % 256),
+                                                  static_cast<int>(rng() % 256), 0};
+                std::vector<RowPixel> row(static_cast<size_t>(n));
+                for (int x = 0; x < n; ++x) {
+                    const TColor c = x % 2 == 0 ? photo[x] : static_cast<TColor>(rng() & 0xFFFFFF);
+                    row[x] = 0xFF000000u |
+                             static_cast<RowPixel>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c));
+                }
+                std::vector<std::uint8_t> groups(static_cast<size_t>(n), 0xEE);
+                GroupRow(row.data(), n, codeBook, k, groups.data());
+                for (int x = 0; x < n; ++x)
+                    ASSERT_EQ(groups[x],
+                              GroupOf({RowRed(row[x]), RowGreen(row[x]), RowBlue(row[x]), 0},
+                                      codeBook, k))
+                        << "pixel " << x << " of " << n << ", k " << k << (ties ? ", ties" : "");
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace colorsplit
