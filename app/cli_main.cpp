@@ -4,14 +4,18 @@
 #include <QJsonObject>
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <unistd.h>
 
 #include "platform/picture_error.h"
 #include "platform/safe_file.h"
@@ -183,6 +187,48 @@ public:
     bool fit = false;
 };
 
+// Long work's progress on standard error when it is a terminal: one line, rewritten as the
+// work goes and cleared at its end; nothing when it is not, so that logs and pipes stay clean.
+class TerminalProgress : public colorsplit::Progress {
+public:
+    explicit TerminalProgress(const colorsplit::LongWork& work)
+        : title_(colorsplit::texts::WorkTitle(static_cast<int>(work.WhatFor())).toUtf8()),
+          shown_(isatty(STDERR_FILENO) == 1) {}
+    ~TerminalProgress() override {
+        if (printed_)
+            std::fputs("\r\033[K", stderr);
+    }
+    void Advance(qint64 done, qint64 total) override {
+        if (!shown_ || total <= 0)
+            return;
+        const std::lock_guard<std::mutex> guard(lock_);
+        const auto now = std::chrono::steady_clock::now();
+        if (printed_ && now - last_ < std::chrono::milliseconds(100))
+            return;
+        last_ = now;
+        printed_ = true;
+        std::fprintf(stderr, "\rcolorsplit-cli: %s %lld%%", title_.constData(),
+                     static_cast<long long>(100 * done / total));
+        std::fflush(stderr);
+    }
+    bool StopRequested() const override { return false; }
+
+private:
+    QByteArray title_;
+    bool shown_;
+    bool printed_ = false;
+    std::mutex lock_;
+    std::chrono::steady_clock::time_point last_;
+};
+
+// Work a command left, run to its end here.
+void RunWork(const std::shared_ptr<const colorsplit::LongWork>& work) {
+    if (!work)
+        return;
+    TerminalProgress progress(*work);
+    colorsplit::RunToEnd(*work, progress);
+}
+
 // The final state as one JSON object.
 QByteArray Summary(const colorsplit::Session& session, const BatchView& view) {
     const colorsplit::QuantState& s = session.State();
@@ -230,6 +276,7 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
         case Command::kOpen: {
             openDialog.Answer(c.path);
             const colorsplit::Opening opening = session.Button1Click();
+            RunWork(opening.work);
             // The window goes on with the picture it had; a batch run would process that
             // picture as if it were this one.
             if (opening.result == colorsplit::Opening::kTooLarge)
@@ -258,7 +305,7 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
             session.Seed(c.colour);
             break;
         case Command::kExport:
-            session.ExportGroups(c.path);
+            RunWork(session.ExportGroups(c.path));
             break;
         case Command::kUnpick:
             session.UnpickClick();
@@ -323,6 +370,8 @@ int main(int argc, char** argv) {
     }
     if (options.summaryFile) {
         try {
+            // A reduced copy's groups are counted at their full size first.
+            RunWork(session.CountFullSize());
             WriteSummary(*options.summaryFile, Summary(session, view));
         } catch (const std::exception& e) {
             Fail(e);

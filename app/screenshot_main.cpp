@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     else
         form.Image1->SetZoom(zoom.toDouble());
     form.Button1->click();
+    form.WaitForWork();
     // Sky, sun, grass and the house, where the sample has them.
     for (const QPoint p : {QPoint(40, 40), QPoint(370, 70), QPoint(300, 320), QPoint(120, 270)})
         form.Image1MouseDown(p.x(), p.y());

@@ -3,7 +3,11 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <thread>
 
 #include <sys/resource.h>
 
@@ -11,6 +15,7 @@
 
 #include "core/quantizer.h"
 #include "platform/picture.h"
+#include "session/export.h"
 #include "session/grouping.h"
 #include "session/picture_stage.h"
 #include "session/session.h"
@@ -218,22 +223,19 @@ void BM_Export(benchmark::State& state) {
     auto q = std::make_unique<Quantizer>();
     PickFour(*q, host.picture);
     q->Button2Click(host.picture, host.quiet);
-    GroupedPicture grouped;
-    grouped.picture = host.picture.Opened();
-    grouped.groups.resize(static_cast<size_t>(kW) * kH);
+    std::vector<std::uint8_t> groups(static_cast<size_t>(kW) * kH);
     for (int x = 0; x < kW; ++x)
         for (int y = 0; y < kH; ++y)
-            grouped.groups[static_cast<size_t>(y) * kW + x] =
+            groups[static_cast<size_t>(y) * kW + x] =
                 static_cast<std::uint8_t>(q->View().Pixels[x][y].Group);
+    const GroupedBands bands(host.picture.Opened(), std::move(groups));
     std::vector<TColor> colours;
-    for (const PixelRec& v : q->View().CodeBook) {
-        grouped.colours.push_back(qRgb(v.R, v.G, v.B));
+    for (const PixelRec& v : q->View().CodeBook)
         colours.push_back(PackColor(v.R, v.G, v.B));
-    }
-    const auto statistics = Statistics(colours, CountGroups(grouped.groups, kMaxColors));
     const std::string folder = OutputFolder().path().toStdString();
+    NoProgress quietly;
     for (auto _ : state)
-        WriteExport(folder, "photo", grouped, statistics);
+        WriteExport(folder, "photo", bands, colours, quietly);
     // What the files come to, by kind.
     for (const std::string& name : ExportFileNames("photo", kMaxColors)) {
         const qint64 size = QFileInfo(QString::fromStdString(folder + "/" + name)).size();
@@ -246,14 +248,11 @@ void BM_Export(benchmark::State& state) {
 }
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond);
 
-// A phone's photo, 4032 x 3024 as a JPEG, opened as a reduced copy, four picks, execute: the
-// export then decodes the photo again, groups its 12 million pixels and writes every file at
-// full size. Peak memory is the process's; run this benchmark alone to read it:
-//   colorsplit_bench --benchmark_filter=BM_ExportFullSize
-void BM_ExportFullSize(benchmark::State& state) {
-    constexpr int kPhotoW = 4032, kPhotoH = 3024;
-    const QString photo = OutputFolder().filePath(QStringLiteral("photo.jpg"));
-    {
+// A phone's photo, 4032 x 3024 as a JPEG, written once.
+const QString& PhoneFile() {
+    static const QString photo = [] {
+        constexpr int kPhotoW = 4032, kPhotoH = 3024;
+        const QString path = OutputFolder().filePath(QStringLiteral("photo.jpg"));
         const std::vector<TColor> pixels = test::PhotoLike(kPhotoW, kPhotoH, 7);
         QImage image(kPhotoW, kPhotoH, QImage::Format_RGB32);
         for (int y = 0; y < kPhotoH; ++y) {
@@ -263,24 +262,87 @@ void BM_ExportFullSize(benchmark::State& state) {
                 row[x] = qRgb(RedOf(c), GreenOf(c), BlueOf(c));
             }
         }
-        if (!image.save(photo, "jpeg", 90))
+        if (!image.save(path, "jpeg", 90))
             std::abort();
+        return path;
+    }();
+    return photo;
+}
+
+// The photo opened as a reduced copy, four picks, execute.
+struct PhoneSession {
+    PhoneSession() : session(view, open, save, folder) {
+        NoProgress quietly;
+        RunToEnd(*session.OpenFile(PhoneFile().toStdString()).work, quietly);
+        for (const auto& [x, y] : {std::pair{100, 100}, {900, 200}, {400, 700}, {1200, 900}})
+            session.Image1MouseDown(x, y);
+        session.Button2Click();
     }
     test::QuietView view;
     ScriptedDialog open, save, folder;
-    Session session(view, open, save, folder);
-    session.OpenFile(photo.toStdString());
-    for (const auto& [x, y] : {std::pair{100, 100}, {900, 200}, {400, 700}, {1200, 900}})
-        session.Image1MouseDown(x, y);
-    session.Button2Click();
+    Session session;
+};
+
+// The export then decodes the photo again, groups its 12 million pixels and writes every file
+// at full size. Peak memory is the process's; run this benchmark alone to read it:
+//   colorsplit_bench --benchmark_filter=BM_ExportFullSize
+void BM_ExportFullSize(benchmark::State& state) {
+    PhoneSession phone;
     const std::string out = OutputFolder().filePath(QStringLiteral("full")).toStdString();
+    NoProgress quietly;
     for (auto _ : state)
-        session.ExportGroups(out);
+        RunToEnd(*phone.session.ExportGroups(out), quietly);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 BENCHMARK(BM_ExportFullSize)->Unit(benchmark::kMillisecond);
+
+// How soon 取消 stops long work: it runs on a thread of its own, a stop is asked for once it
+// is a third of its way, and the time from then until its thread ends is what is measured.
+class StopAThird : public Progress {
+public:
+    void Advance(qint64 done, qint64 total) override {
+        if (3 * done >= total)
+            reached = true;
+    }
+    bool StopRequested() const override { return stop; }
+    std::atomic<bool> reached{false}, stop{false};
+};
+
+void StopLatency(benchmark::State& state,
+                 const std::function<std::shared_ptr<const LongWork>()>& make) {
+    for (auto _ : state) {
+        const std::shared_ptr<const LongWork> work = make();
+        StopAThird progress;
+        std::thread worker([&] {
+            try {
+                work->RunOn(progress);
+            } catch (const Cancelled&) {
+            }
+        });
+        while (!progress.reached)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        const auto asked = std::chrono::steady_clock::now();
+        progress.stop = true;
+        worker.join();
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
+    }
+}
+
+void BM_StopExportFullSize(benchmark::State& state) {
+    PhoneSession phone;
+    const std::string out = OutputFolder().filePath(QStringLiteral("stopped")).toStdString();
+    StopLatency(state, [&] { return phone.session.ExportGroups(out); });
+}
+BENCHMARK(BM_StopExportFullSize)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_StopReducing(benchmark::State& state) {
+    PhoneSession phone;
+    StopLatency(state, [&] { return phone.session.OpenFile(PhoneFile().toStdString()).work; });
+}
+BENCHMARK(BM_StopReducing)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace colorsplit

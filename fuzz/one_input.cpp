@@ -29,6 +29,9 @@ bool RunOneInput(const std::uint8_t* data, std::size_t size, const std::string& 
     bool loaded = false;
     try {
         const Opening opening = session.Button1Click();
+        NoProgress quietly;
+        if (opening.work)
+            RunToEnd(*opening.work, quietly);
         loaded = opening.result == Opening::kOpened || opening.result == Opening::kReduced;
         if (loaded) {
             const int w = session.ShownPicture().Width(), h = session.ShownPicture().Height();

@@ -4,6 +4,7 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 
@@ -68,8 +69,8 @@ void CmykToRgb(uchar* row, JDIMENSION width) {
     }
 }
 
-// Every scanline into rows of 0xFFRRGGBB words, then the rest of the file up to its end marker.
-bool ReadImage(jpeg_decompress_struct* cinfo, Errors* errors, uchar* pixels, qsizetype stride) {
+// The decompression started, asking for 0xFFRRGGBB words.
+bool Start(jpeg_decompress_struct* cinfo, Errors* errors) {
     if (setjmp(errors->jump))
         return false;
     // YCCK comes out as CMYK too; both have four bytes a pixel, as the words do.
@@ -77,12 +78,27 @@ bool ReadImage(jpeg_decompress_struct* cinfo, Errors* errors, uchar* pixels, qsi
     // JCS_EXT_BGRA: alpha 0xFF, the words QImage::Format_RGB32 holds.
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(cinfo);
-    while (cinfo->output_scanline < cinfo->output_height) {
-        JSAMPROW row = pixels + static_cast<qsizetype>(cinfo->output_scanline) * stride;
-        jpeg_read_scanlines(cinfo, &row, 1);
-        if (cmyk)
+    return true;
+}
+
+// The next count scanlines into rows of 0xFFRRGGBB words.
+bool ReadRows(jpeg_decompress_struct* cinfo, Errors* errors, uchar* pixels, qsizetype stride,
+              JDIMENSION count) {
+    if (setjmp(errors->jump))
+        return false;
+    for (JDIMENSION y = 0; y < count;) {
+        JSAMPROW row = pixels + static_cast<qsizetype>(y) * stride;
+        y += jpeg_read_scanlines(cinfo, &row, 1);
+        if (cinfo->out_color_space == JCS_CMYK)
             CmykToRgb(row, cinfo->output_width);
     }
+    return true;
+}
+
+// The rest of the file up to its end marker.
+bool Finish(jpeg_decompress_struct* cinfo, Errors* errors) {
+    if (setjmp(errors->jump))
+        return false;
     jpeg_finish_decompress(cinfo);
     return true;
 }
@@ -129,9 +145,28 @@ public:
         return 1;
     }
 
-    void Read(QImage& image) {
-        if (!ReadImage(&cinfo_, &errors_, image.bits(), image.bytesPerLine()))
+    // Every scanline, a band of rows at a time into band (Format_RGB32, as wide as the
+    // picture), each band handed to sink; then the rest of the file. False when sink stopped.
+    bool Read(QImage& band, const BandSink& sink) {
+        if (!Start(&cinfo_, &errors_))
             Fail();
+        while (cinfo_.output_scanline < cinfo_.output_height) {
+            const int top = static_cast<int>(cinfo_.output_scanline);
+            const JDIMENSION n =
+                std::min<JDIMENSION>(static_cast<JDIMENSION>(band.height()),
+                                     cinfo_.output_height - cinfo_.output_scanline);
+            if (!ReadRows(&cinfo_, &errors_, band.bits(), band.bytesPerLine(), n))
+                Fail();
+            if (!sink(n == static_cast<JDIMENSION>(band.height())
+                          ? band
+                          : QImage(band.constBits(), band.width(), static_cast<int>(n),
+                                   band.bytesPerLine(), QImage::Format_RGB32),
+                      top))
+                return false;
+        }
+        if (!Finish(&cinfo_, &errors_))
+            Fail();
+        return true;
     }
 
     // After a whole pass: a warning refuses the picture it was about.
@@ -158,9 +193,22 @@ private:
                           header.Orientation()) {}
 
     void DecodeInto(QImage& image) const override {
+        // The whole picture as one band.
         Pass pass(File());
-        pass.Read(image);
+        pass.Read(image, [](const QImage&, int) { return true; });
         pass.CheckWarnings();
+    }
+
+    void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const override {
+        CheckSize(maxPixels);
+        QImage band = NewPicture(StoredWidth(), std::min<qint64>(rows, StoredHeight()), maxPixels);
+        Pass pass(File());
+        // A warning refuses the picture, also when it comes after the first bands were used.
+        if (pass.Read(band, [&](const QImage& rowsOf, int top) {
+                pass.CheckWarnings();
+                return sink(rowsOf, top);
+            }))
+            pass.CheckWarnings();
     }
 };
 

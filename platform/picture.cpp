@@ -5,8 +5,9 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <cerrno>
+#include <cstring>
 
-#include "platform/picture_decoder.h"
+#include "platform/orientation.h"
 #include "platform/picture_error.h"
 #include "platform/safe_file.h"
 
@@ -68,6 +69,47 @@ QImage PictureFile::Decode(qint64 maxPixels) const {
     } catch (const DecodeError& e) {
         FailOpen(fileName_, e.problem);
     }
+}
+
+int PictureFile::Orientation() const {
+    return decoder_->Orientation();
+}
+
+void PictureFile::DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const {
+    // What sink throws is its own; only the decoder's refusals are about the file.
+    try {
+        decoder_->DecodeBands(maxPixels, rows, sink);
+    } catch (const DecodeError& e) {
+        FailOpen(fileName_, e.problem);
+    }
+}
+
+void PictureFile::ShownBands(qint64 maxPixels, int rows, const BandSink& sink,
+                             const std::function<bool()>& going) const {
+    if (Orientation() == 1) {
+        DecodeBands(maxPixels, rows, sink);
+        return;
+    }
+    const QSize size = OrientedSize(Size(), Orientation());
+    QImage stored;
+    try {
+        stored = NewPicture(size.width(), size.height(), maxPixels);
+    } catch (const DecodeError& e) {
+        FailOpen(fileName_, e.problem);
+    }
+    bool stopped = false;
+    DecodeBands(maxPixels, rows, [&](const QImage& band, int top) {
+        for (int y = 0; y < band.height(); ++y)
+            std::memcpy(stored.scanLine(top + y), band.constScanLine(y),
+                        static_cast<size_t>(band.bytesPerLine()));
+        stopped = !going();
+        return !stopped;
+    });
+    if (stopped)
+        return;
+    const QImage shown = Oriented(stored, Orientation());
+    stored = QImage();
+    HandOutBands(shown, rows, sink);
 }
 
 QSize Picture::ReadSize(const std::string& fileName) {

@@ -8,10 +8,9 @@
 #include <string>
 
 #include "core/colors.h"
+#include "platform/picture_decoder.h"
 
 namespace colorsplit {
-
-class PictureDecoder;
 
 // A picture file read whole into memory with its headers checked: its size is known before
 // anything is decoded. Every failure throws PictureError naming the file and the cause.
@@ -24,6 +23,15 @@ public:
     // Every pixel, as Format_RGB32. Files of more than maxPixels pixels are refused before
     // anything large is allocated.
     QImage Decode(qint64 maxPixels) const;
+    // How the camera was held (orientation.h), and the picture as stored, a band of rows at a
+    // time as it is decoded (PictureDecoder::DecodeBands).
+    int Orientation() const;
+    void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const;
+    // The picture as Decode gives it, in bands: as they are decoded where the camera asks for
+    // no turn, else from the whole picture, made of the stored bands as they come; going() is
+    // asked between those, and false stops before any band is handed out.
+    void ShownBands(qint64 maxPixels, int rows, const BandSink& sink,
+                    const std::function<bool()>& going) const;
 
 private:
     std::string fileName_;

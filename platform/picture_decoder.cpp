@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <algorithm>
 
 #include "platform/orientation.h"
 #include "platform/picture_formats.h"
@@ -24,9 +25,37 @@ std::unique_ptr<PictureDecoder> DecoderFor(const QByteArray& file) {
     throw DecodeError{{Problem::kNotAPicture}};
 }
 
-QImage NewPicture(qint64 width, qint64 height, qint64 maxPixels) {
+namespace {
+
+void CheckPixels(qint64 width, qint64 height, qint64 maxPixels) {
     if (width > maxPixels || height > maxPixels || width * height > maxPixels)
         throw DecodeError{{Problem::kPictureTooLarge, width, height}};
+}
+
+}  // namespace
+
+int BandRows(int width) {
+    return std::max(1, (1 << 20) / std::max(1, width));
+}
+
+bool HandOutBands(const QImage& picture, int rows, const BandSink& sink) {
+    for (int top = 0; top < picture.height(); top += rows) {
+        const int n = std::min(rows, picture.height() - top);
+        // The picture's own rows, not a copy of them.
+        const QImage band(picture.constScanLine(top), picture.width(), n, picture.bytesPerLine(),
+                          QImage::Format_RGB32);
+        if (!sink(band, top))
+            return false;
+    }
+    return true;
+}
+
+void PictureDecoder::DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const {
+    HandOutBands(Decode(maxPixels), rows, sink);
+}
+
+QImage NewPicture(qint64 width, qint64 height, qint64 maxPixels) {
+    CheckPixels(width, height, maxPixels);
     QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
     if (image.isNull())
         throw DecodeError{{Problem::kNoMemoryForPicture}};
@@ -47,6 +76,16 @@ QImage OrientedDecoder::Decode(qint64 maxPixels) const {
     QImage image = NewPicture(width_, height_, maxPixels);
     DecodeInto(image);
     return Oriented(image, orientation_);
+}
+
+void OrientedDecoder::CheckSize(qint64 maxPixels) const {
+    CheckPixels(width_, height_, maxPixels);
+}
+
+void OrientedDecoder::DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const {
+    QImage image = NewPicture(width_, height_, maxPixels);
+    DecodeInto(image);
+    HandOutBands(image, rows, sink);
 }
 
 }  // namespace colorsplit

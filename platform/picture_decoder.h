@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "platform/picture_error.h"
@@ -14,6 +15,17 @@ namespace colorsplit {
 struct DecodeError {
     Problem problem;
 };
+
+// A band of a picture's rows as they are decoded, Format_RGB32: its rows are rows top to
+// top + height - 1 of the picture. Valid only during the call. Returns false to stop.
+using BandSink = std::function<bool(const QImage& band, int top)>;
+
+// Rows of about a million pixels, for a band: it decodes in milliseconds, so that stopping
+// is quick, and is small beside any picture worth decoding in bands.
+int BandRows(int width);
+
+// Hands a whole picture to sink in bands of at most rows rows; false when sink stopped it.
+bool HandOutBands(const QImage& picture, int rows, const BandSink& sink);
 
 // One picture file held in memory. Constructing a decoder checks the headers, so the size is
 // known before anything large is allocated; Decode then either gives every pixel of the
@@ -27,6 +39,14 @@ public:
     // The whole picture as Format_RGB32. Pictures of more than maxPixels are refused before
     // anything is allocated for them.
     virtual QImage Decode(qint64 maxPixels) const = 0;
+    // How the camera was held (1 to 8, orientation.h): the picture as stored, turned by it,
+    // is the one Decode gives.
+    virtual int Orientation() const { return 1; }
+    // The picture as stored, its rows top to bottom, a band of at most rows rows at a time,
+    // each handed to sink as it is decoded: where the format allows (JPEG, PNG not
+    // interlaced) the whole picture is never held. Refusals as Decode's; the decoding stops
+    // when sink returns false.
+    virtual void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const;
 };
 
 // A decoder of a format that may carry the camera's orientation (Exif): it reports the size
@@ -35,13 +55,20 @@ class OrientedDecoder : public PictureDecoder {
 public:
     QSize Size() const final;
     QImage Decode(qint64 maxPixels) const final;
+    int Orientation() const final { return orientation_; }
+    void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const override;
 
 protected:
     // The picture as stored in the file, and how the camera was held (1 to 8).
     OrientedDecoder(const QByteArray& file, qint64 width, qint64 height, int orientation);
     // Writes every pixel of the stored picture into image, which has its size.
     virtual void DecodeInto(QImage& image) const = 0;
+    // Refuses a stored picture of more than maxPixels, as NewPicture does, before anything is
+    // allocated for it.
+    void CheckSize(qint64 maxPixels) const;
     const QByteArray& File() const { return file_; }
+    qint64 StoredWidth() const { return width_; }
+    qint64 StoredHeight() const { return height_; }
 
 private:
     QByteArray file_;

@@ -2,6 +2,7 @@
 // terminal, and the file is read to its end chunk, so a file cut short is refused.
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <vector>
@@ -41,7 +42,8 @@ void OnRead(png_structp png, png_bytep out, size_t length) {
 
 // Reads the header and asks for 0xFFRRGGBB words: palettes and grey expanded, 16-bit
 // channels scaled to 8 bits, transparency dropped as it is for every format.
-bool ReadHeader(png_structp png, png_infop info, png_uint_32* width, png_uint_32* height) {
+bool ReadHeader(png_structp png, png_infop info, png_uint_32* width, png_uint_32* height,
+                int* passes) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_read_info(png, info);
@@ -53,7 +55,7 @@ bool ReadHeader(png_structp png, png_infop info, png_uint_32* width, png_uint_32
     png_set_gray_to_rgb(png);
     png_set_bgr(png);
     png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
+    *passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     return true;
 }
@@ -75,6 +77,22 @@ bool ReadImage(png_structp png, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_read_image(png, rows);
+    png_read_end(png, nullptr);
+    return true;
+}
+
+// The next count rows of a picture that is not interlaced.
+bool ReadRows(png_structp png, png_bytepp rows, png_uint_32 count) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_rows(png, rows, nullptr, count);
+    return true;
+}
+
+// Every chunk after the picture data up to the end chunk, checksums included.
+bool ReadEnd(png_structp png) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
     png_read_end(png, nullptr);
     return true;
 }
@@ -156,12 +174,47 @@ private:
         Reader reader(File());
         if (!reader.Ready())
             throw DecodeError{Damaged("out of memory")};
-        png_uint_32 width = 0, height = 0;
-        const bool read = ReadHeader(reader.Png(), reader.Info(), &width, &height) &&
-                          width == width_ && height == height_ &&
-                          ReadImage(reader.Png(), rows.data());
+        int passes = 1;
+        const bool read = Start(reader, &passes) && ReadImage(reader.Png(), rows.data());
         if (!read)
             throw DecodeError{Damaged(reader.Error())};
+    }
+
+    void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const override {
+        CheckSize(maxPixels);
+        Reader reader(File());
+        if (!reader.Ready())
+            throw DecodeError{Damaged("out of memory")};
+        int passes = 1;
+        if (!Start(reader, &passes))
+            throw DecodeError{Damaged(reader.Error())};
+        // An interlaced picture is whole only after its last pass.
+        if (passes > 1) {
+            OrientedDecoder::DecodeBands(maxPixels, rows, sink);
+            return;
+        }
+        QImage band = NewPicture(width_, std::min<qint64>(rows, height_), maxPixels);
+        std::vector<png_bytep> pointers(static_cast<size_t>(band.height()));
+        for (int top = 0; top < height_; top += band.height()) {
+            const int n = static_cast<int>(std::min<qint64>(band.height(), height_ - top));
+            for (int y = 0; y < n; ++y)
+                pointers[static_cast<size_t>(y)] = band.scanLine(y);
+            if (!ReadRows(reader.Png(), pointers.data(), static_cast<png_uint_32>(n)))
+                throw DecodeError{Damaged(reader.Error())};
+            const QImage rowsOf(band.constBits(), band.width(), n, band.bytesPerLine(),
+                                QImage::Format_RGB32);
+            if (!sink(rowsOf, top))
+                return;
+        }
+        if (!ReadEnd(reader.Png()))
+            throw DecodeError{Damaged(reader.Error())};
+    }
+
+    // The header read and checked against the one the decoder was made from.
+    bool Start(Reader& reader, int* passes) const {
+        png_uint_32 width = 0, height = 0;
+        return ReadHeader(reader.Png(), reader.Info(), &width, &height, passes) &&
+               width == width_ && height == height_;
     }
 
     qint64 width_;

@@ -1,87 +1,159 @@
-// PNG files through libpng's own interface, into memory; the caller writes them out safely.
+// PNG files written here and compressed by ISA-L's igzip as their rows come. Measured on the
+// filtered rows of a 12-megapixel photo's export (a quantised picture, layers, films): igzip's
+// level 1 compresses a layer in 22 ms to 1.90 MB, where zlib's level 2 (what libpng wrote
+// before) takes 111 ms for 1.86 MB and libdeflate's level 2 takes 88 ms for 1.59 MB but only
+// compresses whole buffers, 385 MB for a layer of a 96-megapixel picture. libpng cannot be
+// given another compressor, so the few chunks of the format are written here.
 #include "platform/png_writer.h"
 
-#include <png.h>
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 
-#include <csetjmp>
-#include <cstdio>
-#include <vector>
+#include <cstring>
 
 namespace colorsplit {
 
 namespace {
 
-// Measured on a 1280 x 960 photo split into four groups (a quantised picture, four layers and
-// four films): zlib's level 2 with the Sub filter writes them in 97 ms, 3.2 MB; the default
-// level 6 takes 214 ms for 3.2 MB, or 335 ms for 2.7 MB with Sub; trying every filter on
-// every row, libpng's default, doubles the time for 1% less. Films are 1 bit a pixel, where
-// filters only cost.
-constexpr int kCompressionLevel = 2;
+// What igzip fills before a chunk of picture data is written.
+constexpr std::size_t kChunkBytes = 256 * 1024;
 
-// What the callbacks share with the encoder. libpng is C: it leaves through longjmp, so only
-// plain data lives here and in the function that calls into it.
-struct Writing {
-    QByteArray* out;
-    char error[200];
-};
-
-void OnError(png_structp png, png_const_charp message) {
-    auto* writing = static_cast<Writing*>(png_get_error_ptr(png));
-    std::snprintf(writing->error, sizeof writing->error, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void OnWarning(png_structp, png_const_charp) {}
-
-void OnWrite(png_structp png, png_bytep data, size_t length) {
-    static_cast<Writing*>(png_get_io_ptr(png))
-        ->out->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length));
-}
-
-void OnFlush(png_structp) {}
-
-bool Write(png_structp png, png_infop info, int width, int height, PngPixels pixels,
-           const PngRows& rows, std::uint8_t* row) {
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    const int type = pixels == PngPixels::kRgb    ? PNG_COLOR_TYPE_RGB
-                     : pixels == PngPixels::kRgba ? PNG_COLOR_TYPE_RGB_ALPHA
-                                                  : PNG_COLOR_TYPE_GRAY;
-    const int depth = pixels == PngPixels::kBlackAndWhite ? 1 : 8;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-                 depth, type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, kCompressionLevel);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, depth == 1 ? PNG_FILTER_NONE : PNG_FILTER_SUB);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-        rows(y, row);
-        png_write_row(png, row);
-    }
-    png_write_end(png, info);
-    return true;
+void BigEndian(std::uint8_t* at, std::uint32_t value) {
+    at[0] = static_cast<std::uint8_t>(value >> 24);
+    at[1] = static_cast<std::uint8_t>(value >> 16);
+    at[2] = static_cast<std::uint8_t>(value >> 8);
+    at[3] = static_cast<std::uint8_t>(value);
 }
 
 }  // namespace
 
-QByteArray EncodePng(int width, int height, PngPixels pixels, const PngRows& rows) {
-    const size_t rowBytes = pixels == PngPixels::kRgb    ? size_t(width) * 3
-                            : pixels == PngPixels::kRgba ? size_t(width) * 4
-                                                         : (size_t(width) + 7) / 8;
-    std::vector<std::uint8_t> row(rowBytes);
-    QByteArray out;
-    Writing writing{&out, {}};
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &writing, OnError, OnWarning);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    bool written = false;
-    if (info != nullptr) {
-        png_set_write_fn(png, &writing, OnWrite, OnFlush);
-        written = Write(png, info, width, height, pixels, rows, row.data());
+std::size_t PngRowBytes(int width, PngPixels pixels) {
+    const auto w = static_cast<std::size_t>(width);
+    return pixels == PngPixels::kRgb ? w * 3 : pixels == PngPixels::kRgba ? w * 4 : (w + 7) / 8;
+}
+
+struct PngStream::Compressor {
+    isal_zstream stream{};
+    std::vector<std::uint8_t> levelBuffer = std::vector<std::uint8_t>(ISAL_DEF_LVL1_DEFAULT);
+    std::vector<std::uint8_t> output = std::vector<std::uint8_t>(kChunkBytes);
+
+    Compressor() {
+        isal_deflate_init(&stream);
+        stream.level = 1;
+        stream.level_buf = levelBuffer.data();
+        stream.level_buf_size = static_cast<std::uint32_t>(levelBuffer.size());
+        // The zlib wrapper PNG's picture data is: header, deflate stream, Adler-32.
+        stream.gzip_flag = IGZIP_ZLIB;
+        stream.flush = NO_FLUSH;
+        Empty();
     }
-    png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
-    if (!written)
-        throw EncodeError{writing.error[0] != '\0' ? QString::fromUtf8(writing.error) : QString()};
-    return out;
+    void Empty() {
+        stream.next_out = output.data();
+        stream.avail_out = static_cast<std::uint32_t>(output.size());
+    }
+    std::size_t Made() const { return output.size() - stream.avail_out; }
+};
+
+PngStream::PngStream(int width, int height, PngPixels pixels, PngOut out)
+    : out_(std::move(out)),
+      pixels_(pixels),
+      rowBytes_(PngRowBytes(width, pixels)),
+      bytesPerPixel_(pixels == PngPixels::kRgb    ? 3
+                     : pixels == PngPixels::kRgba ? 4
+                                                  : 1),
+      compressor_(std::make_unique<Compressor>()) {
+    static const char signature[] = "\x89PNG\r\n\x1A\n";
+    out_(signature, 8);
+    std::uint8_t header[13] = {};
+    BigEndian(header, static_cast<std::uint32_t>(width));
+    BigEndian(header + 4, static_cast<std::uint32_t>(height));
+    header[8] = pixels == PngPixels::kBlackAndWhite ? 1 : 8;
+    header[9] = pixels == PngPixels::kRgb ? 2 : pixels == PngPixels::kRgba ? 6 : 0;
+    Chunk("IHDR", header, sizeof header);
+}
+
+PngStream::~PngStream() = default;
+
+void PngStream::Add(const std::uint8_t* rows, int count) {
+    const std::size_t filteredBytes = rowBytes_ + 1;
+    filtered_.resize(static_cast<std::size_t>(count) * filteredBytes);
+    for (int y = 0; y < count; ++y) {
+        const std::uint8_t* row = rows + static_cast<std::size_t>(y) * rowBytes_;
+        std::uint8_t* to = filtered_.data() + static_cast<std::size_t>(y) * filteredBytes;
+        if (pixels_ == PngPixels::kBlackAndWhite) {
+            // Filters only cost on 1 bit a pixel.
+            to[0] = 0;
+            std::memcpy(to + 1, row, rowBytes_);
+            continue;
+        }
+        // Sub: each byte less the same channel's of the pixel to its left.
+        to[0] = 1;
+        const auto bpp = static_cast<std::size_t>(bytesPerPixel_);
+        std::memcpy(to + 1, row, std::min(bpp, rowBytes_));
+        for (std::size_t i = bpp; i < rowBytes_; ++i)
+            to[1 + i] = static_cast<std::uint8_t>(row[i] - row[i - bpp]);
+    }
+    Deflate(filtered_.data(), filtered_.size(), false);
+}
+
+void PngStream::Finish() {
+    Deflate(nullptr, 0, true);
+    Chunk("IEND", nullptr, 0);
+}
+
+void PngStream::Deflate(const std::uint8_t* data, std::size_t size, bool last) {
+    isal_zstream& s = compressor_->stream;
+    s.next_in = const_cast<std::uint8_t*>(data);
+    s.avail_in = static_cast<std::uint32_t>(size);
+    s.end_of_stream = last ? 1 : 0;
+    for (;;) {
+        const std::uint32_t in = s.avail_in, room = s.avail_out;
+        if (isal_deflate(&s) != COMP_OK)
+            throw EncodeError{QStringLiteral("igzip")};
+        if (s.avail_out == 0) {
+            Chunk("IDAT", compressor_->output.data(), compressor_->Made());
+            compressor_->Empty();
+            continue;
+        }
+        if (s.avail_in == 0 && (!last || s.internal_state.state == ZSTATE_END))
+            break;
+        if (s.avail_in == in && s.avail_out == room)
+            throw EncodeError{QStringLiteral("igzip")};
+    }
+    if (last && compressor_->Made() > 0) {
+        Chunk("IDAT", compressor_->output.data(), compressor_->Made());
+        compressor_->Empty();
+    }
+}
+
+void PngStream::Chunk(const char type[4], const std::uint8_t* data, std::size_t size) {
+    std::uint8_t head[8];
+    BigEndian(head, static_cast<std::uint32_t>(size));
+    std::memcpy(head + 4, type, 4);
+    // The checksum covers the type and the data.
+    std::uint32_t crc = crc32_gzip_refl(0, head + 4, 4);
+    if (size > 0)
+        crc = crc32_gzip_refl(crc, data, size);
+    std::uint8_t tail[4];
+    BigEndian(tail, crc);
+    out_(reinterpret_cast<const char*>(head), sizeof head);
+    if (size > 0)
+        out_(reinterpret_cast<const char*>(data), size);
+    out_(reinterpret_cast<const char*>(tail), sizeof tail);
+}
+
+QByteArray EncodePng(int width, int height, PngPixels pixels, const PngRows& rows) {
+    QByteArray file;
+    PngStream png(width, height, pixels, [&file](const char* data, std::size_t size) {
+        file.append(data, static_cast<qsizetype>(size));
+    });
+    std::vector<std::uint8_t> row(png.RowBytes());
+    for (int y = 0; y < height; ++y) {
+        rows(y, row.data());
+        png.Add(row.data(), 1);
+    }
+    png.Finish();
+    return file;
 }
 
 }  // namespace colorsplit

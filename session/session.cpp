@@ -69,7 +69,7 @@ Opening Session::OpenFile(const std::string& name) {
     const QSize size = file->Size();
     if (FitsTable(size)) {
         Show(file->Decode(Picture::kReadLimitPixels), name, nullptr, {});
-        return {Opening::kOpened, size};
+        return {Opening::kOpened, size, nullptr};
     }
     view_.LogLine(texts::TooLarge());
     if (static_cast<qint64>(size.width()) * size.height() > kMostPixelsToReduce)
@@ -78,10 +78,24 @@ Opening Session::OpenFile(const std::string& name) {
                             QString::number(kMostPixelsToReduce)});
     const QSize reduced = ReducedSize(size, QSize(kTableWidth, kTableHeight));
     if (!view_.OpenReduced(name, size, reduced))
-        return {Opening::kTooLarge, size};
-    const QImage copy = Reduce(file->Decode(kMostPixelsToReduce), reduced);
-    Show(copy, name, std::move(file), texts::Reduced(size, reduced));
-    return {Opening::kReduced, size};
+        return {Opening::kTooLarge, size, nullptr};
+    // The copy is made a band of the file's rows at a time, on whatever thread runs it.
+    auto copy = std::make_shared<QImage>();
+    auto work = std::make_shared<const LongWork>(
+        LongWork::Kind::kOpen, QFileInfo(QString::fromStdString(name)).fileName(),
+        [file, reduced, copy](Progress& progress) {
+            *copy =
+                ReducedCopy(*file, reduced, kMostPixelsToReduce, [&progress](int done, int all) {
+                    progress.Advance(done, all);
+                    return !progress.StopRequested();
+                });
+            progress.Check();
+        },
+        [this, copy, name, file, size, reduced] {
+            Show(*copy, name, file, texts::Reduced(size, reduced));
+        },
+        [this] { view_.LogLine(texts::OpenCancelled()); });
+    return {Opening::kReduced, size, std::move(work)};
 }
 
 void Session::Show(const QImage& image, const std::string& name,
@@ -210,15 +224,11 @@ std::vector<TColor> Session::GroupColours() const {
     return colours;
 }
 
-GroupedPicture Session::Grouping() const {
-    if (!original_ || !HasGroups())
-        return ShownGrouping();
-    GroupedPicture grouped;
-    for (const TColor c : GroupColours())
-        grouped.colours.push_back(qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
-    grouped.picture = original_->Decode(kMostPixelsToReduce);
-    grouped.groups = GroupPixels(grouped.picture, State().CodeBook, State().GroupCount);
-    return grouped;
+GroupedBands Session::FullSizeBands() const {
+    if (original_)
+        return GroupedBands(original_, State().CodeBook, State().GroupCount, kMostPixelsToReduce);
+    GroupedPicture shown = ShownGrouping();
+    return GroupedBands(std::move(shown.picture), std::move(shown.groups));
 }
 
 GroupedPicture Session::ShownGrouping() const {
@@ -260,44 +270,57 @@ std::array<qint64, kMaxColors> Session::TableGroupCounts() const {
     return counts;
 }
 
-std::vector<qint64> Session::GroupCounts() const {
-    const int k = State().GroupCount;
-    if (original_) {
-        if (!fullSizeCounts_ || fullSizeCounts_->key != GroupingKey())
-            fullSizeCounts_ = Counts{GroupingKey(), CountGroups(Grouping().groups, k)};
-        return fullSizeCounts_->pixels;
-    }
-    const std::array<qint64, kMaxColors> table = TableGroupCounts();
-    return std::vector<qint64>(table.begin(), table.begin() + k);
-}
-
 std::vector<GroupStatistic> Session::GroupStatistics() const {
     if (!HasGroups())
         return {};
-    return Statistics(GroupColours(), GroupCounts());
+    if (original_) {
+        // Full-size counts are dear to make: the work of CountFullSize or of an export.
+        if (!fullSizeCounts_ || fullSizeCounts_->key != GroupingKey())
+            return {};
+        return Statistics(GroupColours(), fullSizeCounts_->pixels);
+    }
+    const std::array<qint64, kMaxColors> table = TableGroupCounts();
+    return Statistics(GroupColours(),
+                      std::vector<qint64>(table.begin(), table.begin() + State().GroupCount));
+}
+
+std::shared_ptr<const LongWork> Session::CountFullSize() {
+    if (!original_ || !HasGroups() || (fullSizeCounts_ && fullSizeCounts_->key == GroupingKey()))
+        return nullptr;
+    const GroupedBands bands = FullSizeBands();
+    const int k = State().GroupCount;
+    const auto key = GroupingKey();
+    auto counts = std::make_shared<std::vector<qint64>>();
+    return std::make_shared<const LongWork>(
+        LongWork::Kind::kCount, QFileInfo(QString::fromStdString(State().OpenFileName)).fileName(),
+        [bands, k, counts](Progress& progress) { *counts = CountBands(bands, k, progress); },
+        [this, key, counts] {
+            fullSizeCounts_ = Counts{key, *counts};
+        },
+        [this] { view_.LogLine(texts::CountCancelled()); });
 }
 
 std::string Session::ExportStem() const {
     return QFileInfo(QString::fromStdString(State().OpenFileName)).completeBaseName().toStdString();
 }
 
-void Session::ExportClick() {
+std::shared_ptr<const LongWork> Session::ExportClick() {
     if (!RequirePicture() || !RequireGroups())
-        return;
+        return nullptr;
     const std::optional<std::string> folder = exportDialog_.Execute();
     if (!folder)
-        return;
+        return nullptr;
     std::vector<std::string> existing;
     const QDir dir(QString::fromStdString(*folder));
     for (const std::string& name : ExportFileNames(ExportStem(), State().GroupCount))
         if (QFileInfo::exists(dir.filePath(QString::fromStdString(name))))
             existing.push_back(name);
     if (!existing.empty() && !view_.ConfirmReplace(*folder, existing))
-        return;
-    ExportGroups(*folder);
+        return nullptr;
+    return ExportGroups(*folder);
 }
 
-void Session::ExportGroups(const std::string& folder) {
+std::shared_ptr<const LongWork> Session::ExportGroups(const std::string& folder) {
     if (!HasPicture())
         throw PictureError(PictureError::Action::kExport, {}, {Problem::kNothingToExport});
     if (!HasGroups())
@@ -306,17 +329,43 @@ void Session::ExportGroups(const std::string& folder) {
     if (!QDir().mkpath(path))
         throw PictureError(PictureError::Action::kExport, path.toStdString(),
                            {Problem::kCannotMakeFolder});
-    const GroupedPicture grouped = Grouping();
-    const std::vector<qint64> counts = CountGroups(grouped.groups, State().GroupCount);
-    if (original_)
-        fullSizeCounts_ = Counts{GroupingKey(), counts};
-    WriteExport(path.toStdString(), ExportStem(), grouped, Statistics(GroupColours(), counts));
-    view_.LogLine(texts::Exported(path));
+    // What the worker needs, fixed now: the state may not be read from its thread.
+    const GroupedBands bands = FullSizeBands();
+    const std::vector<TColor> colours = GroupColours();
+    const std::string stem = ExportStem();
+    const auto key = GroupingKey();
+    const bool fullSize = original_ != nullptr;
+    auto counts = std::make_shared<std::vector<qint64>>();
+    return std::make_shared<const LongWork>(
+        LongWork::Kind::kExport, path,
+        [bands, colours, stem, path, counts](Progress& progress) {
+            *counts = WriteExport(path.toStdString(), stem, bands, colours, progress);
+        },
+        [this, counts, key, path, fullSize] {
+            if (fullSize)
+                fullSizeCounts_ = Counts{key, *counts};
+            view_.LogLine(texts::Exported(path));
+        },
+        [this] { view_.LogLine(texts::ExportCancelled()); });
 }
 
-void Session::StatisticsClick() {
-    if (RequirePicture() && RequireGroups())
+std::shared_ptr<const LongWork> Session::StatisticsClick() {
+    if (!RequirePicture() || !RequireGroups())
+        return nullptr;
+    const std::shared_ptr<const LongWork> counting = CountFullSize();
+    if (!counting) {
         view_.ShowStatistics(GroupStatistics());
+        return nullptr;
+    }
+    // The counting, and the table once the pixels are counted.
+    return std::make_shared<const LongWork>(
+        counting->WhatFor(), counting->Subject(),
+        [counting](Progress& progress) { counting->RunOn(progress); },
+        [this, counting] {
+            counting->Apply();
+            view_.ShowStatistics(GroupStatistics());
+        },
+        [counting] { counting->WasCancelled(); });
 }
 
 }  // namespace colorsplit

@@ -12,8 +12,10 @@
 #include "core/quantizer.h"
 #include "platform/grouped_picture.h"
 #include "platform/picture.h"
+#include "session/export.h"
 #include "session/file_dialog.h"
 #include "session/grouping.h"
+#include "session/long_work.h"
 #include "session/picture_stage.h"
 
 namespace colorsplit {
@@ -63,8 +65,11 @@ struct Opening {
         kTooLarge,   // larger than the table, and no copy wanted: logged, nothing changed
     };
     Result result = kCancelled;
-    // The picture's size as its file declares it (for kOpened and kTooLarge).
+    // The picture's size as its file declares it (for kOpened, kReduced and kTooLarge).
     QSize size;
+    // For kReduced: the work that makes the copy and shows it. Until it is applied, the
+    // picture and the round before stay.
+    std::shared_ptr<const LongWork> work;
 };
 
 // The window's commands on its state, without any widget: the window calls these from its
@@ -100,13 +105,19 @@ public:
     void UnpickClick();
     // 重新選色: a new round on the picture as opened, as an open of it would begin.
     void RepickClick();
-    // 匯出群組…: a folder from the dialog, a question before files are replaced, the files.
-    void ExportClick();
-    // The files of the last grouping into folder, made if missing; existing ones replaced.
-    // Throws PictureError when there is no picture or grouping, or a file cannot be written.
-    void ExportGroups(const std::string& folder);
-    // 群組統計….
-    void StatisticsClick();
+    // 匯出群組…: a folder from the dialog and a question before files are replaced; then the
+    // work that writes the files, or none when there is nothing to write.
+    std::shared_ptr<const LongWork> ExportClick();
+    // The work that writes the last grouping's files into folder, made if missing, replacing
+    // what is there. Throws PictureError when there is no picture or grouping, or the folder
+    // cannot be made; the work throws when a file cannot be written.
+    std::shared_ptr<const LongWork> ExportGroups(const std::string& folder);
+    // 群組統計…: the table at once where its pixels are counted; else the work that counts
+    // them at full size first, and then shows it.
+    std::shared_ptr<const LongWork> StatisticsClick();
+    // The work that counts a reduced copy's groups at full size, when the last grouping's
+    // counts are not known yet; none otherwise.
+    std::shared_ptr<const LongWork> CountFullSize();
 
     const QuantState& State() const { return quantizer_.View(); }
     const Picture& ShownPicture() const { return picture_.Shown(); }
@@ -115,15 +126,12 @@ public:
     bool HasGroups() const { return HasPicture() && State().GroupCount > 0; }
     // Whether the picture shown is a reduced copy of the one in the file.
     bool IsReducedCopy() const { return original_ != nullptr; }
-    // The picture as opened, each pixel's group, and the groups' colours as the swatches show
-    // them; no groups before an execute of this round. For a reduced copy, the picture at its
-    // full size, each pixel grouped by the final code book.
-    GroupedPicture Grouping() const;
-    // The same for the picture as shown, the groups the last grouping left in the table: a
-    // reduced copy at its own size.
+    // The picture as shown, the groups the last grouping left in the table and the groups'
+    // colours as the swatches show them; no groups before an execute of this round.
     GroupedPicture ShownGrouping() const;
-    // A row a group of the last grouping, pixels counted as Grouping() groups them; none
-    // before an execute of this round.
+    // A row a group of the last grouping, pixels counted as the export counts them: at full
+    // size for a reduced copy, and so none for one until they are counted (CountFullSize).
+    // None before an execute of this round.
     std::vector<GroupStatistic> GroupStatistics() const;
     // Each of the table's groups, 0 to kMaxColors - 1, counted over the picture's area.
     std::array<qint64, kMaxColors> TableGroupCounts() const;
@@ -142,8 +150,9 @@ private:
     // Shows a picture that opened and begins a new round; line, if any, is logged first.
     void Show(const QImage& image, const std::string& name,
               std::shared_ptr<const PictureFile> original, const QString& line);
-    // The pixels of each group of the last grouping, as Grouping() groups them.
-    std::vector<qint64> GroupCounts() const;
+    // The last grouping's picture at its full size, a band at a time, as the export writes it:
+    // the picture as opened with the table's groups, or a reduced copy's file grouped again.
+    GroupedBands FullSizeBands() const;
     // The code book and K of the last grouping, packed, for knowing when counts are stale.
     std::array<TColor, kMaxColors + 1> GroupingKey() const;
     std::vector<TColor> GroupColours() const;
@@ -162,7 +171,7 @@ private:
         std::array<TColor, kMaxColors + 1> key{};
         std::vector<qint64> pixels;
     };
-    mutable std::optional<Counts> fullSizeCounts_;
+    std::optional<Counts> fullSizeCounts_;
 };
 
 }  // namespace colorsplit

@@ -173,6 +173,31 @@ QString MaskPainted() {
 QString Exported(const QString& folder) {
     return T("匯出完成,檔案存於%1").arg(folder);
 }
+QString OpenCancelled() {
+    return T("已取消開檔");
+}
+QString CountCancelled() {
+    return T("已取消統計");
+}
+QString ExportCancelled() {
+    return T("已取消匯出");
+}
+
+QString WorkTitle(int kind) {
+    static const char* const titles[] = {"開啟圖片", "統計像素", "匯出群組"};
+    return T(titles[kind]);
+}
+QString WorkLabel(int kind, const QString& subject) {
+    static const char* const labels[] = {"正在縮小「%1」…", "正在統計「%1」原圖的像素…",
+                                         "正在匯出到「%1」…"};
+    return T(labels[kind]).arg(subject);
+}
+QString Stopping() {
+    return T("正在取消…");
+}
+QString CancelButton() {
+    return T("取消");
+}
 
 QString Describe(const PictureError& error) {
     static const char* const actions[] = {"無法開啟", "無法儲存", "無法匯出", "無法寫入摘要檔",
@@ -420,7 +445,9 @@ QString CliHelp(QSize pickArea) {
            T("Replays a use of the colorsplit window, command by command, through the same code "
              "as\n"
              "the window's buttons, and prints every line of the window's message log to standard\n"
-             "output as it is logged. Needs no display.\n"
+             "output as it is logged. Needs no display. Opening a reduced copy, counting it at\n"
+             "full size and exporting show their progress on standard error while it is a\n"
+             "terminal, on one line cleared at the end, and nothing otherwise.\n"
              "\n"
              "Commands:\n"
              "  open PATH   the open command, with PATH chosen in the open dialog; a picture that\n"

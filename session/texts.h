@@ -34,6 +34,9 @@ QString GroupMoved(int group, TColor c);
 QString RunEnded(int iterations);
 QString MaskPainted();
 QString Exported(const QString& folder);
+QString OpenCancelled();
+QString CountCancelled();
+QString ExportCancelled();
 
 // A failure, as one message naming what was being done, the file and the cause.
 QString Describe(const PictureError& error);
@@ -76,6 +79,12 @@ QString CopyButton();
 QString PickHint();
 QString AboutTitle();
 QString About(const QString& version);
+
+// Long work: the progress dialog's title and words, and the batch program's progress line.
+QString WorkTitle(int kind);  // a LongWork::Kind
+QString WorkLabel(int kind, const QString& subject);
+QString Stopping();
+QString CancelButton();
 
 // The front ends' command lines.
 QString WindowDescription();

@@ -1,6 +1,7 @@
 #include "ui/tform1.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -34,6 +35,7 @@
 #include "ui/radio_group.h"
 #include "ui/statistics_dialog.h"
 #include "ui/swatch_panel.h"
+#include "ui/work_runner.h"
 
 namespace colorsplit {
 
@@ -79,6 +81,10 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     designArea_->setWidget(design_);
     design_->setMinimumSize(kDesignMinimum);
     setCentralWidget(designArea_);
+    runner_ = new WorkRunner(this, [this](std::exception_ptr error) {
+        Guard([&error] { std::rethrow_exception(error); });
+    });
+    connect(runner_, &WorkRunner::busyChanged, this, [this] { UpdateActions(); });
     BuildControls();
     BuildMenus();
     BindEvents();
@@ -99,6 +105,7 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
 }
 
 TForm1::~TForm1() {
+    runner_->StopAndWait();
     // A zoom not yet remembered is, without a word: the window is gone.
     if (rememberZoom_.isActive()) {
         errorReporter_ = [](const QString&) {};
@@ -285,10 +292,16 @@ void TForm1::UpdateActions() {
         findChild<QAction*>(QString::fromLatin1(name))->setEnabled(enabled);
     };
     const bool grouped = session_.HasGroups();
-    enable("unpick", State().ColorCount > State().PicksAtRun);
-    enable("export", grouped);
-    enable("statistics", grouped);
+    const bool free = !Working();
+    enable("unpick", free && State().ColorCount > State().PicksAtRun);
+    enable("export", free && grouped);
+    enable("statistics", free && grouped);
     enable("quantised", grouped);
+    // While work runs, what would change the state waits; the exit stops the work.
+    for (const char* name : {"open", "save", "execute", "mask", "mean", "enter", "repick"})
+        enable(name, free);
+    for (QPushButton* button : {Button1, Button2, Button4, Button5, Button7})
+        button->setEnabled(free);
     enable("zoomIn", Image1->Zoom() < std::end(kZoomSteps)[-1] - 1e-9);
     enable("zoomOut", Image1->Zoom() > kZoomSteps[0] + 1e-9);
 }
@@ -378,7 +391,7 @@ void TForm1::dragEnterEvent(QDragEnterEvent* event) {
 
 void TForm1::dropEvent(QDropEvent* event) {
     const QString path = SingleLocalFile(event->mimeData());
-    if (path.isEmpty())
+    if (path.isEmpty() || Working())
         return;
     event->acceptProposedAction();
     OpenFile(path);
@@ -395,11 +408,41 @@ void TForm1::OpenFile(const QString& path) {
     GroupsChanged();
 }
 
+bool TForm1::Working() const {
+    return runner_->Busy();
+}
+
+void TForm1::WaitForWork() {
+    while (Working())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+}
+
+void TForm1::RunWork(std::shared_ptr<const LongWork> work, std::function<void()> then) {
+    if (!work) {
+        if (then)
+            then();
+        return;
+    }
+    runner_->Start(std::move(work), std::move(then));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    runner_->StopAndWait();
+    QMainWindow::closeEvent(event);
+}
+
 void TForm1::Opened(const Opening& opening) {
-    if (opening.result == Opening::kOpened || opening.result == Opening::kReduced) {
+    const auto place = [this] {
         const QSignalBlocker quietAcross(Hshift), quietDown(Vshift);
         Image1->PlaceNewPicture();
-    }
+    };
+    if (opening.result == Opening::kOpened)
+        place();
+    // A reduced copy shows once it is made.
+    RunWork(opening.work, [this, place] {
+        place();
+        GroupsChanged();
+    });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -560,13 +603,19 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::Button1Click() {
+    if (Working())
+        return;
     Guard([this] { Opened(session_.Button1Click()); });
     GroupsChanged();
 }
 
 void TForm1::Button2Click() {
+    if (Working())
+        return;
     Guard([this] { session_.Button2Click(); });
     GroupsChanged();
+    // A reduced copy's groups counted at full size, for the swatches and 群組統計.
+    Guard([this] { RunWork(session_.CountFullSize(), [this] { GroupsChanged(); }); });
 }
 
 void TForm1::Button3Click() {
@@ -574,18 +623,23 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::Button4Click() {
-    Guard([this] { session_.Button4Click(); });
+    if (!Working())
+        Guard([this] { session_.Button4Click(); });
 }
 
 void TForm1::Button5Click() {
-    Guard([this] { session_.Button5Click(); });
+    if (!Working())
+        Guard([this] { session_.Button5Click(); });
 }
 
 void TForm1::Button7Click() {
-    Guard([this] { session_.Button7Click(RadioGroup1->ItemIndex()); });
+    if (!Working())
+        Guard([this] { session_.Button7Click(RadioGroup1->ItemIndex()); });
 }
 
 void TForm1::Image1MouseDown(int x, int y) {
+    if (Working())
+        return;
     const bool onPicture = ShownPicture().Image().valid(x, y);
     const bool full = onPicture && State().ColorCount >= kMaxColors;
     Image1->Clicked(x, y);
@@ -609,24 +663,30 @@ void TForm1::ShowPickHint() {
 }
 
 void TForm1::UnpickClick() {
-    Guard([this] { session_.UnpickClick(); });
+    if (!Working())
+        Guard([this] { session_.UnpickClick(); });
 }
 
 void TForm1::RepickClick() {
+    if (Working())
+        return;
     Guard([this] { session_.RepickClick(); });
     GroupsChanged();
 }
 
 void TForm1::ExportClick() {
-    Guard([this] { session_.ExportClick(); });
+    if (!Working())
+        Guard([this] { RunWork(session_.ExportClick(), [this] { GroupsChanged(); }); });
 }
 
 void TForm1::EnterColourClick() {
-    Guard([this] { session_.EnterColourClick(); });
+    if (!Working())
+        Guard([this] { session_.EnterColourClick(); });
 }
 
 void TForm1::StatisticsClick() {
-    Guard([this] { session_.StatisticsClick(); });
+    if (!Working())
+        Guard([this] { RunWork(session_.StatisticsClick(), [this] { GroupsChanged(); }); });
 }
 
 void TForm1::AboutClick() {

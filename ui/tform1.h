@@ -23,6 +23,7 @@ namespace colorsplit {
 class ImageControl;
 class PictureView;
 class RadioGroup;
+class WorkRunner;
 
 // The one window: a menu bar over the controls as designed, the message log, the swatch panel,
 // and a handler per control and menu item. The handlers run the commands of Session on the
@@ -42,6 +43,12 @@ public:
 
     // Errors escaping a handler go here instead of a message box when set.
     void SetErrorReporter(std::function<void(const QString&)> reporter);
+    // Long work (a reduced copy, full-size counts, an export) runs off the window's thread;
+    // until it ends, the commands that would change the state do nothing.
+    bool Working() const;
+    // Turns the event loop until the work has ended (for tests and the screenshots).
+    void WaitForWork();
+    WorkRunner& Runner() const { return *runner_; }
 
     // The message log, one entry per line.
     QStringList LogLines() const;
@@ -102,6 +109,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    // Work that is running stops first, leaving nothing half written.
+    void closeEvent(QCloseEvent* event) override;
     // Files dropped on the log, and the wheel over the picture.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // A single picture file dropped on the window is opened as if chosen in the open dialog.
@@ -142,8 +151,11 @@ private:
     // The zoom as last time, and remembering it from now on.
     void RestoreZoom();
     void RememberZoom();
-    // Menu items that cannot do anything now are disabled.
+    // Menu items that cannot do anything now are disabled, and while work runs the commands
+    // that would change the state.
     void UpdateActions();
+    // Runs long work, if any, then then; without work, then at once.
+    void RunWork(std::shared_ptr<const LongWork> work, std::function<void()> then);
     // Opening a picture, whichever way the file was chosen: a new one starts at the designed
     // place, or fitted.
     void Opened(const Opening& opening);
@@ -185,6 +197,8 @@ private:
     bool framed_ = false;
     // A zoom change is remembered once the wheel has stopped turning.
     QTimer rememberZoom_;
+    // Last: it stops and waits for its work before the rest of the window goes.
+    WorkRunner* runner_ = nullptr;
 };
 
 }  // namespace colorsplit

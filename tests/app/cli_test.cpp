@@ -403,6 +403,25 @@ TEST_F(CliTest, FitOpensAReducedCopyAndExportsAtFullSize) {
     EXPECT_EQ(QImage(Path("out/wide-quantised.png")).size(), QSize(1500, 3));
     const QJsonObject group = ReadJson(Path("s.json"))["groups"].toArray()[0].toObject();
     EXPECT_EQ(group["pixels"].toInt(), 1500 * 3);
+    EXPECT_TRUE(run.err.isEmpty()) << "no progress where standard error is no terminal";
+
+    // On a terminal (script gives the program one), each work's progress on one line,
+    // rewritten as it goes and cleared at its end.
+    const QStringList command = {QStringLiteral(COLORSPLIT_CLI),
+                                 "--fit",
+                                 "open",
+                                 wide,
+                                 "seed",
+                                 "336699",
+                                 "execute",
+                                 "export",
+                                 Path("shown")};
+    const CliRun shown = RunProgram("script", {"-qec", command.join(' '), "/dev/null"});
+    ASSERT_EQ(shown.status, 0) << shown.err.toStdString();
+    const QString terminal = shown.out.join('\n');
+    for (const char* work : {"開啟圖片", "匯出群組"})
+        EXPECT_TRUE(terminal.contains(Q("\rcolorsplit-cli: %1 ").replace("%1", Q(work)))) << work;
+    EXPECT_EQ(terminal.count(QStringLiteral("\r\x1b[K")), 2) << "each cleared at its end";
 }
 
 }  // namespace

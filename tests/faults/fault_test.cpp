@@ -37,16 +37,31 @@ Plan FaultPlan() {
 struct Fault {
     const char* step;
     int error;
-    long after;  // bytes written first, for write
-    QString Text() const { return QStringLiteral("%1:%2:%3").arg(step).arg(error).arg(after); }
+    long after;    // bytes written first, for write
+    long nth = 0;  // only the nth file's, for sync, close, link and rename
+    QString Text() const {
+        return QStringLiteral("%1:%2:%3:%4").arg(step).arg(error).arg(after).arg(nth);
+    }
 };
 
 // Each step of a write, failing at once and, for writing, after some bytes. A small file's
 // bytes first reach the disk when they are flushed: "write" at once is that flush failing.
 const Fault kFaults[] = {
-    {"open", EACCES, 0},   {"open", ENOSPC, 0}, {"write", ENOSPC, 0}, {"write", EIO, 0},
-    {"write", ENOSPC, 16}, {"write", EIO, 16},  {"sync", EIO, 0},     {"close", EIO, 0},
-    {"link", EIO, 0},      {"rename", EIO, 0},
+    {"open", EACCES, 0},
+    {"open", ENOSPC, 0},
+    {"write", ENOSPC, 0},
+    {"write", EIO, 0},
+    {"write", ENOSPC, 16},
+    {"write", EIO, 16},
+    {"sync", EIO, 0},
+    {"close", EIO, 0},
+    {"link", EIO, 0},
+    {"rename", EIO, 0},
+    // An export's files take their places only when all are complete: the third file's sync
+    // failing is before that, the second's or the last one's rename during it.
+    {"sync", EIO, 0, 3},
+    {"rename", EIO, 0, 2},
+    {"rename", EIO, 0, 6},
 };
 
 // What came of one write path under one fault.
@@ -123,6 +138,7 @@ public:
         if (fault != nullptr)
             FaultPlan()(fault->Text().toUtf8().constData(), dir.toUtf8().constData(), noTmpfile);
         command(form);
+        form.WaitForWork();
         FaultPlan()(nullptr, nullptr, 0);
         return outcome;
     }
@@ -216,8 +232,10 @@ TEST_F(Faults, EveryWritePathReportsKeepsTheOldFileAndLeavesNothingBehind) {
 
         for (const bool noTmpfile : {false, true}) {
             for (const Fault& fault : kFaults) {
-                // Without unnamed files nothing is linked: the write goes through whole.
-                const bool applies = !(noTmpfile && std::string(fault.step) == "link");
+                // Without unnamed files nothing is linked, and a path of fewer files has no nth:
+                // the write goes through whole.
+                const bool applies = !(noTmpfile && std::string(fault.step) == "link") &&
+                                     fault.nth <= path.files.size();
                 SCOPED_TRACE(std::string(path.name) + ", " + fault.Text().toStdString() +
                              (noTmpfile ? ", no unnamed files" : ""));
                 prepare();
@@ -261,6 +279,16 @@ TEST_F(Faults, EveryWritePathReportsKeepsTheOldFileAndLeavesNothingBehind) {
                     }
                 }
                 EXPECT_GT(unwritten, 0) << "a failure, yet every file written";
+                // Of an export, none replaced before the pass that gives the files their names,
+                // those before the failing one during it; the rest named in order.
+                const int replaced = static_cast<int>(path.files.size()) - unwritten;
+                const bool inPass = std::string(fault.step) == "rename";
+                EXPECT_EQ(replaced, inPass && fault.nth > 0 ? fault.nth - 1 : 0);
+                if (path.files.size() > 1) {
+                    const QString names = path.files.mid(replaced).join(QStringLiteral("、"));
+                    EXPECT_TRUE(message.contains(QStringLiteral("(未寫入:%1)").arg(names)))
+                        << message.toStdString();
+                }
             }
         }
     }

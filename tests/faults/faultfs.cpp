@@ -6,8 +6,10 @@
 //
 // The plan comes from the environment when the library loads (COLORSPLIT_FAULT, read below)
 // or, inside a test, from colorsplit_fault_plan():
-//   STEP:ERRNO[:AFTER]   STEP one of open, write, sync, close, link, rename; ERRNO a number;
-//                        AFTER, for write, the bytes written before the failure
+//   STEP:ERRNO[:AFTER[:NTH]]   STEP one of open, write, sync, close, link, rename; ERRNO a
+//                        number; AFTER, for write, the bytes written before the failure; NTH,
+//                        for sync, close, link and rename, fails only the nth such call in the
+//                        folder (from 1; 0, as when left out, fails every one)
 //   COLORSPLIT_FAULT_DIR the folder whose files fail; COLORSPLIT_FAULT_NO_TMPFILE=1 makes
 //                        O_TMPFILE unavailable, as on file systems without it
 #include <dlfcn.h>
@@ -29,6 +31,8 @@ struct Plan {
     Step step = kNone;
     int error = 0;
     long after = 0;
+    long nth = 0;
+    long calls = 0;
     bool noTmpfile = false;
     char dir[4096] = {};
 };
@@ -47,7 +51,7 @@ void Parse(const char* text, const char* dir, bool noTmpfile) {
         snprintf(p.dir, sizeof p.dir, "%s", dir);
     if (text != nullptr && *text != '\0') {
         char step[16] = {};
-        sscanf(text, "%15[a-z]:%d:%ld", step, &p.error, &p.after);
+        sscanf(text, "%15[a-z]:%d:%ld:%ld", step, &p.error, &p.after, &p.nth);
         const struct {
             const char* name;
             Step step;
@@ -78,6 +82,12 @@ F Next(const char* name) {
 
 bool Tracked(int fd) {
     return fd >= 0 && fd < kMostFds && tracked[fd];
+}
+
+// Whether this call of the planned step fails: every one, or only the nth.
+bool Due(Step step) {
+    const std::lock_guard<std::mutex> guard(lock);
+    return plan.step == step && (plan.nth == 0 || ++plan.calls == plan.nth);
 }
 
 // An open for writing: may fail, and if it opens in the folder, its descriptor is watched.
@@ -174,7 +184,7 @@ ssize_t write(int fd, const void* data, size_t size) {
 }
 
 int fsync(int fd) {
-    if (Tracked(fd) && plan.step == kSync) {
+    if (Tracked(fd) && Due(kSync)) {
         errno = plan.error;
         return -1;
     }
@@ -182,7 +192,7 @@ int fsync(int fd) {
 }
 
 int fdatasync(int fd) {
-    if (Tracked(fd) && plan.step == kSync) {
+    if (Tracked(fd) && Due(kSync)) {
         errno = plan.error;
         return -1;
     }
@@ -190,7 +200,7 @@ int fdatasync(int fd) {
 }
 
 int close(int fd) {
-    const bool fail = Tracked(fd) && plan.step == kClose;
+    const bool fail = Tracked(fd) && Due(kClose);
     if (fd >= 0 && fd < kMostFds)
         tracked[fd] = false;
     // Closed all the same, as Linux does when close reports an error.
@@ -203,7 +213,7 @@ int close(int fd) {
 }
 
 int linkat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) {
-    if (plan.step == kLink && InDir(newpath)) {
+    if (InDir(newpath) && Due(kLink)) {
         errno = plan.error;
         return -1;
     }
@@ -212,7 +222,7 @@ int linkat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
 }
 
 int link(const char* oldpath, const char* newpath) {
-    if (plan.step == kLink && InDir(newpath)) {
+    if (InDir(newpath) && Due(kLink)) {
         errno = plan.error;
         return -1;
     }
@@ -220,7 +230,7 @@ int link(const char* oldpath, const char* newpath) {
 }
 
 int rename(const char* oldpath, const char* newpath) {
-    if (plan.step == kRename && InDir(newpath)) {
+    if (InDir(newpath) && Due(kRename)) {
         errno = plan.error;
         return -1;
     }
@@ -228,7 +238,7 @@ int rename(const char* oldpath, const char* newpath) {
 }
 
 int renameat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath) {
-    if (plan.step == kRename && InDir(newpath)) {
+    if (InDir(newpath) && Due(kRename)) {
         errno = plan.error;
         return -1;
     }
@@ -238,7 +248,7 @@ int renameat(int olddirfd, const char* oldpath, int newdirfd, const char* newpat
 
 int renameat2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
               unsigned int flags) {
-    if (plan.step == kRename && InDir(newpath)) {
+    if (InDir(newpath) && Due(kRename)) {
         errno = plan.error;
         return -1;
     }

@@ -9,18 +9,22 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
+#include "platform/orientation.h"
 #include "platform/picture_error.h"
 #include "platform/picture_formats.h"
 #include "platform/reduce.h"
+#include "platform/safe_file.h"
 #include "session/texts.h"
 #include "support/bmp_builder.h"
 #include "support/malformed.h"
 #include "support/other_files.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace colorsplit {
@@ -215,6 +219,29 @@ TEST_F(PictureFiles, FailedSaveLeavesTheOldFileIntact) {
     Picture empty;
     EXPECT_THROW(empty.SaveToFile(Path("nothing.bmp")), PictureError);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("nothing.bmp"))));
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// A file replaced keeps its permissions: a private one stays private. A new one has what the
+// umask leaves of 0666.
+TEST_F(PictureFiles, AReplacedFileKeepsItsPermissions) {
+    namespace fs = std::filesystem;
+    for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0755)}) {
+        const std::string file = Write("private", {'o', 'l', 'd'});
+        fs::permissions(file, mode);
+        WriteFileSafely(file, "new", PictureError::Action::kSave);
+        EXPECT_EQ(Slurp(file), "new");
+        EXPECT_EQ(fs::status(file).permissions(), mode) << std::oct << static_cast<int>(mode);
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    WriteFileSafely(Path("fresh"), "new", PictureError::Action::kSave);
+    EXPECT_EQ(fs::status(Path("fresh")).permissions(), fs::perms(0666 & ~mask));
 }
 
 }  // namespace
@@ -445,6 +472,47 @@ TEST_F(PictureFiles, CameraOrientationTurnsThePictureAsTaken) {
         const QImage shown = Picture::ReadFile(Write("damaged", file));
         ASSERT_EQ(shown.size(), QSize(48, 32));
         EXPECT_TRUE(Near(shown.pixel(1, 1), corner[kTL]));
+    }
+}
+
+// A picture larger than memory allows is read a band of rows at a time: the bands are the
+// stored rows in order, and the reduced copy made from them, for every orientation, both
+// readers that read in bands and several copy sizes, is pixel for pixel the copy of the whole
+// picture decoded and turned (the box filter and the turns commute). Stopped after the first
+// band, it gives nothing.
+TEST_F(PictureFiles, ABandedReductionIsThatOfTheWholePicture) {
+    const QImage stored = Noise(61, 37);
+    const test::Bytes jpeg = Bytes(Encoded(stored, "jpeg")), png = Bytes(Encoded(stored, "png"));
+    const auto always = [](int, int) { return true; };
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const test::Bytes exif = test::ExifBlock(orientation, false);
+        for (const test::Bytes& bytes :
+             {test::WithApp1(jpeg, test::ExifApp1(exif)), test::WithChunk(png, "eXIf", exif)}) {
+            SCOPED_TRACE(std::to_string(orientation) + (bytes[1] == 'P' ? " PNG" : " JPEG"));
+            const PictureFile file(Write("banded", bytes));
+            const QImage whole = file.Decode(Picture::kReadLimitPixels);
+            QImage joined(61, 37, QImage::Format_RGB32);
+            int next = 0;
+            file.DecodeBands(Picture::kReadLimitPixels, 7, [&](const QImage& band, int top) {
+                EXPECT_EQ(top, next);
+                for (int y = 0; y < band.height(); ++y)
+                    std::memcpy(joined.scanLine(top + y), band.constScanLine(y), 61 * 4);
+                next += band.height();
+                return true;
+            });
+            EXPECT_EQ(next, 37);
+            EXPECT_EQ(Oriented(joined, orientation), whole) << "the stored rows";
+            for (const QSize copy : {ReducedSize(whole.size(), {20, 15}), QSize(1, 1),
+                                     QSize(whole.width() - 1, whole.height()), whole.size()})
+                EXPECT_EQ(ReducedCopy(file, copy, Picture::kReadLimitPixels, always, 7),
+                          Reduce(whole, copy))
+                    << copy.width() << "x" << copy.height();
+            int bands = 0;
+            EXPECT_TRUE(ReducedCopy(
+                            file, {20, 15}, Picture::kReadLimitPixels,
+                            [&bands](int, int) { return ++bands < 1; }, 7)
+                            .isNull());
+        }
     }
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <map>
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -154,9 +157,14 @@ protected:
 // A session as the window holds it, started up.
 struct Window {
     Window() : session(view, open, save, folder) { session.FormCreate(); }
+    // Long work run to its end where it stands, as the batch program runs it.
+    void Finish(const std::shared_ptr<const LongWork>& work) {
+        if (work)
+            RunToEnd(*work, quietly);
+    }
     void Open(const std::optional<std::string>& name) {
         open.Answer(name);
-        session.Button1Click();
+        Finish(session.Button1Click().work);
     }
     void Save(const std::optional<std::string>& name) {
         save.Answer(name);
@@ -176,6 +184,7 @@ struct Window {
     RecordingView view;
     CountingDialog open, save, folder;
     Session session;
+    NoProgress quietly;
 };
 
 // Everything the round leaves behind, the whole table's groups included.
@@ -403,6 +412,16 @@ namespace {
 TEST_F(Rounds, ExportedFilesHoldTheGroupsPixelForPixel) {
     using Picks = std::vector<std::pair<int, int>>;
     const auto [p0, p1, p2, p3] = kSecondPicks;
+    // Widths whose films end in a part of a byte.
+    std::vector<std::string> narrow;
+    for (const int width : {195, 323, 451}) {
+        test::RgbImage photo{width, 5, {}};
+        for (const TColor c : test::PhotoLike(width, 5, static_cast<unsigned>(width)))
+            photo.rgb.push_back(
+                static_cast<std::uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c)));
+        narrow.push_back(Path(("w" + std::to_string(width) + ".bmp").c_str()));
+        test::WriteFile(narrow.back(), test::EncodeBmp(photo, 24));
+    }
     const struct {
         const char* name;
         const std::string& file;
@@ -414,6 +433,9 @@ TEST_F(Rounds, ExportedFilesHoldTheGroupsPixelForPixel) {
         {"two", second, {p0, p1}, {}, -1},
         // White is far from every quadrant of the first picture.
         {"empty", first, {kFirstPicks[0], kFirstPicks[1]}, {PackColor(255, 255, 255)}, 2},
+        {"195 wide", narrow[0], {{0, 0}, {194, 4}, {97, 2}}, {}, -1},
+        {"323 wide", narrow[1], {{0, 0}, {322, 4}}, {}, -1},
+        {"451 wide", narrow[2], {{0, 0}, {450, 4}, {225, 2}, {7, 3}}, {}, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -431,7 +453,7 @@ TEST_F(Rounds, ExportedFilesHoldTheGroupsPixelForPixel) {
         const Snapshot before(w);
         const size_t lines = w.view.log.size();
         const QString folder = QString::fromStdString(Path(c.name));
-        w.session.ExportGroups(folder.toStdString());
+        w.Finish(w.session.ExportGroups(folder.toStdString()));
         EXPECT_EQ(Snapshot(w), before);
         EXPECT_EQ(std::vector(w.view.log.begin() + lines, w.view.log.end()),
                   std::vector<std::string>{"匯出完成,檔案存於" + folder.toStdString()});
@@ -519,7 +541,7 @@ TEST_F(Rounds, AnExportOverEarlierFilesAsksFirst) {
     w.session.Button2Click();
     const std::string folder = Path("out");
     w.folder.Answer(folder);
-    w.session.ExportClick();
+    w.Finish(w.session.ExportClick());
     EXPECT_TRUE(w.view.asked.empty()) << "nothing to replace yet";
     const std::string csv = Path("out/first-groups.csv");
     test::WriteFile(csv, {'o', 'l', 'd'});
@@ -527,11 +549,17 @@ TEST_F(Rounds, AnExportOverEarlierFilesAsksFirst) {
     for (const bool replace : {false, true}) {
         w.view.replace = replace;
         w.folder.Answer(folder);
-        w.session.ExportClick();
+        w.Finish(w.session.ExportClick());
         EXPECT_EQ(Slurp(csv) == "old", !replace);
     }
     ASSERT_EQ(w.view.asked.size(), 2u);
-    EXPECT_EQ(w.view.asked[0].size(), 10u) << "every file of the export, named once";
+    // Every file of the export, named once, in the order they take their places.
+    std::vector<std::string> order = {"first-quantised.png"};
+    for (int n = 1; n <= 4; ++n)
+        order.insert(order.end(), {"first-group" + std::to_string(n) + ".png",
+                                   "first-group" + std::to_string(n) + "-film.png"});
+    order.push_back("first-groups.csv");
+    EXPECT_EQ(w.view.asked[0], order);
 }
 
 }  // namespace
@@ -570,7 +598,11 @@ TEST_F(Rounds, AReducedCopyExportsAtFullSize) {
     for (const auto& [x, y] : {std::pair{5, 5}, {600, 2}, {1100, 9}})
         w.session.Image1MouseDown(x, y);
     w.session.Button2Click();
-    w.session.ExportGroups(Path("full"));
+    // A pick after 執行 is the next round's: the grouping stays one of three.
+    w.session.Image1MouseDown(300, 7);
+    ASSERT_EQ(w.session.State().ColorCount, 4);
+    EXPECT_TRUE(w.session.GroupStatistics().empty()) << "a reduced copy's pixels, not counted yet";
+    w.Finish(w.session.ExportGroups(Path("full")));
 
     // The rule, written out: the squared distance over 3, truncated; the first of the nearest.
     const QuantState& q = w.session.State();
@@ -608,6 +640,88 @@ TEST_F(Rounds, AReducedCopyExportsAtFullSize) {
     ASSERT_EQ(rows.size(), 4);
     for (int g = 0; g < 3; ++g)
         EXPECT_EQ(rows[g + 1].section(',', 5, 5).toLongLong(), counts[g]);
+}
+
+// Asks the work to stop once it has come a part of its way (0: before it starts).
+class StopAt : public Progress {
+public:
+    explicit StopAt(double part) : part_(part), stop_(part <= 0) {}
+    void Advance(qint64 done, qint64 total) override {
+        if (total > 0 && static_cast<double>(done) >= part_ * static_cast<double>(total))
+            stop_ = true;
+    }
+    bool StopRequested() const override { return stop_; }
+
+private:
+    double part_;
+    std::atomic<bool> stop_;
+};
+
+// Every file in a folder, hidden ones included, with its bytes.
+std::map<QString, std::string> Contents(const QString& folder) {
+    std::map<QString, std::string> files;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        files[name] = Slurp((folder + "/" + name).toStdString());
+    return files;
+}
+
+// Stopped before it starts, on its way or after its last band, long work changes nothing and
+// one log line says so: a reduced copy being made leaves the picture and round that were
+// there; the full-size counting leaves the groups uncounted; an export leaves the folder as it
+// was, byte for byte, with no temporary.
+TEST_F(Rounds, StoppedWorkChangesNothing) {
+    // Tall enough for several bands at full size.
+    QImage photo(1300, 4000, QImage::Format_RGB32);
+    const std::vector<TColor> pixels = test::PhotoLike(1300, 4000, 5);
+    for (int y = 0; y < 4000; ++y)
+        for (int x = 0; x < 1300; ++x) {
+            const TColor c = pixels[static_cast<size_t>(y) * 1300 + x];
+            photo.setPixel(x, y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+        }
+    const std::string tall = Path("tall.jpg");
+    ASSERT_TRUE(photo.save(QString::fromStdString(tall), "jpeg"));
+    const QString folder = QString::fromStdString(Path("stopped"));
+    QDir().mkpath(folder);
+    for (const std::string& name : ExportFileNames("tall", 2))
+        test::WriteFile((folder + "/").toStdString() + name, {'o', 'l', 'd'});
+    const std::map<QString, std::string> old = Contents(folder);
+    const auto tail = [](const Window& w, size_t from) {
+        return std::vector(w.view.log.begin() + static_cast<std::ptrdiff_t>(from),
+                           w.view.log.end());
+    };
+    for (const double part : {0.0, 0.3, 0.6, 1.0}) {
+        SCOPED_TRACE(part);
+        Window opening;
+        opening.Open(first);
+        for (const auto& [x, y] : kFirstPicks)
+            opening.session.Image1MouseDown(x, y);
+        opening.session.Button2Click();
+        const Snapshot round(opening);
+        const size_t lines = opening.view.log.size();
+        opening.open.Answer(tall);
+        StopAt stopOpening(part);
+        RunToEnd(*opening.session.Button1Click().work, stopOpening);
+        EXPECT_EQ(Snapshot(opening), round);
+        EXPECT_EQ(opening.session.State().OpenFileName, first);
+        EXPECT_EQ(tail(opening, lines),
+                  (std::vector<std::string>{"圖片超過1280x960,無法載入", "已取消開檔"}));
+
+        Window w;
+        w.Open(tall);
+        w.session.Image1MouseDown(10, 10);
+        w.session.Image1MouseDown(200, 300);
+        w.session.Button2Click();
+        const Snapshot grouped(w);
+        const size_t before = w.view.log.size();
+        StopAt stopCounting(part);
+        RunToEnd(*w.session.CountFullSize(), stopCounting);
+        EXPECT_TRUE(w.session.GroupStatistics().empty()) << "not counted";
+        StopAt stopExport(part);
+        RunToEnd(*w.session.ExportGroups(folder.toStdString()), stopExport);
+        EXPECT_EQ(Contents(folder), old);
+        EXPECT_EQ(Snapshot(w), grouped);
+        EXPECT_EQ(tail(w, before), (std::vector<std::string>{"已取消統計", "已取消匯出"}));
+    }
 }
 
 // Larger than a reduced copy is made from: refused from the headers, naming the size, before

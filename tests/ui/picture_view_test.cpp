@@ -301,6 +301,7 @@ TEST_F(ViewTest, TheSplitAsAWholeAndOneGroupAtAGlance) {
     quantised->trigger();
     exportDialog->Answer(dir.path().toStdString());
     form->ExportClick();
+    form->WaitForWork();
     const QImage exported =
         QImage(dir.filePath("quadrants-quantised.png")).convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(View().Displayed(), exported);

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -28,9 +29,12 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "platform/picture.h"
 #include "support/malformed.h"
@@ -42,6 +46,7 @@
 #include "ui/picture_view.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
+#include "ui/work_runner.h"
 
 namespace colorsplit {
 namespace {
@@ -84,6 +89,7 @@ protected:
     void Open(const std::optional<std::string>& name) {
         openDialog->Answer(name);
         QTest::mouseClick(form->Button1, Qt::LeftButton);
+        form->WaitForWork();
     }
     void Save(const std::optional<std::string>& name) {
         saveDialog->Answer(name);
@@ -931,7 +937,74 @@ TEST_F(FormTest, OversizePicturesOpenAsReducedCopiesWhenTheUserSaysSo) {
 namespace colorsplit {
 namespace {
 
-// Every pixel its own colour: red and blue from x, green from y.
+// Long work beside a window that answers: the event loop turns, the zoom works, and commands
+// that would change the state wait; after 0.3 s a dialog names the work and its bar advances;
+// 取消 stops the work and nothing is applied; closing the window stops it and waits for it.
+TEST_F(FormTest, LongWorkRunsBesideAWindowThatAnswers) {
+    Open(quadrants);
+    PickBases();
+    std::atomic<int> steps{0};
+    bool applied = false, told = false;
+    const auto slow = [&] {
+        return std::make_shared<const LongWork>(
+            LongWork::Kind::kExport, QStringLiteral("folder"),
+            [&steps](Progress& progress) {
+                for (int i = 0; i < 2000; ++i) {
+                    progress.Advance(i, 2000);
+                    progress.Check();
+                    ++steps;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                }
+            },
+            [&applied] { applied = true; }, [&told] { told = true; });
+    };
+    form->Runner().Start(slow(), nullptr);
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+    tick.start(10);
+    QTest::qWait(500);
+    EXPECT_GT(ticks, 20) << "the event loop turns";
+    QProgressDialog* dialog = form->Runner().Dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowTitle(), Q("匯出群組"));
+    EXPECT_GT(dialog->value(), 0) << "the bar advances";
+    EXPECT_FALSE(form->Button2->isEnabled());
+    EXPECT_FALSE(form->MenuItem(Q("開啟檔案"))->isEnabled());
+    const QStringList log = form->LogLines();
+    const QImage swatches = form->SwatchImage();
+    form->Button2Click();
+    form->Button5Click();
+    form->Image1MouseDown(1, 1);
+    EXPECT_EQ(form->LogLines(), log) << "commands that would change the state wait";
+    EXPECT_EQ(form->SwatchImage(), swatches);
+    EXPECT_EQ(form->State().RunCount, 0);
+    form->ZoomInClick();
+    EXPECT_DOUBLE_EQ(form->Image1->Zoom(), 1.5) << "the zoom works";
+    form->ActualSizeClick();
+
+    dialog->findChild<QPushButton*>()->click();
+    form->WaitForWork();
+    EXPECT_TRUE(told);
+    EXPECT_FALSE(applied);
+    EXPECT_TRUE(form->Button2->isEnabled());
+
+    steps = 0;
+    form->Runner().Start(slow(), nullptr);
+    QTest::qWait(50);
+    form->close();
+    EXPECT_FALSE(form->Working()) << "stopped, and waited for";
+    EXPECT_FALSE(applied);
+    EXPECT_LT(steps, 2000);
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
 // The picture takes the focus by Tab; arrows move the pick cursor (Shift: ten pixels), the
 // picture scrolling when it leaves the frame; Space or Enter picks exactly as a click on that
 // pixel does.
