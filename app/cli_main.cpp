@@ -2,7 +2,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -13,12 +15,15 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
 
+#include "platform/palette.h"
 #include "platform/picture_error.h"
 #include "platform/safe_file.h"
+#include "session/batch.h"
 #include "session/file_dialog.h"
 #include "session/session.h"
 #include "session/texts.h"
@@ -40,7 +45,8 @@ struct Command {
         kSeed,
         kExport,
         kUnpick,
-        kRepick
+        kRepick,
+        kSeeds
     } kind;
     std::string path;
     int x = 0;
@@ -143,6 +149,9 @@ Options Parse(const std::vector<std::string>& args) {
             c.kind = Command::kUnpick;
         } else if (word == "repick") {
             c.kind = Command::kRepick;
+        } else if (word == "seeds") {
+            c.kind = Command::kSeeds;
+            c.path = PathArgument(args, i, "seeds");
         } else if (word == "execute") {
             c.kind = Command::kExecute;
         } else if (word == "mean") {
@@ -191,9 +200,8 @@ public:
 // work goes and cleared at its end; nothing when it is not, so that logs and pipes stay clean.
 class TerminalProgress : public colorsplit::Progress {
 public:
-    explicit TerminalProgress(const colorsplit::LongWork& work)
-        : title_(colorsplit::texts::WorkTitle(static_cast<int>(work.WhatFor())).toUtf8()),
-          shown_(isatty(STDERR_FILENO) == 1) {}
+    explicit TerminalProgress(const QString& title)
+        : title_(title.toUtf8()), shown_(isatty(STDERR_FILENO) == 1) {}
     ~TerminalProgress() override {
         if (printed_)
             std::fputs("\r\033[K", stderr);
@@ -225,7 +233,7 @@ private:
 void RunWork(const std::shared_ptr<const colorsplit::LongWork>& work) {
     if (!work)
         return;
-    TerminalProgress progress(*work);
+    TerminalProgress progress(colorsplit::texts::WorkTitle(static_cast<int>(work->WhatFor())));
     colorsplit::RunToEnd(*work, progress);
 }
 
@@ -310,6 +318,9 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
         case Command::kUnpick:
             session.UnpickClick();
             break;
+        case Command::kSeeds:
+            session.SeedsFromFile(c.path);
+            break;
         case Command::kRepick:
             session.RepickClick();
             break;
@@ -326,8 +337,107 @@ void Fail(const std::exception& e) {
 
 }  // namespace
 
+// colorsplit-cli batch: the same seeds over many pictures, a CSV of all their groups.
+struct BatchLine {
+    colorsplit::BatchOptions options;
+    std::optional<std::string> csvFile;
+    std::optional<std::string> seedsFile;
+    std::vector<std::string> pictures;
+};
+
+BatchLine ParseBatch(const std::vector<std::string>& args) {
+    BatchLine line;
+    line.options.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    size_t i = 0;
+    const auto value = [&](const char* option) {
+        if (++i >= args.size())
+            throw UsageError{std::string(option) + " needs a value"};
+        return args[i];
+    };
+    for (; i < args.size() && args[i].starts_with("--"); ++i) {
+        if (args[i] == "--fit") {
+            line.options.fit = true;
+        } else if (args[i] == "--jobs") {
+            size_t at = i + 1;
+            line.options.jobs = IntArgument(args, at, "--jobs", 1, 256);
+            i = at - 1;
+        } else if (args[i] == "--csv") {
+            line.csvFile = value("--csv");
+        } else if (args[i] == "--export") {
+            line.options.exportFolder = value("--export");
+        } else if (args[i] == "--seeds") {
+            line.seedsFile = value("--seeds");
+        } else if (args[i] == "--seed") {
+            size_t at = i + 1;
+            line.options.seeds.push_back(ColourArgument(args, at));
+            i = at - 1;
+        } else {
+            throw UsageError{"unknown option: " + args[i]};
+        }
+    }
+    line.pictures.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    if (line.pictures.empty())
+        throw UsageError{"batch needs a PICTURE"};
+    if (line.seedsFile.has_value() == !line.options.seeds.empty())
+        throw UsageError{"batch needs either --seeds FILE or --seed RRGGBB"};
+    if (!line.options.exportFolder.empty())
+        if (const auto shared = colorsplit::SharedExportNames(line.pictures))
+            throw UsageError{"the exports of " + shared->first + " and " + shared->second +
+                             " would have the same file names"};
+    return line;
+}
+
+int Batch(const std::vector<std::string>& args) {
+    BatchLine line;
+    try {
+        line = ParseBatch(args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "colorsplit-cli: %s\n%sTry 'colorsplit-cli --help' for more.\n",
+                     e.message.c_str(), colorsplit::texts::CliUsage().toUtf8().constData());
+        return kExitUsage;
+    }
+    try {
+        // Before anything runs: a palette that cannot be read seeds nothing.
+        if (line.seedsFile)
+            line.options.seeds = colorsplit::ReadPalette(*line.seedsFile);
+    } catch (const std::exception& e) {
+        Fail(e);
+        return kExitFailed;
+    }
+    std::vector<colorsplit::BatchOutcome> outcomes;
+    {
+        TerminalProgress progress(colorsplit::texts::BatchTitle());
+        std::atomic<qint64> done{0};
+        const auto total = static_cast<qint64>(line.pictures.size());
+        outcomes = colorsplit::RunBatch(line.pictures, line.options,
+                                        [&] { progress.Advance(++done, total); });
+    }
+    int status = kExitOk;
+    for (const colorsplit::BatchOutcome& outcome : outcomes) {
+        if (!outcome.failure)
+            continue;
+        std::fprintf(stderr, "colorsplit-cli: %s\n", outcome.failure->toUtf8().constData());
+        status = kExitFailed;
+    }
+    const QByteArray csv = colorsplit::BatchCsv(line.pictures, outcomes);
+    if (!line.csvFile) {
+        std::fwrite(csv.constData(), 1, static_cast<size_t>(csv.size()), stdout);
+        return status;
+    }
+    // Once all are done, safely: a run killed halfway leaves the old file whole.
+    try {
+        colorsplit::WriteFileSafely(*line.csvFile, csv, colorsplit::PictureError::Action::kBatch);
+    } catch (const std::exception& e) {
+        Fail(e);
+        status = kExitFailed;
+    }
+    return status;
+}
+
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (!args.empty() && args[0] == "batch")
+        return Batch(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args.size() == 1 && args[0] == "--help") {
         std::fputs(colorsplit::texts::CliHelp(colorsplit::kPickArea).toUtf8().constData(), stdout);
         return kExitOk;

@@ -9,6 +9,7 @@
 
 #include "platform/orientation.h"
 #include "platform/picture_error.h"
+#include "platform/read_file.h"
 #include "platform/safe_file.h"
 
 namespace colorsplit {
@@ -21,35 +22,10 @@ constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
     throw PictureError(PictureError::Action::kOpen, fileName, std::move(problem));
 }
 
-QByteArray ReadWhole(const std::string& fileName) {
-    // The file-system reasons first: they say more than a decoder's error would.
-    const QFileInfo info(QString::fromStdString(fileName));
-    if (!info.exists())
-        FailOpen(fileName, {Problem::kMissing});
-    if (info.isDir())
-        FailOpen(fileName, {Problem::kFolderNotPicture});
-    if (!info.isReadable())
-        FailOpen(fileName, {Problem::kNoReadPermission});
-    QFile file(info.filePath());
-    const auto cannotRead = [&fileName](int code) {
-        FailOpen(fileName, {Problem::kCannotRead, 0, 0, {}, code != 0 ? code : EIO});
-    };
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly))
-        cannotRead(errno);
-    if (file.size() > kMaxFileBytes)
-        FailOpen(fileName, {Problem::kFileTooLarge});
-    errno = 0;
-    QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size() || file.error() != QFileDevice::NoError)
-        cannotRead(errno);
-    return bytes;
-}
-
 }  // namespace
 
 PictureFile::PictureFile(const std::string& fileName) : fileName_(fileName) {
-    const QByteArray bytes = ReadWhole(fileName);
+    const QByteArray bytes = ReadWholeFile(fileName, kMaxFileBytes, PictureError::Action::kOpen);
     try {
         decoder_ = DecoderFor(bytes);
     } catch (const DecodeError& e) {

@@ -44,6 +44,9 @@ struct Problem {
         // Opening a picture larger than the table.
         kTooLargeToReduce,  // a, b: width and height; detail: the most pixels reduced
         kLargerThanTable,   // a, b: width and height, for a batch run that wants no copy
+        // Reading a palette.
+        kPaletteLine,   // a: the line's number
+        kPaletteValue,  // a: the line's number, b: the value
         // Writing a file.
         kNothingToSave,
         kNothingToExport,
@@ -71,7 +74,7 @@ struct Problem {
 // is a plain fallback for logs, not for users.
 class PictureError : public std::exception {
 public:
-    enum class Action { kOpen, kSave, kExport, kSummary, kRemember };
+    enum class Action { kOpen, kSave, kExport, kSummary, kRemember, kSeeds, kBatch };
 
     PictureError(Action action, std::string file, Problem problem)
         : action_(action), file_(std::move(file)), problem_(std::move(problem)) {}

@@ -11,6 +11,7 @@
 #include "platform/png_writer.h"
 #include "platform/safe_file.h"
 #include "session/grouping.h"
+#include "session/texts.h"
 
 namespace colorsplit {
 
@@ -83,6 +84,7 @@ const PictureKind kPictureKinds[] = {
 };
 
 constexpr char kStatisticsSuffix[] = "-groups.csv";
+constexpr char kPaletteSuffix[] = "-groups.gpl";
 
 // One picture of an export: its name, its layout and the group it is of.
 struct ExportPicture {
@@ -183,6 +185,7 @@ std::vector<std::string> ExportFileNames(const std::string& stem, int k) {
     for (const ExportPicture& picture : ExportPictures(stem, k))
         names.push_back(picture.name);
     names.push_back(stem + kStatisticsSuffix);
+    names.push_back(stem + kPaletteSuffix);
     return names;
 }
 
@@ -233,7 +236,8 @@ std::vector<qint64> WriteExport(const std::string& folder, const std::string& st
         });
         for (const auto& writer : writers)
             OfPicture(*writer, [&] { writer->Finish(); });
-        files.back().Write(GroupsCsv(Statistics(colours, counts)));
+        files[files.size() - 2].Write(GroupsCsv(Statistics(colours, counts)));
+        files.back().Write(GroupsPalette(stem, colours));
         for (StagedFile& file : files)
             file.Complete();
         // The last moment to stop: from here on the files take their places.

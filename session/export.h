@@ -48,7 +48,7 @@ private:
 std::vector<qint64> CountBands(const GroupedBands& bands, int k, Progress& progress);
 
 // The files an export writes for a picture named stem with k groups, in order: the quantised
-// picture, each group's layer and film, the statistics.
+// picture, each group's layer and film, the statistics, the groups' colours as a palette.
 std::vector<std::string> ExportFileNames(const std::string& stem, int k);
 
 // Writes every file of an export into folder (which must exist) and returns each group's

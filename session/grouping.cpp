@@ -3,6 +3,9 @@
 #include <QString>
 #include <cstdio>
 
+#include "platform/palette.h"
+#include "session/texts.h"
+
 namespace colorsplit {
 
 std::vector<GroupStatistic> Statistics(const std::vector<TColor>& colours,
@@ -33,17 +36,26 @@ std::string Percent(qint64 hundredths) {
     return text;
 }
 
+std::string CsvRow(const GroupStatistic& s) {
+    return std::to_string(s.group) + ',' + HexColour(s.colour) + ',' +
+           std::to_string(RedOf(s.colour)) + ',' + std::to_string(GreenOf(s.colour)) + ',' +
+           std::to_string(BlueOf(s.colour)) + ',' + std::to_string(s.pixels) + ',' +
+           Percent(s.hundredths);
+}
+
 QByteArray GroupsCsv(const std::vector<GroupStatistic>& statistics) {
     QByteArray csv("group,hex,red,green,blue,pixels,percent\n");
-    for (const GroupStatistic& s : statistics) {
-        const std::string row = std::to_string(s.group) + ',' + HexColour(s.colour) + ',' +
-                                std::to_string(RedOf(s.colour)) + ',' +
-                                std::to_string(GreenOf(s.colour)) + ',' +
-                                std::to_string(BlueOf(s.colour)) + ',' + std::to_string(s.pixels) +
-                                ',' + Percent(s.hundredths) + '\n';
-        csv.append(row.data(), static_cast<qsizetype>(row.size()));
-    }
+    for (const GroupStatistic& s : statistics)
+        csv.append(CsvRow(s) + '\n');
     return csv;
+}
+
+QByteArray GroupsPalette(const std::string& stem, const std::vector<TColor>& colours) {
+    std::vector<std::pair<TColor, QString>> named;
+    for (size_t g = 0; g < colours.size(); ++g)
+        named.emplace_back(colours[g], texts::GroupName(static_cast<int>(g)) + QLatin1Char(' ') +
+                                           texts::Hex(colours[g]));
+    return GimpPalette(QString::fromStdString(stem), texts::PaletteComment(), named);
 }
 
 }  // namespace colorsplit

@@ -28,5 +28,10 @@ std::string Percent(qint64 hundredths);
 
 // group,hex,red,green,blue,pixels,percent, then a row a group.
 QByteArray GroupsCsv(const std::vector<GroupStatistic>& statistics);
+// One group's row of it, without the line's end: "1,#4B7AD3,75,122,211,96184,55.66".
+std::string CsvRow(const GroupStatistic& statistic);
+// The groups' colours as a GIMP palette named stem, each named as its radio item and hex,
+// "color1 #4B7AD3", so that the file reads naturally in a palette editor.
+QByteArray GroupsPalette(const std::string& stem, const std::vector<TColor>& colours);
 
 }  // namespace colorsplit

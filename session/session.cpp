@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <optional>
 
+#include "platform/palette.h"
 #include "platform/picture_error.h"
 #include "platform/reduce.h"
 #include "session/texts.h"
@@ -190,6 +191,30 @@ void Session::EnterColourClick() {
 void Session::Seed(TColor c) {
     if (RequirePicture())
         PickColor(c);
+}
+
+void Session::LoadSeedsClick(FileDialog& dialog) {
+    if (!RequirePicture())
+        return;
+    if (const std::optional<std::string> name = dialog.Execute())
+        SeedsFromFile(*name);
+}
+
+void Session::SeedsFromFile(const std::string& file) {
+    if (!RequirePicture())
+        return;
+    // The whole file first: a malformed one picks nothing.
+    const std::vector<TColor> colours = ReadPalette(file);
+    int taken = 0;
+    if (State().ColorCount >= kMaxColors)
+        view_.LogLine(texts::PickingDone());
+    for (const TColor c : colours) {
+        if (State().ColorCount >= kMaxColors)
+            break;
+        PickColor(c);
+        ++taken;
+    }
+    view_.LogLine(texts::SeedsTaken(taken, static_cast<int>(colours.size())));
 }
 
 void Session::UnpickClick() {

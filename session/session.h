@@ -100,6 +100,12 @@ public:
     void EnterColourClick();
     // The same without asking: the batch program's seed.
     void Seed(TColor c);
+    // 載入種子顏色…: a palette file from dialog, its colours then picked as SeedsFromFile picks.
+    void LoadSeedsClick(FileDialog& dialog);
+    // A palette file's colours picked in order, as seeds are, until four are picked; the rest
+    // are left, and the log says how many were taken. A file that cannot be read or is
+    // malformed throws PictureError, and nothing is picked.
+    void SeedsFromFile(const std::string& file);
     // 復原選色: the last pick taken back while no execute has run since it, its swatch blank
     // again. With none to take back, nothing happens at all.
     void UnpickClick();

@@ -89,6 +89,10 @@ QString ProblemText(const Problem& p) {
                 .arg(p.b)
                 .arg(kTableWidth)
                 .arg(kTableHeight);
+        case Problem::kPaletteLine:
+            return T("第%1行不是顏色(GIMP 調色盤的 R G B,或 RRGGBB)").arg(p.a);
+        case Problem::kPaletteValue:
+            return T("第%1行的值 %2 超過 255").arg(p.a).arg(p.b);
         case Problem::kNothingToSave:
             return T("沒有可儲存的圖片");
         case Problem::kNotGrouped:
@@ -146,6 +150,9 @@ QString Unpicked(int n) {
 QString PicksStartedOver() {
     return T("請重新選擇四種顏色");
 }
+QString SeedsTaken(int taken, int inFile) {
+    return T("從調色盤取用%1種顏色,共%2種").arg(taken).arg(inFile);
+}
 QString NoColourPicked() {
     return T("尚未選擇顏色");
 }
@@ -192,6 +199,9 @@ QString WorkLabel(int kind, const QString& subject) {
                                          "正在匯出到「%1」…"};
     return T(labels[kind]).arg(subject);
 }
+QString BatchTitle() {
+    return T("批次處理");
+}
 QString Stopping() {
     return T("正在取消…");
 }
@@ -200,8 +210,9 @@ QString CancelButton() {
 }
 
 QString Describe(const PictureError& error) {
-    static const char* const actions[] = {"無法開啟", "無法儲存", "無法匯出", "無法寫入摘要檔",
-                                          "無法記住設定"};
+    static const char* const actions[] = {"無法開啟",        "無法儲存",     "無法匯出",
+                                          "無法寫入摘要檔",  "無法記住設定", "無法載入種子顏色",
+                                          "無法寫入批次結果"};
     QString text = T(actions[static_cast<int>(error.WhatFor())]);
     if (!error.File().empty())
         text += T("「%1」").arg(QString::fromStdString(error.File()));
@@ -289,6 +300,9 @@ QString SwatchText(int row, TColor c) {
 QString SwatchShare(qint64 pixels, qint64 hundredths) {
     return T(" 像素 %1(%2%)").arg(pixels).arg(Share(hundredths));
 }
+QString PaletteComment() {
+    return T("colorsplit %1 分出的群組顏色").arg(QStringLiteral(COLORSPLIT_VERSION));
+}
 QString PickCursor(int x, int y, TColor c) {
     return T("游標 %1, %2:%3 %4").arg(x).arg(y).arg(Hex(c), Channels(c));
 }
@@ -314,23 +328,15 @@ QString MenuTitle(const char* key) {
 }
 QString MenuItem(const char* key) {
     static const char* const items[][2] = {
-        {"open", "開啟檔案(&O)…"},
-        {"save", "儲存檔案(&S)…"},
-        {"export", "匯出群組(&X)…"},
-        {"exit", "離開(&Q)"},
-        {"execute", "執行(&R)"},
-        {"mask", "MASK(&M)"},
-        {"mean", "平均顏色(&A)"},
-        {"enter", "輸入顏色(&I)…"},
-        {"statistics", "群組統計(&T)…"},
-        {"unpick", "復原選色(&U)"},
-        {"repick", "重新選色(&P)"},
-        {"loupe", "放大鏡(&L)"},
-        {"fit", "符合視窗(&F)"},
-        {"actual", "實際大小(&A)"},
-        {"zoomIn", "放大(&I)"},
-        {"zoomOut", "縮小(&O)"},
-        {"quantised", "顯示分群結果(&G)"},
+        {"open", "開啟檔案(&O)…"},        {"save", "儲存檔案(&S)…"},
+        {"export", "匯出群組(&X)…"},      {"exit", "離開(&Q)"},
+        {"execute", "執行(&R)"},          {"mask", "MASK(&M)"},
+        {"mean", "平均顏色(&A)"},         {"enter", "輸入顏色(&I)…"},
+        {"statistics", "群組統計(&T)…"},  {"unpick", "復原選色(&U)"},
+        {"seeds", "載入種子顏色(&S)…"},   {"repick", "重新選色(&P)"},
+        {"loupe", "放大鏡(&L)"},          {"fit", "符合視窗(&F)"},
+        {"actual", "實際大小(&A)"},       {"zoomIn", "放大(&I)"},
+        {"zoomOut", "縮小(&O)"},          {"quantised", "顯示分群結果(&G)"},
         {"about", "關於 colorsplit(&A)"},
     };
     return Lookup(items, key);
@@ -362,6 +368,12 @@ QString SaveDialogTitle() {
 }
 QString ExportDialogTitle() {
     return T("匯出群組");
+}
+QString SeedsDialogTitle() {
+    return T("載入種子顏色");
+}
+QString PaletteFilter() {
+    return T("調色盤 (*.gpl *.txt *.hex);;所有檔案 (*)");
 }
 QString PictureFilter(const QString& patterns, const QString& bmpPatterns) {
     return T("圖片 (%1);;BMP 圖片 (%2);;所有檔案 (*)").arg(patterns, bmpPatterns);
@@ -438,6 +450,8 @@ QString VersionOption() {
 QString CliUsage() {
     return T(
         "Usage: colorsplit-cli [--fit] [--summary FILE] COMMAND...\n"
+        "  or:  colorsplit-cli batch [--fit] [--jobs N] [--csv FILE] [--export DIR]\n"
+        "                            (--seeds FILE | --seed RRGGBB...) PICTURE...\n"
         "  or:  colorsplit-cli --help | --version\n");
 }
 QString CliHelp(QSize pickArea) {
@@ -482,11 +496,16 @@ QString CliHelp(QSize pickArea) {
            T("  seed RRGGBB the next pick by value (hex, '#' optional, either case), as a click "
              "on\n"
              "              a pixel of that colour\n"
+             "  seeds FILE  the colours of a palette file picked in order, as seed picks them,\n"
+             "              until four are picked: a GIMP palette (.gpl, as export writes) or a\n"
+             "              list of RRGGBB or #RRGGBB a line; a malformed file is an error that\n"
+             "              names the line, and nothing is picked\n"
              "  save PATH   the save command: the shown picture to PATH as a BMP file\n"
              "  export DIR  the last grouping's files into DIR (made if missing, files replaced):\n"
              "              STEM-quantised.png, STEM-groupN.png and STEM-groupN-film.png for each\n"
-             "              group N, and STEM-groups.csv, STEM being the opened file's name; an\n"
-             "              error without a picture or before an execute of this picture\n"
+             "              group N, STEM-groups.csv and the palette STEM-groups.gpl, STEM being\n"
+             "              the opened file's name; an error without a picture or before an\n"
+             "              execute of this picture\n"
              "  mean        the mean colour button\n"
              "\n"
              "Before a picture has opened, pick, execute, mask and mean print \"%1\" and\n"
@@ -503,16 +522,29 @@ QString CliHelp(QSize pickArea) {
              "  --help          show this text\n"
              "  --version       show the version\n"
              "\n"
+             "batch: every PICTURE opened (as open, with --fit as given), the seeds picked, and\n"
+             "executed, with --export its files into DIR as export writes them; --jobs N of them\n"
+             "at once (the machine's cores without it). One CSV for the whole run, to FILE once\n"
+             "all are done (written safely) or to standard output:\n"
+             "file,group,hex,red,green,blue,pixels,percent, pictures in the order given, "
+             "full-size\n"
+             "pixels for reduced copies; the same whatever N. A picture that fails gets one line\n"
+             "on standard error and no rows, and the others go on. Two pictures whose exports\n"
+             "would share file names are a malformed command line.\n"
+             "\n"
              "Exit status:\n"
              "  0  every command ran\n"
              "  1  a command failed: its message went to standard error and no later command ran\n"
+             "     (batch: a picture failed, or the CSV could not be written)\n"
              "  2  the command line was malformed; nothing ran\n"
              "\n"
              "Examples:\n"
              "  colorsplit-cli open in.bmp pick 10 10 pick 200 40 pick 90 300 execute mask 2 save "
              "out.bmp\n"
              "  colorsplit-cli --fit open photo.jpg seed 4B7AD3 seed FACE4A execute export "
-             "groups/\n")
+             "groups/\n"
+             "  colorsplit-cli batch --fit --seeds groups/photo-groups.gpl --csv all.csv "
+             "*.jpg\n")
                .arg(kTableWidth)
                .arg(kTableHeight);
 }

@@ -25,6 +25,7 @@ QString Picked(int n);
 QString PickingDone();
 QString Unpicked(int n);
 QString PicksStartedOver();
+QString SeedsTaken(int taken, int inFile);
 QString NoColourPicked();
 QString NotRun();
 QString RunStarting();
@@ -54,6 +55,8 @@ QString MeanName();                // 平均顏色
 QString SwatchText(int row, TColor c);
 QString SwatchShare(qint64 pixels, qint64 hundredths);
 QString PickCursor(int x, int y, TColor c);
+// What made an exported palette, for its comment line.
+QString PaletteComment();
 
 // The window.
 QString Caption(const char* key);  // the designed captions, by control name ("Button1")
@@ -67,6 +70,8 @@ QString WindowTitle(const QString& file, const QString& zoom);
 QString OpenDialogTitle();
 QString SaveDialogTitle();
 QString ExportDialogTitle();
+QString SeedsDialogTitle();
+QString PaletteFilter();
 QString PictureFilter(const QString& patterns, const QString& bmpPatterns);
 QString ReduceQuestionTitle();
 QString ReduceQuestion(const QString& file, QSize original, QSize table, QSize copy);
@@ -84,6 +89,7 @@ QString About(const QString& version);
 QString WorkTitle(int kind);  // a LongWork::Kind
 QString WorkLabel(int kind, const QString& subject);
 QString Stopping();
+QString BatchTitle();
 QString CancelButton();
 
 // The front ends' command lines.

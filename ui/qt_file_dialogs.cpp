@@ -193,6 +193,19 @@ protected:
     }
 };
 
+class PaletteDialog : public WriteDialog {
+public:
+    using WriteDialog::WriteDialog;
+
+protected:
+    std::optional<std::string> Ask() override {
+        QFileDialog dialog(Parent(), texts::SeedsDialogTitle(), Start(), texts::PaletteFilter());
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        return Run(dialog);
+    }
+};
+
 }  // namespace
 
 std::unique_ptr<FileDialog> MakeOpenPictureDialog(QWidget* parent, Report report) {
@@ -208,6 +221,12 @@ std::unique_ptr<FileDialog> MakeFolderDialog(QWidget* parent,
                                              std::function<std::string()> openedFile,
                                              Report report) {
     return std::make_unique<FolderDialog>(parent, std::move(openedFile), std::move(report));
+}
+
+std::unique_ptr<FileDialog> MakePaletteDialog(QWidget* parent,
+                                              std::function<std::string()> openedFile,
+                                              Report report) {
+    return std::make_unique<PaletteDialog>(parent, std::move(openedFile), std::move(report));
 }
 
 QString SamplesDirectory() {

@@ -23,6 +23,11 @@ std::unique_ptr<FileDialog> MakeSaveDialog(QWidget* parent, std::function<std::s
 std::unique_ptr<FileDialog> MakeFolderDialog(QWidget* parent,
                                              std::function<std::string()> openedFile,
                                              Report report);
+// A palette file to seed from: it starts where saves and exports go, where exported palettes
+// are.
+std::unique_ptr<FileDialog> MakePaletteDialog(QWidget* parent,
+                                              std::function<std::string()> openedFile,
+                                              Report report);
 
 // Where the bundled sample pictures are: installed beside the program's data, or in the
 // source tree when run from the build folder. Empty when neither exists.

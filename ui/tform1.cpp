@@ -65,7 +65,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& place) {
 }  // namespace
 
 TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialog> saveDialog,
-               std::unique_ptr<FileDialog> exportDialog, QWidget* parent)
+               std::unique_ptr<FileDialog> exportDialog, std::unique_ptr<FileDialog> seedsDialog,
+               QWidget* parent)
     : QMainWindow(parent),
       OpenPictureDialog1(openDialog ? std::move(openDialog)
                                     : MakeOpenPictureDialog(this, ErrorBox())),
@@ -73,6 +74,8 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
                              : MakeSaveDialog(this, OpenedFile(), ErrorBox())),
       ExportDialog(exportDialog ? std::move(exportDialog)
                                 : MakeFolderDialog(this, OpenedFile(), ErrorBox())),
+      SeedsDialog(seedsDialog ? std::move(seedsDialog)
+                              : MakePaletteDialog(this, OpenedFile(), ErrorBox())),
       design_(new QWidget(this)),
       session_(*this, *OpenPictureDialog1, *SaveDialog1, *ExportDialog) {
     designArea_ = new QScrollArea(this);
@@ -222,6 +225,8 @@ void TForm1::BuildMenus() {
         {"colour", "mask", QKeySequence(Qt::CTRL | Qt::Key_M), &TForm1::Button7Click},
         {"colour", "mean", QKeySequence(Qt::CTRL | Qt::Key_E), &TForm1::Button5Click},
         {"colour", "enter", QKeySequence(Qt::CTRL | Qt::Key_I), &TForm1::EnterColourClick},
+        {"colour", "seeds", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I),
+         &TForm1::LoadSeedsClick},
         {"colour", "statistics", QKeySequence(Qt::CTRL | Qt::Key_T), &TForm1::StatisticsClick},
         {"colour", "unpick", QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::UnpickClick},
         {"colour", "repick", QKeySequence(Qt::CTRL | Qt::Key_R), &TForm1::RepickClick},
@@ -298,7 +303,7 @@ void TForm1::UpdateActions() {
     enable("statistics", free && grouped);
     enable("quantised", grouped);
     // While work runs, what would change the state waits; the exit stops the work.
-    for (const char* name : {"open", "save", "execute", "mask", "mean", "enter", "repick"})
+    for (const char* name : {"open", "save", "execute", "mask", "mean", "enter", "seeds", "repick"})
         enable(name, free);
     for (QPushButton* button : {Button1, Button2, Button4, Button5, Button7})
         button->setEnabled(free);
@@ -682,6 +687,11 @@ void TForm1::ExportClick() {
 void TForm1::EnterColourClick() {
     if (!Working())
         Guard([this] { session_.EnterColourClick(); });
+}
+
+void TForm1::LoadSeedsClick() {
+    if (!Working())
+        Guard([this] { session_.LoadSeedsClick(*SeedsDialog); });
 }
 
 void TForm1::StatisticsClick() {

@@ -34,7 +34,8 @@ public:
     // Dialogs default to the real file dialogs; tests and other front ends pass their own.
     explicit TForm1(std::unique_ptr<FileDialog> openDialog = nullptr,
                     std::unique_ptr<FileDialog> saveDialog = nullptr,
-                    std::unique_ptr<FileDialog> exportDialog = nullptr, QWidget* parent = nullptr);
+                    std::unique_ptr<FileDialog> exportDialog = nullptr,
+                    std::unique_ptr<FileDialog> seedsDialog = nullptr, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Opens a picture file as if it had been chosen in the open dialog (a file named on the
@@ -70,6 +71,7 @@ public:
     // The menu's own commands.
     void ExportClick();
     void EnterColourClick();
+    void LoadSeedsClick();
     void StatisticsClick();
     void UnpickClick();
     void RepickClick();
@@ -97,6 +99,7 @@ public:
     QPushButton* Button4;
     std::unique_ptr<FileDialog> SaveDialog1;
     std::unique_ptr<FileDialog> ExportDialog;
+    std::unique_ptr<FileDialog> SeedsDialog;
     QPushButton* Button5;
     QPushButton* Button7;
     RadioGroup* RadioGroup1;

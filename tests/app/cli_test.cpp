@@ -16,6 +16,7 @@
 #include "platform/picture.h"
 #include "support/bmp_builder.h"
 #include "support/malformed.h"
+#include "support/photo.h"
 #include "support/pictures.h"
 #include "support/qt_printers.h"
 #include "ui/picture_view.h"
@@ -195,7 +196,15 @@ TEST_F(CliTest, SeedsExportAndTheSummarysGroups) {
     ASSERT_EQ(seeded.status, 0) << seeded.err.toStdString();
     EXPECT_EQ(seeded.out.mid(0, seeded.out.size() - 1), clicked.out);
     EXPECT_EQ(seeded.out.back(), Q("匯出完成,檔案存於") + folder);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 1 + 2 * 4 + 1);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 1 + 2 * 4 + 2);
+
+    // The exported palette seeds the next run as the seeds did.
+    const CliRun palette =
+        RunCli({"open", quadrants, "seeds", folder + "/quadrants-groups.gpl", "execute"});
+    ASSERT_EQ(palette.status, 0) << palette.err.toStdString();
+    EXPECT_EQ(palette.out.mid(0, 8), clicked.out.mid(0, 8)) << "the four picks, and done";
+    EXPECT_EQ(palette.out[8], Q("從調色盤取用4種顏色,共4種"));
+    EXPECT_EQ(palette.out.mid(9), clicked.out.mid(8)) << "the same run";
 
     const QJsonArray groups = ReadJson(Path("s.json"))["groups"].toArray();
     const char* hex[] = {"#C80A0A", "#0AC80A", "#0A0AC8", "#C8C80A"};
@@ -429,6 +438,84 @@ TEST_F(CliTest, FitOpensAReducedCopyAndExportsAtFullSize) {
 
 namespace colorsplit {
 namespace {
+
+// Many pictures in one run. One broken and one too large without --fit each get one line on
+// standard error and no rows, and the others go on; the CSV is the same whatever --jobs, its
+// rows each picture's own single run's, full size for a reduced copy; --csv writes it to a file.
+// A command line that cannot run is refused before anything runs.
+TEST_F(CliTest, BatchOverManyPictures) {
+    const auto write = [this](const char* name, int w, int h) {
+        test::RgbImage image{w, h, {}};
+        for (const TColor c : test::PhotoLike(w, h, static_cast<unsigned>(w)))
+            image.rgb.push_back(
+                static_cast<std::uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c)));
+        test::WriteFile(Path(name).toStdString(), test::EncodeBmp(image, 24));
+        return Path(name);
+    };
+    test::WriteFile(Path("broken.jpg").toStdString(), {0xFF, 0xD8, 0xFF, 0xE0, 0, 16});
+    const QStringList pictures = {quadrants, write("photo,1.bmp", 300, 200), Path("broken.jpg"),
+                                  write("wide.bmp", 1500, 4), write("second.bmp", 50, 30)};
+    const QStringList seeds = {"--seed", "C80A0A", "--seed", "0AC80A", "--seed", "0A0AC8"};
+    QString first;
+    for (const QString jobs : {"1", "2", "3"}) {
+        const CliRun run = RunCli(QStringList{"batch", "--jobs", jobs} + seeds + pictures);
+        EXPECT_EQ(run.status, 1);
+        const QStringList errors = run.err.trimmed().split('\n');
+        ASSERT_EQ(errors.size(), 2) << run.err.toStdString();
+        EXPECT_TRUE(errors[0].startsWith("colorsplit-cli: ") && errors[0].contains("broken.jpg"));
+        EXPECT_TRUE(errors[1].contains("wide.bmp") && errors[1].contains("--fit"));
+        if (first.isEmpty())
+            first = run.out.join('\n');
+        EXPECT_EQ(run.out.join('\n'), first) << "--jobs " << jobs.toStdString();
+    }
+
+    const CliRun fitted =
+        RunCli(QStringList{"batch", "--fit", "--csv", Path("all.csv")} + seeds + pictures);
+    EXPECT_EQ(fitted.status, 1) << "the broken one";
+    QFile csv(Path("all.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    QStringList rows = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_EQ(rows.takeFirst(), "file,group,hex,red,green,blue,pixels,percent");
+    // Each picture's own run, its export's statistics, the file before each row.
+    QStringList single;
+    for (const QString& picture : pictures) {
+        if (picture.endsWith("broken.jpg"))
+            continue;
+        const QString out = Path("single");
+        const CliRun own =
+            RunCli(QStringList{"--fit", "open", picture, "seed", "C80A0A", "seed", "0AC80A", "seed",
+                               "0A0AC8", "execute", "export", out});
+        ASSERT_EQ(own.status, 0) << own.err.toStdString();
+        QFile statistics(out + "/" + QFileInfo(picture).completeBaseName() + "-groups.csv");
+        ASSERT_TRUE(statistics.open(QIODevice::ReadOnly));
+        const QStringList lines =
+            QString::fromUtf8(statistics.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QString file = picture.contains(',') ? '"' + picture + '"' : picture;
+        for (const QString& line : lines.mid(1))
+            single << file + "," + line;
+    }
+    EXPECT_EQ(rows, single);
+
+    const QDir other(Path("other"));
+    QDir().mkpath(other.path());
+    QFile::copy(quadrants, other.filePath("quadrants.bmp"));
+    const QStringList malformed[] = {
+        {"batch", "--export", Path("never"), "--seed", "C80A0A", quadrants,
+         other.filePath("quadrants.bmp")},
+        {"batch", quadrants},
+        {"batch", "--seed", "C80A0A"},
+        {"batch", "--seeds", Path("p.gpl"), "--seed", "C80A0A", quadrants},
+        {"batch", "--jobs", "0", "--seed", "C80A0A", quadrants},
+        {"batch", "--seed", "C80A0Z", quadrants},
+    };
+    for (const QStringList& args : malformed) {
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(run.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_FALSE(QFileInfo::exists(Path("never"))) << "nothing ran";
+}
 
 TEST_F(CliTest, UnpickAndRepickPrintWhatTheWindowLogs) {
     const CliRun run = RunCli({"unpick", "open", quadrants, "pick", "1", "0", "pick", "20", "0",

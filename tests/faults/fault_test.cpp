@@ -61,7 +61,7 @@ const Fault kFaults[] = {
     // failing is before that, the second's or the last one's rename during it.
     {"sync", EIO, 0, 3},
     {"rename", EIO, 0, 2},
-    {"rename", EIO, 0, 6},
+    {"rename", EIO, 0, 7},
 };
 
 // What came of one write path under one fault.
@@ -167,7 +167,8 @@ TEST_F(Faults, EveryWritePathReportsKeepsTheOldFileAndLeavesNothingBehind) {
         {"window export",
          [](const QString& w) { return w + "/export"; },
          {"quadrants-quantised.png", "quadrants-group1.png", "quadrants-group1-film.png",
-          "quadrants-group2.png", "quadrants-group2-film.png", "quadrants-groups.csv"},
+          "quadrants-group2.png", "quadrants-group2-film.png", "quadrants-groups.csv",
+          "quadrants-groups.gpl"},
          [](Faults& f, const Fault* fault, const QString& dir, bool noTmp) {
              return f.Window(
                  [](TForm1& form) {
@@ -200,9 +201,18 @@ TEST_F(Faults, EveryWritePathReportsKeepsTheOldFileAndLeavesNothingBehind) {
         {"batch export",
          [](const QString& w) { return w + "/export"; },
          {"quadrants-quantised.png", "quadrants-group1.png", "quadrants-group1-film.png",
-          "quadrants-group2.png", "quadrants-group2-film.png", "quadrants-groups.csv"},
+          "quadrants-group2.png", "quadrants-group2-film.png", "quadrants-groups.csv",
+          "quadrants-groups.gpl"},
          [exportArgs](Faults& f, const Fault* fault, const QString& dir, bool noTmp) {
              return f.Batch(exportArgs + QStringList{dir}, fault, dir, noTmp);
+         }},
+        {"batch of many pictures, its CSV",
+         [](const QString& w) { return w + "/batch"; },
+         {"all.csv"},
+         [this](Faults& f, const Fault* fault, const QString& dir, bool noTmp) {
+             return f.Batch(
+                 {"batch", "--csv", dir + "/all.csv", "--seed", "C80A0A", picture, picture}, fault,
+                 dir, noTmp);
          }},
     };
     for (const Path& path : paths) {

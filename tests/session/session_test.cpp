@@ -464,7 +464,8 @@ TEST_F(Rounds, ExportedFilesHoldTheGroupsPixelForPixel) {
         const auto name = [&stem](const char* pattern, int n = 0) {
             return QString::fromUtf8(pattern).arg(stem).arg(n);
         };
-        QStringList expected = {name("%1-quantised.png"), name("%1-groups.csv")};
+        QStringList expected = {name("%1-quantised.png"), name("%1-groups.csv"),
+                                name("%1-groups.gpl")};
         for (int n = 1; n <= k; ++n)
             expected << name("%1-group%2.png", n) << name("%1-group%2-film.png", n);
         expected.sort();
@@ -503,6 +504,23 @@ TEST_F(Rounds, ExportedFilesHoldTheGroupsPixelForPixel) {
         }
         if (c.emptyGroup >= 0) {
             EXPECT_EQ(inGroup[c.emptyGroup], 0) << "the case must hold an empty group";
+        }
+        // The palette: GIMP's header, what made it, and a line a group named as its radio item.
+        const QStringList palette =
+            QString::fromStdString(Slurp(dir.filePath(name("%1-groups.gpl")).toStdString()))
+                .split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(palette.size(), 3 + k);
+        EXPECT_EQ(palette.mid(0, 2), QStringList({"GIMP Palette", "Name: " + stem}));
+        EXPECT_TRUE(palette[2].startsWith("# colorsplit "));
+        for (int n = 0; n < k; ++n) {
+            const PixelRec& v = q.CodeBook[n];
+            EXPECT_EQ(palette[3 + n],
+                      QStringLiteral("%1 %2 %3\tcolor%4 %5")
+                          .arg(v.R, 3)
+                          .arg(v.G, 3)
+                          .arg(v.B, 3)
+                          .arg(n + 1)
+                          .arg(QString::fromStdString(HexColour(PackColor(v.R, v.G, v.B)))));
         }
     }
 }
@@ -558,7 +576,7 @@ TEST_F(Rounds, AnExportOverEarlierFilesAsksFirst) {
     for (int n = 1; n <= 4; ++n)
         order.insert(order.end(), {"first-group" + std::to_string(n) + ".png",
                                    "first-group" + std::to_string(n) + "-film.png"});
-    order.push_back("first-groups.csv");
+    order.insert(order.end(), {"first-groups.csv", "first-groups.gpl"});
     EXPECT_EQ(w.view.asked[0], order);
 }
 
@@ -640,6 +658,55 @@ TEST_F(Rounds, AReducedCopyExportsAtFullSize) {
     ASSERT_EQ(rows.size(), 4);
     for (int g = 0; g < 3; ++g)
         EXPECT_EQ(rows[g + 1].section(',', 5, 5).toLongLong(), counts[g]);
+}
+
+// A palette's colours are picked in order, as seeds are, until four are picked: the rest are
+// left and the log says how many were taken. A malformed palette picks nothing.
+TEST_F(Rounds, PalettesSeedInOrderUntilFourArePicked) {
+    const std::string six = Path("six.txt");
+    const std::string list = "C80A0A\n0AC80A\n0A0AC8\nC8C80A\nFFFFFF\n000000\n";
+    test::WriteFile(six, std::vector<std::uint8_t>(list.begin(), list.end()));
+    const std::string bad = Path("bad.gpl");
+    const std::string broken = "GIMP Palette\n1 2 3\n300 0 0\n";
+    test::WriteFile(bad, std::vector<std::uint8_t>(broken.begin(), broken.end()));
+    Window w;
+    w.session.SeedsFromFile(six);
+    EXPECT_EQ(w.view.log.back(), "尚未載入檔案");
+    w.Open(first);
+    w.session.Image1MouseDown(kFirstPicks[0].first, kFirstPicks[0].second);
+    const auto since = [&w](size_t from) {
+        return std::vector(w.view.log.begin() + static_cast<std::ptrdiff_t>(from),
+                           w.view.log.end());
+    };
+    size_t lines = w.view.log.size();
+    w.session.SeedsFromFile(six);
+    EXPECT_EQ(since(lines),
+              (std::vector<std::string>{"選擇顏色2", "選擇顏色3", "選擇顏色4", "選擇顏色完成",
+                                        "從調色盤取用3種顏色,共6種"}));
+    const std::array<TColor, 3> taken = {PackColor(0xC8, 0x0A, 0x0A), PackColor(0x0A, 0xC8, 0x0A),
+                                         PackColor(0x0A, 0x0A, 0xC8)};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(w.session.State().SelColor[i + 1], taken[i]);
+    lines = w.view.log.size();
+    w.session.SeedsFromFile(six);
+    EXPECT_EQ(since(lines),
+              (std::vector<std::string>{"選擇顏色完成", "從調色盤取用0種顏色,共6種"}));
+
+    w.session.RepickClick();
+    const Snapshot before(w);
+    lines = w.view.log.size();
+    EXPECT_THROW(w.session.SeedsFromFile(bad), PictureError);
+    EXPECT_EQ(Snapshot(w), before) << "a malformed palette picks nothing";
+    EXPECT_EQ(w.view.log.size(), lines);
+
+    CountingDialog palettes;
+    palettes.Answer(std::nullopt);
+    w.session.LoadSeedsClick(palettes);
+    EXPECT_EQ(Snapshot(w), before) << "a cancelled dialog picks nothing";
+    palettes.Answer(six);
+    w.session.LoadSeedsClick(palettes);
+    EXPECT_EQ(w.session.State().ColorCount, 4);
+    EXPECT_EQ(palettes.asked, 2);
 }
 
 // Asks the work to stop once it has come a part of its way (0: before it starts).

@@ -867,6 +867,7 @@ TEST_F(FormTest, TheMenusHoldEveryCommandAndAColourCanBeEnteredByValue) {
         {"平均顏色", QKeySequence(Qt::CTRL | Qt::Key_E)},
         {"輸入顏色", QKeySequence(Qt::CTRL | Qt::Key_I)},
         {"群組統計", QKeySequence(Qt::CTRL | Qt::Key_T)},
+        {"載入種子顏色", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
         {"關於 colorsplit", QKeySequence(Qt::Key_F1)},
     };
     for (const auto& item : items) {
@@ -891,6 +892,13 @@ TEST_F(FormTest, TheMenusHoldEveryCommandAndAColourCanBeEnteredByValue) {
     WhenShown<QColorDialog>([](QColorDialog& d) { d.reject(); });
     form->MenuItem(Q("輸入顏色"))->trigger();
     EXPECT_EQ(form->State().ColorCount, 2) << "a cancel picks nothing";
+
+    // Seeds from a palette file chosen in a real dialog.
+    const std::string palette = Write("seeds.gpl", {'C', '8', 'C', '8', '0', 'A', '\n'});
+    Choose(palette);
+    form->MenuItem(Q("載入種子顏色"))->trigger();
+    EXPECT_EQ(LogTail(5), QStringList({Q("選擇顏色3"), Q("從調色盤取用1種顏色,共1種")}));
+    EXPECT_EQ(form->State().SelColor[2], PackColor(0xC8, 0xC8, 0x0A));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 

@@ -1,0 +1,141 @@
+#include "session/batch.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <thread>
+
+#include "platform/picture_error.h"
+#include "session/file_dialog.h"
+#include "session/session.h"
+#include "session/texts.h"
+
+namespace colorsplit {
+
+namespace {
+
+// A batch run's view: it logs nothing and asks nobody. A reduced copy is taken when fit says
+// so; what an export writes over is replaced.
+class BatchView : public SessionView {
+public:
+    explicit BatchView(bool fit) : fit_(fit) {}
+    void LogLine(const QString&) override {}
+    void ShowSwatch(int, TColor) override {}
+    void ClearSwatches() override {}
+    void ClearSwatch(int) override {}
+    void PictureChanged() override {}
+    bool OpenReduced(const std::string&, QSize, QSize) override { return fit_; }
+    bool ConfirmReplace(const std::string&, const std::vector<std::string>&) override {
+        return true;
+    }
+    std::optional<TColor> AskColour() override { return std::nullopt; }
+    void ShowStatistics(const std::vector<GroupStatistic>&) override {}
+
+private:
+    bool fit_;
+};
+
+QString Stem(const std::string& picture) {
+    return QFileInfo(QString::fromStdString(picture)).completeBaseName();
+}
+
+// One picture, in a session of its own.
+BatchOutcome Treat(const std::string& picture, const BatchOptions& options) {
+    BatchView view(options.fit);
+    ScriptedDialog open, save, folder;
+    Session session(view, open, save, folder);
+    NoProgress quietly;
+    BatchOutcome outcome;
+    try {
+        const Opening opening = session.OpenFile(picture);
+        // As the batch program's open: a picture it would not take is no run at all.
+        if (opening.result == Opening::kTooLarge)
+            throw PictureError(
+                PictureError::Action::kOpen, picture,
+                {Problem::kLargerThanTable, opening.size.width(), opening.size.height()});
+        if (opening.work)
+            RunToEnd(*opening.work, quietly);
+        for (const TColor seed : options.seeds)
+            session.Seed(seed);
+        session.Button2Click();
+        if (!options.exportFolder.empty())
+            RunToEnd(*session.ExportGroups(options.exportFolder), quietly);
+        if (const std::shared_ptr<const LongWork> count = session.CountFullSize())
+            RunToEnd(*count, quietly);
+        outcome.groups = session.GroupStatistics();
+    } catch (const PictureError& e) {
+        // Named: an export's failure names the file it was writing, not the picture.
+        QString line = texts::Describe(e);
+        if (e.File() != picture)
+            line = QString::fromStdString(picture) + QStringLiteral(": ") + line;
+        outcome.failure = line;
+    } catch (const std::exception& e) {
+        outcome.failure = QString::fromStdString(picture) + QStringLiteral(": ") +
+                          QString::fromLocal8Bit(e.what());
+    }
+    return outcome;
+}
+
+// A CSV field as it must stand: quoted where it holds a comma, a quote or a line's end.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+}  // namespace
+
+std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& pictures,
+                                   const BatchOptions& options, const std::function<void()>& done) {
+    std::vector<BatchOutcome> outcomes(pictures.size());
+    std::atomic<size_t> next{0};
+    // Each thread takes the next picture not taken; each outcome has a place of its own.
+    const auto work = [&] {
+        for (size_t i = next++; i < pictures.size(); i = next++) {
+            outcomes[i] = Treat(pictures[i], options);
+            if (done)
+                done();
+        }
+    };
+    std::vector<std::thread> threads;
+    const size_t jobs = std::clamp<size_t>(static_cast<size_t>(std::max(1, options.jobs)), 1,
+                                           std::max<size_t>(1, pictures.size()));
+    for (size_t i = 1; i < jobs; ++i)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+    return outcomes;
+}
+
+QByteArray BatchCsv(const std::vector<std::string>& pictures,
+                    const std::vector<BatchOutcome>& outcomes) {
+    QByteArray csv("file,group,hex,red,green,blue,pixels,percent\n");
+    for (size_t i = 0; i < pictures.size() && i < outcomes.size(); ++i) {
+        if (outcomes[i].failure)
+            continue;
+        for (const GroupStatistic& g : outcomes[i].groups)
+            csv.append(CsvField(pictures[i]) + ',' + CsvRow(g) + '\n');
+    }
+    return csv;
+}
+
+std::optional<std::pair<std::string, std::string>> SharedExportNames(
+    const std::vector<std::string>& pictures) {
+    std::map<QString, std::string> seen;
+    for (const std::string& picture : pictures) {
+        const auto [at, fresh] = seen.emplace(Stem(picture), picture);
+        if (!fresh)
+            return std::pair(at->second, picture);
+    }
+    return std::nullopt;
+}
+
+}  // namespace colorsplit

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/colors.h"
+#include "session/grouping.h"
+
+namespace colorsplit {
+
+// The same seed colours over many pictures, each treated as one run of the batch program would
+// treat it: opened (a reduced copy of one larger than the table when fit says so), the seeds
+// picked, executed, and its files exported into a folder, if one is given.
+struct BatchOptions {
+    bool fit = false;
+    std::vector<TColor> seeds;
+    std::string exportFolder;  // none when empty
+    int jobs = 1;              // pictures worked on at once, each in a session of its own
+};
+
+// What came of one picture: its groups, counted at full size, or the one line that says why
+// it failed.
+struct BatchOutcome {
+    std::vector<GroupStatistic> groups;
+    std::optional<QString> failure;
+};
+
+// Every picture, jobs of them at once and no more in memory; the outcomes in the pictures'
+// order, whatever order they finish in. done() is told after each picture, from any thread.
+std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& pictures,
+                                   const BatchOptions& options, const std::function<void()>& done);
+
+// file,group,hex,red,green,blue,pixels,percent: a row a group of each picture that did not
+// fail, in the pictures' order; the file as given, quoted where it must be.
+QByteArray BatchCsv(const std::vector<std::string>& pictures,
+                    const std::vector<BatchOutcome>& outcomes);
+
+// Two pictures whose exports would have the same file names (the same name without folder and
+// extension), the first such pair; none when every name is its own.
+std::optional<std::pair<std::string, std::string>> SharedExportNames(
+    const std::vector<std::string>& pictures);
+
+}  // namespace colorsplit
