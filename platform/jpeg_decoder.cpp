@@ -3,6 +3,8 @@
 #include <cstdio>  // jpeglib.h needs FILE
 
 #include <jpeglib.h>
+// After jpeglib.h: the message codes.
+#include <jerror.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -20,7 +22,7 @@ namespace {
 struct Errors {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
+    int code;  // the message code of the error, or of the first warning
     bool warned;
 };
 
@@ -31,7 +33,7 @@ Errors& ErrorsOf(j_common_ptr cinfo) {
 
 void OnError(j_common_ptr cinfo) {
     Errors& errors = ErrorsOf(cinfo);
-    (*cinfo->err->format_message)(cinfo, errors.message);
+    errors.code = cinfo->err->msg_code;
     std::longjmp(errors.jump, 1);
 }
 
@@ -39,7 +41,7 @@ void OnMessage(j_common_ptr cinfo, int level) {
     Errors& errors = ErrorsOf(cinfo);
     // Level -1 is a warning; the first one is kept, trace messages are not.
     if (level < 0 && !errors.warned) {
-        (*cinfo->err->format_message)(cinfo, errors.message);
+        errors.code = cinfo->err->msg_code;
         errors.warned = true;
     }
 }
@@ -103,8 +105,64 @@ bool Finish(jpeg_decompress_struct* cinfo, Errors* errors) {
     return true;
 }
 
-Problem Damaged(const char* message) {
-    return {Problem::kJpegDamaged, 0, 0, QString::fromUtf8(message)};
+// What libjpeg's message says, as a kind: its errors and the warnings that refuse a picture.
+Problem Damaged(int code) {
+    const QString jpeg = QStringLiteral("JPEG");
+    switch (code) {
+        case JERR_INPUT_EOF:
+        case JERR_INPUT_EMPTY:
+        case JWRN_JPEG_EOF:
+            return {Problem::kDamaged, static_cast<int>(Damage::kCutShort), 0, jpeg};
+        case JERR_NO_SOI:
+        case JERR_SOI_DUPLICATE:
+        case JERR_SOF_DUPLICATE:
+        case JERR_SOF_NO_SOS:
+        case JERR_SOS_NO_SOF:
+        case JERR_EMPTY_IMAGE:
+        case JERR_BAD_LENGTH:
+        case JERR_BAD_COMPONENT_ID:
+        case JERR_COMPONENT_COUNT:
+        case JERR_BAD_SAMPLING:
+        case JERR_BAD_DCTSIZE:
+        case JERR_IMAGE_TOO_BIG:
+        case JERR_WIDTH_OVERFLOW:
+        case JERR_DQT_INDEX:
+        case JERR_DHT_INDEX:
+        case JERR_DAC_INDEX:
+        case JERR_DAC_VALUE:
+        case JERR_BAD_J_COLORSPACE:
+            return {Problem::kDamaged, static_cast<int>(Damage::kHeader), 0, jpeg};
+        case JERR_BAD_HUFF_TABLE:
+        case JERR_NO_HUFF_TABLE:
+        case JERR_NO_QUANT_TABLE:
+        case JERR_NO_ARITH_TABLE:
+        case JERR_HUFF_CLEN_OVERFLOW:
+        case JERR_HUFF_MISSING_CODE:
+        case JERR_BAD_PROGRESSION:
+        case JERR_BAD_PROG_SCRIPT:
+        case JERR_BAD_DCT_COEF:
+        case JERR_UNKNOWN_MARKER:
+        case JERR_EOI_EXPECTED:
+        case JERR_MISMATCHED_QUANT_TABLE:
+        case JWRN_HIT_MARKER:
+        case JWRN_HUFF_BAD_CODE:
+        case JWRN_ARITH_BAD_CODE:
+        case JWRN_EXTRANEOUS_DATA:
+        case JWRN_MUST_RESYNC:
+        case JWRN_NOT_SEQUENTIAL:
+        case JWRN_BOGUS_PROGRESSION:
+        case JWRN_TOO_MUCH_DATA:
+            return {Problem::kDamaged, static_cast<int>(Damage::kData), 0, jpeg};
+        case JERR_SOF_UNSUPPORTED:
+        case JERR_BAD_PRECISION:
+        case JERR_NOT_COMPILED:
+        case JERR_NOTIMPL:
+            return {Problem::kUnsupportedVariant, static_cast<int>(Variant::kJpegProcess), 0, jpeg};
+        case JERR_OUT_OF_MEMORY:
+            return {Problem::kNoMemoryForPicture};
+        default:
+            return {Problem::kDamaged, static_cast<int>(Damage::kGeneral), 0, jpeg};
+    }
 }
 
 // One pass over the file with libjpeg: the header when made, the pixels when asked for.
@@ -115,7 +173,7 @@ public:
         errors_.manager.error_exit = OnError;
         errors_.manager.emit_message = OnMessage;
         errors_.manager.output_message = OnOutput;
-        errors_.message[0] = '\0';
+        errors_.code = 0;
         errors_.warned = false;
         jpeg_create_decompress(&cinfo_);
         jpeg_mem_src(&cinfo_, reinterpret_cast<const unsigned char*>(file.constData()),
@@ -123,7 +181,7 @@ public:
         // APP1 holds the Exif data, and with it how the camera was held.
         jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
         if (!ReadHeader(&cinfo_, &errors_)) {
-            const Problem problem = Damaged(errors_.message);
+            const Problem problem = Damaged(errors_.code);
             jpeg_destroy_decompress(&cinfo_);
             throw DecodeError{problem};
         }
@@ -172,11 +230,11 @@ public:
     // After a whole pass: a warning refuses the picture it was about.
     void CheckWarnings() const {
         if (errors_.warned)
-            throw DecodeError{Damaged(errors_.message)};
+            throw DecodeError{Damaged(errors_.code)};
     }
 
 private:
-    [[noreturn]] void Fail() const { throw DecodeError{Damaged(errors_.message)}; }
+    [[noreturn]] void Fail() const { throw DecodeError{Damaged(errors_.code)}; }
 
     jpeg_decompress_struct cinfo_{};
     Errors errors_{};

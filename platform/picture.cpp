@@ -9,8 +9,10 @@
 
 #include "platform/orientation.h"
 #include "platform/picture_error.h"
+#include "platform/png_writer.h"
 #include "platform/read_file.h"
 #include "platform/safe_file.h"
+#include "platform/tiff_writer.h"
 
 namespace colorsplit {
 
@@ -113,16 +115,51 @@ void Picture::Assign(const QImage& image) {
     image_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
 }
 
+Picture::SaveFormat Picture::SaveFormatOf(const std::string& fileName) {
+    const QString suffix = QFileInfo(QString::fromStdString(fileName)).suffix().toLower();
+    if (suffix == QLatin1String("png"))
+        return SaveFormat::kPng;
+    if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
+        return SaveFormat::kTiff;
+    return SaveFormat::kBmp;
+}
+
 void Picture::SaveToFile(const std::string& fileName) const {
     if (image_.isNull())
         throw PictureError(PictureError::Action::kSave, fileName, {Problem::kNothingToSave});
+    // Into memory, where only memory can run out; then safely to the file.
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "bmp");
-    // Into memory: only memory can run out.
-    if (!writer.write(image_))
+    try {
+        switch (SaveFormatOf(fileName)) {
+            case SaveFormat::kPng: {
+                const QImage& rgb = image_;
+                bytes = EncodePng(
+                    rgb.width(), rgb.height(), PngPixels::kRgb, [&rgb](int y, std::uint8_t* out) {
+                        const auto* in = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+                        for (int x = 0; x < rgb.width(); ++x, out += 3) {
+                            out[0] = static_cast<std::uint8_t>(qRed(in[x]));
+                            out[1] = static_cast<std::uint8_t>(qGreen(in[x]));
+                            out[2] = static_cast<std::uint8_t>(qBlue(in[x]));
+                        }
+                    });
+                break;
+            }
+            case SaveFormat::kTiff:
+                bytes = EncodeTiff(image_);
+                break;
+            case SaveFormat::kBmp: {
+                QBuffer buffer(&bytes);
+                buffer.open(QIODevice::WriteOnly);
+                if (!QImageWriter(&buffer, "bmp").write(image_))
+                    throw EncodeError{};
+                break;
+            }
+        }
+    } catch (const EncodeError&) {
         throw PictureError(PictureError::Action::kSave, fileName, {Problem::kNoMemory});
+    } catch (const std::bad_alloc&) {
+        throw PictureError(PictureError::Action::kSave, fileName, {Problem::kNoMemory});
+    }
     WriteFileSafely(fileName, bytes, PictureError::Action::kSave);
 }
 

@@ -58,8 +58,12 @@ public:
 
     void Assign(const QImage& image);
     void LoadFromFile(const std::string& fileName) { Assign(ReadFile(fileName)); }
-    // Writes a 24-bit BMP whatever the name. A failed save neither leaves a half-written file
-    // nor harms the file it would replace.
+    // What a save writes, by the name's extension: .png a PNG, .tif or .tiff a TIFF (both
+    // 24-bit RGB, lossless), any other a 24-bit BMP.
+    enum class SaveFormat { kBmp, kPng, kTiff };
+    static SaveFormat SaveFormatOf(const std::string& fileName);
+    // Writes the picture in that format. A failed save neither leaves a half-written file nor
+    // harms the file it would replace.
     void SaveToFile(const std::string& fileName) const;
 
     const QImage& Image() const { return image_; }

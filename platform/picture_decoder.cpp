@@ -1,7 +1,5 @@
 #include "platform/picture_decoder.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <algorithm>
 
 #include "platform/orientation.h"
@@ -10,18 +8,23 @@
 namespace colorsplit {
 
 std::unique_ptr<PictureDecoder> DecoderFor(const QByteArray& file) {
-    for (const PictureFormat& format : PictureFormats())
-        if (file.startsWith(format.signature))
+    const PictureFormat* damaged = nullptr;
+    for (const PictureFormat& format : PictureFormats()) {
+        const Likeness like = format.like(file);
+        if (like == Likeness::kYes)
             return format.reader(file);
-    // Other formats cannot be checked complete before they are shown; name them if Qt knows
-    // them, from their first bytes only.
-    QByteArray head = file.left(4096);
-    QBuffer buffer(&head);
-    buffer.open(QIODevice::ReadOnly);
-    const QByteArray format = QImageReader::imageFormat(&buffer);
-    if (!format.isEmpty())
-        throw DecodeError{
-            {Problem::kUnsupportedFormat, 0, 0, QString::fromLatin1(format.toUpper())}};
+        if (like == Likeness::kDamaged && damaged == nullptr)
+            damaged = &format;
+    }
+    // A file of a format read whose first bytes are cut short or broken: damaged, not some
+    // other format.
+    if (damaged != nullptr)
+        throw DecodeError{{Problem::kDamaged,
+                           static_cast<int>(file.size() < 16 ? Damage::kCutShort : Damage::kHeader),
+                           0, damaged->name}};
+    // A picture of a format not read, named where its signature tells.
+    if (const QString other = OtherFormat(file); !other.isEmpty())
+        throw DecodeError{{Problem::kUnsupportedFormat, 0, 0, other}};
     throw DecodeError{{Problem::kNotAPicture}};
 }
 

@@ -86,6 +86,11 @@ std::unique_ptr<PictureDecoder> DecoderFor(const QByteArray& file);
 std::unique_ptr<PictureDecoder> MakeBmpDecoder(const QByteArray& file);
 std::unique_ptr<PictureDecoder> MakePngDecoder(const QByteArray& file);
 std::unique_ptr<PictureDecoder> MakeJpegDecoder(const QByteArray& file);
+std::unique_ptr<PictureDecoder> MakeTiffDecoder(const QByteArray& file);
+std::unique_ptr<PictureDecoder> MakeWebPDecoder(const QByteArray& file);
+std::unique_ptr<PictureDecoder> MakeGifDecoder(const QByteArray& file);
+// HEIC and AVIF, both.
+std::unique_ptr<PictureDecoder> MakeHeifDecoder(const QByteArray& file);
 
 // A Format_RGB32 image for the decoders to fill, or the refusal of one larger than maxPixels
 // or than memory allows.

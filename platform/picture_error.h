@@ -8,6 +8,30 @@
 
 namespace colorsplit {
 
+// What is wrong with a file of a format that is read: the decoding libraries' own reports,
+// each put in one of these (the decoders say how), so that every cause is worded in one place.
+enum class Damage {
+    kGeneral,   // damaged or incomplete, no more said
+    kCutShort,  // the file ends before the picture does
+    kChecksum,  // a checksum does not match
+    kHeader,    // the headers are wrong or contradict each other
+    kData,      // the picture data are wrong
+};
+
+// A kind of picture of a format that is read, but not this kind.
+enum class Variant {
+    kFloatSamples,     // floating-point samples
+    kSignedSamples,    // signed whole-number samples
+    kSubsampledYCbCr,  // YCbCr with subsampled colour, not JPEG-compressed
+    kPhotometric,      // b: the TIFF photometric interpretation
+    kBitsPerSample,    // b: the bits
+    kSamplesPerPixel,  // b: the samples
+    kCompression,      // b: the TIFF compression
+    kJpegProcess,      // lossless or hierarchical JPEG, or more than 8 bits a sample
+    kNoDecoder,        // the codec of its pictures is not there (HEIF)
+    kOther,
+};
+
 // What went wrong with a picture file, in kinds and numbers: the platform reports it, the
 // session words it for the user (texts.h).
 struct Problem {
@@ -20,16 +44,16 @@ struct Problem {
         kFileTooLarge,  // larger than any picture file is read
         // What the file holds.
         kNotAPicture,        // detail: nothing; the readable formats are named
-        kUnsupportedFormat,  // detail: the format Qt knows it by
+        kUnsupportedFormat,  // detail: the format, which its first bytes tell
         kPictureTooLarge,    // a, b: width and height
         kNoMemoryForPicture,
-        kInvalidSize,  // a, b: width and height as declared
-        kPngDamaged,   // detail: libpng's own words
-        kJpegDamaged,  // detail: libjpeg's own words
-        kBmpHeader,    // a: the header's length
-        kBmpPlanes,    // a: the planes declared
-        kCompression,  // a: the compression value, or detail: its name
-        kDepth,        // a: bits a pixel
+        kInvalidSize,         // a, b: width and height as declared
+        kDamaged,             // detail: the format; a: the Damage
+        kUnsupportedVariant,  // detail: the format; a: the Variant; b: what it names
+        kBmpHeader,           // a: the header's length
+        kBmpPlanes,           // a: the planes declared
+        kCompression,         // a: the compression value, or detail: its name
+        kDepth,               // a: bits a pixel
         kCompressionDepthMismatch,
         kRleTopDown,
         kMaskBeyondPixel,  // a: the mask, b: bits a pixel

@@ -97,8 +97,41 @@ bool ReadEnd(png_structp png) {
     return true;
 }
 
+// What libpng's message says, as a kind. libpng has no codes for its errors, only words; these
+// are the parts of them that tell the kind, the first that fits, in the order they are tried.
 Problem Damaged(const char* message) {
-    return {Problem::kPngDamaged, 0, 0, QString::fromUtf8(message)};
+    static const struct {
+        const char* words;
+        Damage damage;
+    } kinds[] = {
+        {"CRC error", Damage::kChecksum},
+        {"incorrect data check", Damage::kChecksum},
+        {"file ends early", Damage::kCutShort},
+        {"Read Error", Damage::kCutShort},
+        {"Not enough image data", Damage::kCutShort},
+        {"unexpected end", Damage::kCutShort},
+        {"no header", Damage::kHeader},
+        {"IHDR", Damage::kHeader},
+        {"Invalid", Damage::kHeader},
+        {"invalid", Damage::kData},
+        {"bad adaptive filter", Damage::kData},
+        {"Too much image data", Damage::kData},
+        {"Extra compressed data", Damage::kData},
+        {"Decompression error", Damage::kData},
+        {"missing IHDR", Damage::kHeader},
+        {"Missing IHDR", Damage::kHeader},
+        {"Missing PLTE", Damage::kHeader},
+    };
+    if (std::strstr(message, "out of memory") != nullptr ||
+        std::strstr(message, "Insufficient memory") != nullptr)
+        return {Problem::kNoMemoryForPicture};
+    Damage damage = Damage::kGeneral;
+    for (const auto& kind : kinds)
+        if (std::strstr(message, kind.words) != nullptr) {
+            damage = kind.damage;
+            break;
+        }
+    return {Problem::kDamaged, static_cast<int>(damage), 0, QStringLiteral("PNG")};
 }
 
 // Reads through libpng from the file in memory: the chunks up to the picture data (for the

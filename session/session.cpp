@@ -148,8 +148,14 @@ void Session::Button4Click() {
     // Before the dialog: there is nothing to choose a name for.
     if (!HasPicture())
         throw PictureError(PictureError::Action::kSave, {}, {Problem::kNothingToSave});
-    if (const std::optional<std::string> name = saveDialog_.Execute())
+    if (std::optional<std::string> name = saveDialog_.Execute()) {
+        // As the dialog does: a new name without an extension is a BMP's. What exists keeps
+        // its name (a device, or a folder, which is refused).
+        const QFileInfo chosen(QString::fromStdString(*name));
+        if (chosen.suffix().isEmpty() && !chosen.exists())
+            *name += ".bmp";
         picture_.Shown().SaveToFile(*name);
+    }
 }
 
 void Session::Button5Click() {

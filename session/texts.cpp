@@ -24,6 +24,48 @@ QString Lookup(const char* const (&table)[N][2], const char* key) {
     return QString::fromUtf8(key);
 }
 
+QString DamageText(Damage damage) {
+    switch (damage) {
+        case Damage::kGeneral:
+            break;
+        case Damage::kCutShort:
+            return T("檔案不完整,圖片資料提早結束");
+        case Damage::kChecksum:
+            return T("檢查碼不符");
+        case Damage::kHeader:
+            return T("標頭損壞");
+        case Damage::kData:
+            return T("圖片資料損壞");
+    }
+    return T("資料損壞或不完整");
+}
+
+QString VariantText(Variant variant, qint64 value) {
+    switch (variant) {
+        case Variant::kFloatSamples:
+            return T("浮點數樣本");
+        case Variant::kSignedSamples:
+            return T("有號整數樣本");
+        case Variant::kSubsampledYCbCr:
+            return T("未以 JPEG 壓縮的次取樣 YCbCr");
+        case Variant::kPhotometric:
+            return T("色彩空間 %1").arg(value);
+        case Variant::kBitsPerSample:
+            return T("每個樣本 %1 位元").arg(value);
+        case Variant::kSamplesPerPixel:
+            return T("每個像素 %1 個樣本").arg(value);
+        case Variant::kCompression:
+            return T("壓縮方式 %1").arg(value);
+        case Variant::kJpegProcess:
+            return T("無失真、階層式或超過 8 位元的 JPEG");
+        case Variant::kNoDecoder:
+            return T("缺少這種壓縮的解碼器");
+        case Variant::kOther:
+            break;
+    }
+    return T("不支援的功能");
+}
+
 QString ProblemText(const Problem& p) {
     switch (p.kind) {
         case Problem::kMissing:
@@ -46,10 +88,11 @@ QString ProblemText(const Problem& p) {
             return T("記憶體不足,無法載入圖片");
         case Problem::kInvalidSize:
             return T("圖片大小無效(%1x%2)").arg(p.a).arg(p.b);
-        case Problem::kPngDamaged:
-            return T("PNG 圖片資料損壞或不完整(%1)").arg(p.detail);
-        case Problem::kJpegDamaged:
-            return T("JPEG 圖片資料損壞或不完整(%1)").arg(p.detail);
+        case Problem::kDamaged:
+            return T("損壞的 %1 檔案(%2)").arg(p.detail, DamageText(static_cast<Damage>(p.a)));
+        case Problem::kUnsupportedVariant:
+            return T("不支援這種 %1 圖片(%2)")
+                .arg(p.detail, VariantText(static_cast<Variant>(p.a), p.b));
         case Problem::kBmpHeader:
             return T("不支援的 BMP 標頭(長度 %1)").arg(p.a);
         case Problem::kBmpPlanes:
@@ -366,6 +409,9 @@ QString OpenDialogTitle() {
 QString SaveDialogTitle() {
     return T("另存新檔");
 }
+QStringList SaveFilters() {
+    return {T("BMP 圖片 (*.bmp)"), T("PNG 圖片 (*.png)"), T("TIFF 圖片 (*.tif *.tiff)")};
+}
 QString ExportDialogTitle() {
     return T("匯出群組");
 }
@@ -437,8 +483,9 @@ QString WindowFileArgument() {
     for (const PictureFormat& format : PictureFormats())
         names << format.name;
     const QString last = names.takeLast();
-    return T("A picture (%1 or %2) to open at start-up, as if chosen\n"
-             "with the open button. Of several, the first is opened.")
+    // Qt wraps the text to its column.
+    return T("A picture (%1 or %2) to open at start-up, as if chosen with the open button. "
+             "Of several, the first is opened.")
         .arg(names.join(QStringLiteral(", ")), last);
 }
 QString HelpOption() {
@@ -500,7 +547,9 @@ QString CliHelp(QSize pickArea) {
              "              until four are picked: a GIMP palette (.gpl, as export writes) or a\n"
              "              list of RRGGBB or #RRGGBB a line; a malformed file is an error that\n"
              "              names the line, and nothing is picked\n"
-             "  save PATH   the save command: the shown picture to PATH as a BMP file\n"
+             "  save PATH   the save command: the shown picture to PATH as its extension says,\n"
+             "              .png a PNG, .tif or .tiff a TIFF, any other a BMP file; a new PATH\n"
+             "              without an extension gets .bmp\n"
              "  export DIR  the last grouping's files into DIR (made if missing, files replaced):\n"
              "              STEM-quantised.png, STEM-groupN.png and STEM-groupN-film.png for each\n"
              "              group N, STEM-groups.csv and the palette STEM-groups.gpl, STEM being\n"

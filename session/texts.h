@@ -69,6 +69,8 @@ QString AccessibleDescription(const char* key);
 QString WindowTitle(const QString& file, const QString& zoom);
 QString OpenDialogTitle();
 QString SaveDialogTitle();
+// BMP, PNG and TIFF, in that order.
+QStringList SaveFilters();
 QString ExportDialogTitle();
 QString SeedsDialogTitle();
 QString PaletteFilter();

@@ -167,9 +167,19 @@ protected:
         QFileDialog dialog(Parent(), texts::SaveDialogTitle(), start);
         // Qt asks before an existing file is replaced; answering No writes nothing.
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        // A name typed without an extension gets .bmp; the file is a BMP whatever its name.
+        // The kind of file by the name's extension: BMP, PNG or TIFF. A name typed without one
+        // gets that of the kind chosen, .bmp unless another is.
+        const QStringList filters = texts::SaveFilters();
+        dialog.setNameFilters(filters);
         dialog.setDefaultSuffix(QStringLiteral("bmp"));
-        dialog.setNameFilter(QStringLiteral("bmp (*.bmp)"));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog](const QString& filter) {
+                             // "PNG 圖片 (*.png)": the first pattern's extension.
+                             const QString first = filter.section(QLatin1Char('('), 1)
+                                                       .section(QLatin1Char(' '), 0, 0)
+                                                       .remove(QLatin1Char(')'));
+                             dialog.setDefaultSuffix(first.section(QLatin1Char('.'), 1));
+                         });
         if (!FileName().empty() && QDir(FolderOf(FileName())) == QDir(start))
             dialog.selectFile(QString::fromStdString(FileName()));
         return Run(dialog);

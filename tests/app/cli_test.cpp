@@ -256,6 +256,34 @@ TEST_F(CliTest, MalformedCommandLinesAreRefusedBeforeAnythingRuns) {
     EXPECT_EQ(RunCli({"--version"}).status, 0);
 }
 
+// save writes the format the name says; a name without an extension gets .bmp.
+TEST_F(CliTest, SaveWritesTheFormatItsNameSays) {
+    const struct {
+        const char* name;
+        const char* written;
+        QByteArray begins;
+    } cases[] = {
+        {"out.png", "out.png", QByteArray("\x89PNG", 4)},
+        {"OUT.PNG", "OUT.PNG", QByteArray("\x89PNG", 4)},
+        {"out.tif", "out.tif", QByteArray("II*\0", 4)},
+        {"out.tiff", "out.tiff", QByteArray("II*\0", 4)},
+        {"out", "out.bmp", QByteArray("BM")},
+        {"out.bmp", "out.bmp", QByteArray("BM")},
+        {"out.jpg", "out.jpg", QByteArray("BM")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(Path(c.written));
+        const CliRun run = RunCli({"open", quadrants, "save", Path(c.name)});
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        QFile file(Path(c.written));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.read(4).startsWith(c.begins));
+        EXPECT_EQ(Picture::ReadFile(Path(c.written).toStdString()),
+                  Picture::ReadFile(quadrants.toStdString()));
+    }
+}
+
 // The same sequence in the window and in the batch program: the same log and the same state.
 TEST_F(CliTest, AgreesWithTheWindow) {
     auto open = std::make_unique<ScriptedDialog>();

@@ -412,7 +412,7 @@ TEST_F(PictureFiles, DamagedOrUnsupportedPicturesAreRefused) {
         {"half.jpg", jpeg.left(jpeg.size() / 2), "JPEG"},
         {"header-only.jpg", jpeg.left(200), "JPEG"},
         {"picture.gif", QByteArray("GIF89a\x01\0\x01\0\0\0\0;", 14), "GIF"},
-        {"picture.ppm", Encoded(source, "ppm"), "PPM"},
+        {"picture.ppm", Encoded(source, "ppm"), "PNM"},
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);
@@ -577,11 +577,12 @@ TEST_F(PictureFiles, ABandedReductionIsThatOfTheWholePicture) {
     }
 }
 
-// CMYK and YCCK JPEG as print workflows write them (Adobe's inverted inks): R = C K / 255.
+// CMYK and YCCK JPEG as print workflows write them (Adobe's inverted inks): R = C K / 255,
+// rounded to the nearest, of the inks libjpeg decodes.
 TEST_F(PictureFiles, CmykJpegDecodesToRgb) {
     // Stored (inverted) C, M, Y, K of the left and right halves, and the colours they make.
-    const std::uint8_t inks[2][4] = {{255, 0, 0, 255}, {128, 200, 40, 200}};
-    const QRgb shown[2] = {qRgb(255, 0, 0), qRgb(100, 157, 31)};
+    const std::uint8_t inks[2][4] = {{255, 0, 0, 255}, {128, 200, 40, 201}};
+    const QRgb shown[2] = {qRgb(255, 0, 0), qRgb(101, 158, 32)};
     for (const bool ycck : {false, true}) {
         SCOPED_TRACE(ycck ? "YCCK" : "CMYK");
         const test::Bytes bytes = test::CmykJpeg(inks[0], inks[1], ycck);
@@ -590,6 +591,15 @@ TEST_F(PictureFiles, CmykJpegDecodesToRgb) {
         for (int x : {1, 6, 9, 14})
             EXPECT_TRUE(Near(image.pixel(x, 4), shown[x / 8]))
                 << x << ": " << std::hex << image.pixel(x, 4);
+        const test::Bytes decoded = test::CmykSamples(bytes);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const std::uint8_t* ink = &decoded[static_cast<size_t>(y * 16 + x) * 4];
+                const auto level = [ink](int i) {
+                    return static_cast<int>(std::lround(ink[i] * ink[3] / 255.0));
+                };
+                ASSERT_EQ(image.pixel(x, y), qRgb(level(0), level(1), level(2))) << x << "," << y;
+            }
     }
 }
 
@@ -603,13 +613,18 @@ TEST_F(PictureFiles, PngAndJpegInsideBmpGoToTheirOwnReaders) {
     EXPECT_EQ(Picture::ReadFile(Write("png.bmp", test::EmbedInBmp(Bytes(png), 5, 21, 13))), source);
     EXPECT_EQ(Picture::ReadFile(Write("jpeg.bmp", test::EmbedInBmp(Bytes(jpeg), 4, 21, 13))),
               jpegAlone);
+    // A length of 0 says the file inside runs to the end.
+    test::Bytes toTheEnd = test::EmbedInBmp(Bytes(png), 5, 21, 13);
+    test::PutLe32(toTheEnd, 34, 0);
+    EXPECT_EQ(Picture::ReadFile(Write("to-the-end.bmp", toTheEnd)), source);
     const std::string half =
         Write("half.bmp", test::EmbedInBmp(Bytes(png.left(png.size() / 2)), 5, 21, 13));
     try {
         Picture::ReadFile(half);
         ADD_FAILURE() << "loaded";
     } catch (const PictureError& e) {
-        EXPECT_NE(texts::Describe(e).toStdString().find("PNG 圖片資料損壞"), std::string::npos)
+        EXPECT_NE(texts::Describe(e).toStdString().find("損壞的 PNG 檔案(檔案不完整"),
+                  std::string::npos)
             << texts::Describe(e).toStdString();
     }
 }

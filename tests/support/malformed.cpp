@@ -86,8 +86,8 @@ std::vector<BrokenFile> MalformedBmps() {
         {"compression-unknown", With32(rgb, kBmpCompressionOffset, 7), "壓縮方式"},
         {"compression-cmyk", With32(rgb, kBmpCompressionOffset, 11), "壓縮方式"},
         // A JPEG or PNG inside whose data is no such file: its own reader says why.
-        {"compression-jpeg-in-bmp", With32(rgb, kBmpCompressionOffset, 4), "JPEG 圖片資料損壞"},
-        {"compression-png-in-bmp", With32(rgb, kBmpCompressionOffset, 5), "PNG 圖片資料損壞"},
+        {"compression-jpeg-in-bmp", With32(rgb, kBmpCompressionOffset, 4), "損壞的 JPEG 檔案"},
+        {"compression-png-in-bmp", With32(rgb, kBmpCompressionOffset, 5), "損壞的 PNG 檔案"},
         {"compression-os2-huffman", os2(3), "Huffman"},
         {"compression-os2-rle24", os2(4), "RLE24"},
         {"compression-rle8-on-24-bit", With32(rgb, kBmpCompressionOffset, 1), "不符"},

@@ -134,4 +134,24 @@ Bytes CmykJpeg(const std::uint8_t left[4], const std::uint8_t right[4], bool ycc
     return bytes;
 }
 
+Bytes CmykSamples(const Bytes& jpeg) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_CMYK;
+    jpeg_start_decompress(&cinfo);
+    Bytes inks(static_cast<size_t>(cinfo.output_width) * cinfo.output_height * 4);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[] = {inks.data() +
+                           static_cast<size_t>(cinfo.output_scanline) * cinfo.output_width * 4};
+        jpeg_read_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return inks;
+}
+
 }  // namespace colorsplit::test

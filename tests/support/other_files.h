@@ -30,4 +30,7 @@ Bytes Png16(int channels, const std::vector<std::vector<std::uint16_t>>& samples
 // converted to YCCK; quality 100.
 Bytes CmykJpeg(const std::uint8_t left[4], const std::uint8_t right[4], bool ycck);
 
+// The inks libjpeg itself decodes a CMYK or YCCK JPEG to, four bytes a pixel, row by row.
+Bytes CmykSamples(const Bytes& jpeg);
+
 }  // namespace colorsplit::test

@@ -2,6 +2,7 @@
 // widget as a press, a release, a double-click event and a release.
 #define QTEST_QPA_MOUSE_HANDLING
 #include "ui/tform1.h"
+#include "session/texts.h"
 
 #include <gtest/gtest.h>
 
@@ -718,7 +719,7 @@ TEST_F(RealDialogs, TheSaveDialogProposesBmpAndAsksBeforeReplacing) {
     // A name without an extension gets .bmp; the only filter is "bmp".
     WhenShown<QFileDialog>([this](QFileDialog& d) {
         EXPECT_EQ(d.defaultSuffix(), "bmp");
-        EXPECT_EQ(d.nameFilters(), QStringList({"bmp (*.bmp)"}));
+        EXPECT_EQ(d.nameFilters(), texts::SaveFilters()) << "BMP first, then PNG and TIFF";
         EXPECT_FALSE(d.testOption(QFileDialog::DontConfirmOverwrite));
         d.setDirectory(dir.path());
         d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("typed");

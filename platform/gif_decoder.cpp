@@ -1,0 +1,164 @@
+// GIF files through giflib: the first frame on its logical screen, in its palette (its own, or
+// the file's). The rest of the screen shows the file's background colour; a transparent
+// colour shows as the colour stored for it, as transparency does for every format.
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/picture_decoder.h"
+
+namespace colorsplit {
+
+namespace {
+
+struct Reading {
+    const QByteArray* file;
+    qsizetype at;
+};
+
+int Read(GifFileType* gif, GifByteType* out, int length) {
+    auto* reading = static_cast<Reading*>(gif->UserData);
+    const qsizetype n = std::min<qsizetype>(length, reading->file->size() - reading->at);
+    std::memcpy(out, reading->file->constData() + reading->at, static_cast<size_t>(n));
+    reading->at += n;
+    return static_cast<int>(n);
+}
+
+// What giflib's error code says, as a kind.
+Problem Damaged(int code) {
+    Damage damage = Damage::kGeneral;
+    switch (code) {
+        case D_GIF_ERR_READ_FAILED:
+        case D_GIF_ERR_EOF_TOO_SOON:
+            damage = Damage::kCutShort;
+            break;
+        case D_GIF_ERR_NOT_GIF_FILE:
+        case D_GIF_ERR_NO_SCRN_DSCR:
+        case D_GIF_ERR_NO_IMAG_DSCR:
+        case D_GIF_ERR_NO_COLOR_MAP:
+            damage = Damage::kHeader;
+            break;
+        case D_GIF_ERR_WRONG_RECORD:
+        case D_GIF_ERR_DATA_TOO_BIG:
+        case D_GIF_ERR_IMAGE_DEFECT:
+            damage = Damage::kData;
+            break;
+        case D_GIF_ERR_NOT_ENOUGH_MEM:
+            return {Problem::kNoMemoryForPicture};
+        default:
+            break;
+    }
+    return {Problem::kDamaged, static_cast<int>(damage), 0, QStringLiteral("GIF")};
+}
+
+// An open file, closed when it goes.
+struct Closer {
+    void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
+};
+using Gif = std::unique_ptr<GifFileType, Closer>;
+
+Gif Open(Reading& reading) {
+    int error = 0;
+    Gif gif(DGifOpen(&reading, Read, &error));
+    if (!gif)
+        throw DecodeError{Damaged(error)};
+    return gif;
+}
+
+QRgb Colour(const ColorMapObject& map, int index) {
+    const GifColorType& c = map.Colors[index];
+    return qRgb(c.Red, c.Green, c.Blue);
+}
+
+class GifDecoder : public OrientedDecoder {
+public:
+    explicit GifDecoder(const QByteArray& file) : GifDecoder(file, Screen(file)) {}
+
+private:
+    GifDecoder(const QByteArray& file, QSize screen)
+        : OrientedDecoder(file, screen.width(), screen.height(), 1) {}
+
+    static QSize Screen(const QByteArray& file) {
+        Reading reading{&file, 0};
+        const Gif gif = Open(reading);
+        if (gif->SWidth <= 0 || gif->SHeight <= 0)
+            throw DecodeError{{Problem::kInvalidSize, gif->SWidth, gif->SHeight}};
+        return QSize(gif->SWidth, gif->SHeight);
+    }
+
+    void DecodeInto(QImage& image) const override {
+        Reading reading{&File(), 0};
+        const Gif gif = Open(reading);
+        const auto fail = [&gif] { throw DecodeError{Damaged(gif->Error)}; };
+        // The records up to the first picture; extensions (comments, timing, loops) passed over.
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        do {
+            if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR)
+                fail();
+            if (record == EXTENSION_RECORD_TYPE) {
+                int code = 0;
+                GifByteType* block = nullptr;
+                if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR)
+                    fail();
+                while (block != nullptr)
+                    if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR)
+                        fail();
+            }
+            if (record == TERMINATE_RECORD_TYPE)
+                throw DecodeError{Damaged(D_GIF_ERR_NO_IMAG_DSCR)};
+        } while (record != IMAGE_DESC_RECORD_TYPE);
+        if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
+            fail();
+        const GifImageDesc& frame = gif->Image;
+        const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
+        if (map == nullptr)
+            throw DecodeError{Damaged(D_GIF_ERR_NO_COLOR_MAP)};
+        const QRgb background =
+            gif->SColorMap != nullptr && gif->SBackGroundColor < gif->SColorMap->ColorCount
+                ? Colour(*gif->SColorMap, gif->SBackGroundColor)
+                : qRgb(0, 0, 0);
+        image.fill(background);
+        if (frame.Width <= 0 || frame.Height <= 0)
+            return;
+        // Interlaced rows come in four passes: every 8th from 0, every 8th from 4, every 4th
+        // from 2, every 2nd from 1.
+        std::vector<int> rows;
+        if (frame.Interlace) {
+            for (const auto& [first, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+                for (int y = first; y < frame.Height; y += step)
+                    rows.push_back(y);
+        } else {
+            for (int y = 0; y < frame.Height; ++y)
+                rows.push_back(y);
+        }
+        std::vector<GifPixelType> line(static_cast<size_t>(frame.Width));
+        for (const int y : rows) {
+            if (DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR)
+                fail();
+            const int top = frame.Top + y;
+            if (top < 0 || top >= image.height())
+                continue;
+            auto* out = reinterpret_cast<QRgb*>(image.scanLine(top));
+            for (int x = 0; x < frame.Width; ++x) {
+                // A frame may reach past the screen; what lies beyond does not show.
+                const int left = frame.Left + x;
+                if (left < 0 || left >= image.width())
+                    continue;
+                if (line[static_cast<size_t>(x)] >= map->ColorCount)
+                    throw DecodeError{{Problem::kIndexOutsidePalette}};
+                out[left] = Colour(*map, line[static_cast<size_t>(x)]);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<PictureDecoder> MakeGifDecoder(const QByteArray& file) {
+    return std::make_unique<GifDecoder>(file);
+}
+
+}  // namespace colorsplit

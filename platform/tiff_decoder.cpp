@@ -1,0 +1,388 @@
+// TIFF files through libtiff: its first page, decompressed by libtiff (none, LZW, Deflate,
+// PackBits, JPEG, ...) from strips or tiles, and turned into colours here, so that the rules of
+// every format hold: samples of n bits scaled to the nearest of 256 levels, palettes as stored,
+// CMYK with uninverted inks, R = round((255 - C)(255 - K) / 255), extra samples (alpha)
+// passed over. libtiff's own RGBA interface truncates 16-bit samples and CMYK, and multiplies
+// the colours by an alpha it is given, so it reads only what nothing else here does: YCbCr
+// without subsampling.
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/picture_decoder.h"
+#include "platform/tiff_memory.h"
+
+namespace colorsplit {
+
+namespace {
+
+// The file in memory as libtiff reads it, and what it reported.
+struct Reading {
+    TiffMemory memory;
+    bool failed = false;
+    Damage damage = Damage::kGeneral;
+};
+
+// libtiff's reports have no codes, only words; these parts of them tell the kind, the first
+// that fits. The first error's kind is kept; warnings are about tags it passes over.
+int OnError(TIFF*, void* user, const char*, const char* format, va_list arguments) {
+    auto* r = static_cast<Reading*>(user);
+    if (r->failed)
+        return 1;
+    char words[512];
+    std::vsnprintf(words, sizeof words, format, arguments);
+    static const struct {
+        const char* words;
+        Damage damage;
+    } kinds[] = {
+        {"Read error", Damage::kCutShort},  {"past end", Damage::kCutShort},
+        {"Premature", Damage::kCutShort},   {"Unexpected end", Damage::kCutShort},
+        {"end of data", Damage::kCutShort}, {"Not a TIFF", Damage::kHeader},
+        {"header", Damage::kHeader},        {"directory", Damage::kHeader},
+        {"Directory", Damage::kHeader},     {"Decod", Damage::kData},
+        {"Corrupt", Damage::kData},         {"corrupt", Damage::kData},
+        {"Bogus", Damage::kData},           {"Wrong data", Damage::kData},
+    };
+    r->failed = true;
+    r->damage = Damage::kGeneral;
+    for (const auto& kind : kinds)
+        if (std::strstr(words, kind.words) != nullptr) {
+            r->damage = kind.damage;
+            break;
+        }
+    return 1;
+}
+
+int OnWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+Problem Damaged(Damage damage) {
+    return {Problem::kDamaged, static_cast<int>(damage), 0, QStringLiteral("TIFF")};
+}
+
+Problem Unsupported(Variant variant, qint64 value = 0) {
+    return {Problem::kUnsupportedVariant, static_cast<int>(variant), value, QStringLiteral("TIFF")};
+}
+
+// Whether the header's offset of the first directory lies past the file's end: writers put
+// the directory after the pixels, so a file cut short loses it first.
+bool DirectoryPastEnd(const QByteArray& file) {
+    const bool big = file.size() >= 4 && (file[2] == '+' || file[3] == '+');
+    const int at = big ? 8 : 4, bytes = big ? 8 : 4;
+    if (file.size() < at + bytes)
+        return true;
+    std::uint64_t offset = 0;
+    for (int i = 0; i < bytes; ++i) {
+        const int shift = 8 * (file[0] == 'I' ? i : bytes - 1 - i);
+        offset |= static_cast<std::uint64_t>(static_cast<unsigned char>(file[at + i])) << shift;
+    }
+    return offset >= static_cast<std::uint64_t>(file.size());
+}
+
+// The file opened at its first page, with the report kept in reading.
+Tiff Open(const QByteArray& file, Reading& reading) {
+    reading = Reading{{file, 0}};
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &reading);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &reading);
+    Tiff tif = OpenTiff(reading.memory, "r", options);
+    TIFFOpenOptionsFree(options);
+    if (!tif && DirectoryPastEnd(file))
+        throw DecodeError{Damaged(Damage::kCutShort)};
+    if (!tif)
+        throw DecodeError{Damaged(reading.failed ? reading.damage : Damage::kHeader)};
+    return tif;
+}
+
+// What a page holds, read from its tags, and whether this program reads it.
+struct Layout {
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t bits = 1, samples = 1, photometric = PHOTOMETRIC_MINISBLACK, planar = 1,
+                  format = SAMPLEFORMAT_UINT, compression = COMPRESSION_NONE, orientation = 1;
+    bool viaRgba = false;  // YCbCr without subsampling, through libtiff's RGBA interface
+
+    explicit Layout(TIFF* tif) {
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+        if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
+            photometric = samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+        if (orientation < 1 || orientation > 8)
+            orientation = 1;
+    }
+
+    void Check(TIFF* tif) {
+        if (width == 0 || height == 0)
+            throw DecodeError{{Problem::kInvalidSize, width, height}};
+        if (format == SAMPLEFORMAT_IEEEFP || format == SAMPLEFORMAT_COMPLEXIEEEFP)
+            throw DecodeError{Unsupported(Variant::kFloatSamples)};
+        if (format == SAMPLEFORMAT_INT || format == SAMPLEFORMAT_COMPLEXINT)
+            throw DecodeError{Unsupported(Variant::kSignedSamples)};
+        if (!TIFFIsCODECConfigured(compression))
+            throw DecodeError{Unsupported(Variant::kCompression, compression)};
+        const auto need = [&](bool fits, Variant variant, qint64 value) {
+            if (!fits)
+                throw DecodeError{Unsupported(variant, value)};
+        };
+        switch (photometric) {
+            case PHOTOMETRIC_MINISWHITE:
+            case PHOTOMETRIC_MINISBLACK:
+                need(bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16,
+                     Variant::kBitsPerSample, bits);
+                break;
+            case PHOTOMETRIC_PALETTE:
+                need(bits >= 1 && bits <= 8, Variant::kBitsPerSample, bits);
+                break;
+            case PHOTOMETRIC_RGB:
+                need(bits == 8 || bits == 16, Variant::kBitsPerSample, bits);
+                need(samples >= 3, Variant::kSamplesPerPixel, samples);
+                break;
+            case PHOTOMETRIC_SEPARATED: {
+                std::uint16_t inks = INKSET_CMYK;
+                TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inks);
+                need(inks == INKSET_CMYK && samples >= 4, Variant::kPhotometric, photometric);
+                need(bits == 8 || bits == 16, Variant::kBitsPerSample, bits);
+                break;
+            }
+            case PHOTOMETRIC_YCBCR: {
+                if (compression == COMPRESSION_JPEG) {
+                    // libtiff's JPEG codec turns it into RGB itself.
+                    TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+                    photometric = PHOTOMETRIC_RGB;
+                    samples = 3;
+                    need(bits == 8, Variant::kBitsPerSample, bits);
+                    break;
+                }
+                std::uint16_t across = 1, down = 1;
+                TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &across, &down);
+                need(across == 1 && down == 1, Variant::kSubsampledYCbCr, 0);
+                need(bits == 8, Variant::kBitsPerSample, bits);
+                viaRgba = true;
+                break;
+            }
+            default:
+                need(false, Variant::kPhotometric, photometric);
+        }
+        need(samples >= 1 && samples <= 16, Variant::kSamplesPerPixel, samples);
+    }
+};
+
+// Sample i of a row of n-bit samples, packed from the highest bit (libtiff undoes the other
+// fill order itself).
+unsigned Sample(const std::uint8_t* row, size_t i, int bits) {
+    switch (bits) {
+        case 8:
+            return row[i];
+        case 16:
+            return reinterpret_cast<const std::uint16_t*>(row)[i];
+        default: {
+            const size_t bit = i * static_cast<size_t>(bits);
+            return (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+        }
+    }
+}
+
+// An n-bit value to the nearest of 256 levels: round(v 255 / (2^n - 1)).
+int Level(unsigned v, int bits) {
+    const unsigned most = (1u << bits) - 1;
+    return static_cast<int>((2 * 255 * v + most) / (2 * most));
+}
+
+// A page's pixels, a row of every plane at a time, into colours.
+class Converter {
+public:
+    Converter(TIFF* tif, const Layout& layout) : layout_(layout) {
+        if (layout.photometric == PHOTOMETRIC_PALETTE) {
+            std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+            if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b))
+                throw DecodeError{{Problem::kEmptyPalette}};
+            const size_t entries = size_t{1} << layout.bits;
+            // Old writers stored 8-bit values in the 16-bit map; libtiff's own reader takes a
+            // map of no value above 255 as such, and so is it taken here.
+            bool eightBit = true;
+            for (size_t i = 0; i < entries; ++i)
+                eightBit = eightBit && r[i] < 256 && g[i] < 256 && b[i] < 256;
+            const auto level = [eightBit](std::uint16_t v) {
+                return eightBit ? static_cast<int>(v) : Level(v, 16);
+            };
+            for (size_t i = 0; i < entries; ++i)
+                palette_.push_back(qRgb(level(r[i]), level(g[i]), level(b[i])));
+        }
+    }
+
+    // planes: a row of each plane (one for contiguous samples), samples as stored.
+    void Row(const std::vector<const std::uint8_t*>& planes, QRgb* out) const {
+        const Layout& l = layout_;
+        const bool contiguous = l.planar == PLANARCONFIG_CONTIG;
+        const auto sample = [&](std::uint32_t x, int s) {
+            return contiguous ? Sample(planes[0], static_cast<size_t>(x) * l.samples + s, l.bits)
+                              : Sample(planes[static_cast<size_t>(s)], x, l.bits);
+        };
+        for (std::uint32_t x = 0; x < l.width; ++x) {
+            switch (l.photometric) {
+                case PHOTOMETRIC_MINISBLACK:
+                case PHOTOMETRIC_MINISWHITE: {
+                    int v = Level(sample(x, 0), l.bits);
+                    if (l.photometric == PHOTOMETRIC_MINISWHITE)
+                        v = 255 - v;
+                    out[x] = qRgb(v, v, v);
+                    break;
+                }
+                case PHOTOMETRIC_PALETTE:
+                    out[x] = palette_[sample(x, 0)];
+                    break;
+                case PHOTOMETRIC_RGB:
+                    out[x] = qRgb(Level(sample(x, 0), l.bits), Level(sample(x, 1), l.bits),
+                                  Level(sample(x, 2), l.bits));
+                    break;
+                default: {
+                    // Uninverted inks, each rounded to 8 bits first.
+                    const int k = 255 - Level(sample(x, 3), l.bits);
+                    const auto ink = [&](int s) {
+                        return ((255 - Level(sample(x, s), l.bits)) * k + 127) / 255;
+                    };
+                    out[x] = qRgb(ink(0), ink(1), ink(2));
+                    break;
+                }
+            }
+        }
+    }
+
+    int Planes() const { return layout_.planar == PLANARCONFIG_CONTIG ? 1 : layout_.samples; }
+
+private:
+    const Layout& layout_;
+    std::vector<QRgb> palette_;
+};
+
+class TiffDecoder : public OrientedDecoder {
+public:
+    explicit TiffDecoder(const QByteArray& file) : TiffDecoder(file, Header(file)) {}
+
+private:
+    TiffDecoder(const QByteArray& file, const Layout& layout)
+        : OrientedDecoder(file, layout.width, layout.height, layout.orientation) {}
+
+    static Layout Header(const QByteArray& file) {
+        Reading reading{};
+        const auto tif = Open(file, reading);
+        Layout layout(tif.get());
+        layout.Check(tif.get());
+        return layout;
+    }
+
+    void DecodeInto(QImage& image) const override {
+        Reading reading{};
+        const auto tif = Open(File(), reading);
+        Layout layout(tif.get());
+        layout.Check(tif.get());
+        const auto failed = [&reading] {
+            throw DecodeError{Damaged(reading.failed ? reading.damage : Damage::kData)};
+        };
+        if (layout.viaRgba) {
+            std::vector<std::uint32_t> raster(static_cast<size_t>(layout.width) * layout.height);
+            if (!TIFFReadRGBAImageOriented(tif.get(), layout.width, layout.height, raster.data(),
+                                           ORIENTATION_TOPLEFT, 1))
+                failed();
+            for (std::uint32_t y = 0; y < layout.height; ++y) {
+                auto* out = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
+                for (std::uint32_t x = 0; x < layout.width; ++x) {
+                    const std::uint32_t p = raster[static_cast<size_t>(y) * layout.width + x];
+                    out[x] = qRgb(TIFFGetR(p), TIFFGetG(p), TIFFGetB(p));
+                }
+            }
+        } else if (TIFFIsTiled(tif.get())) {
+            Tiles(tif.get(), layout, image, failed);
+        } else {
+            Strips(tif.get(), layout, image, failed);
+        }
+        if (reading.failed)
+            failed();
+    }
+
+    template <class Failed>
+    static void Strips(TIFF* tif, const Layout& layout, QImage& image, const Failed& failed) {
+        const Converter convert(tif, layout);
+        const auto bytes = static_cast<size_t>(TIFFScanlineSize64(tif));
+        std::vector<std::vector<std::uint8_t>> rows(static_cast<size_t>(convert.Planes()),
+                                                    std::vector<std::uint8_t>(bytes));
+        std::vector<const std::uint8_t*> planes;
+        for (const auto& row : rows)
+            planes.push_back(row.data());
+        for (std::uint32_t y = 0; y < layout.height; ++y) {
+            for (int p = 0; p < convert.Planes(); ++p)
+                if (TIFFReadScanline(tif, rows[static_cast<size_t>(p)].data(), y,
+                                     static_cast<std::uint16_t>(p)) < 0)
+                    failed();
+            convert.Row(planes, reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y))));
+        }
+    }
+
+    template <class Failed>
+    static void Tiles(TIFF* tif, const Layout& layout, QImage& image, const Failed& failed) {
+        const Converter convert(tif, layout);
+        std::uint32_t tileWidth = 0, tileHeight = 0;
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
+        // A tile larger than the picture's whole rows would be a bomb, not a tile.
+        if (tileWidth == 0 || tileHeight == 0 ||
+            static_cast<std::uint64_t>(tileWidth) * tileHeight >
+                std::max<std::uint64_t>(static_cast<std::uint64_t>(layout.width) * layout.height,
+                                        1 << 16))
+            throw DecodeError{Damaged(Damage::kHeader)};
+        const auto tileBytes = static_cast<size_t>(TIFFTileSize64(tif));
+        const size_t tileRowBytes = tileBytes / tileHeight;
+        // A band of whole rows of the picture, a tile high, for each plane: then each row of
+        // it converts as a strip's row does.
+        const auto rowBytes = static_cast<size_t>(TIFFScanlineSize64(tif));
+        const int planeCount = convert.Planes();
+        std::vector<std::vector<std::uint8_t>> bands(
+            static_cast<size_t>(planeCount), std::vector<std::uint8_t>(rowBytes * tileHeight));
+        std::vector<std::uint8_t> tile(tileBytes);
+        const size_t tilePixelBits =
+            static_cast<size_t>(layout.bits) * (planeCount == 1 ? layout.samples : 1);
+        // Tiles are multiples of 16 pixels wide; one whose rows end inside a byte is none.
+        if (tileWidth * tilePixelBits % 8 != 0)
+            throw DecodeError{Damaged(Damage::kHeader)};
+        for (std::uint32_t top = 0; top < layout.height; top += tileHeight) {
+            for (int p = 0; p < planeCount; ++p) {
+                for (std::uint32_t left = 0; left < layout.width; left += tileWidth) {
+                    if (TIFFReadTile(tif, tile.data(), left, top, 0,
+                                     static_cast<std::uint16_t>(p)) < 0)
+                        failed();
+                    const size_t from = left * tilePixelBits / 8;
+                    const size_t count =
+                        std::min(tileRowBytes, rowBytes - std::min(rowBytes, from));
+                    for (std::uint32_t y = 0; y < tileHeight; ++y)
+                        std::memcpy(bands[static_cast<size_t>(p)].data() + y * rowBytes + from,
+                                    tile.data() + y * tileRowBytes, count);
+                }
+            }
+            for (std::uint32_t y = top; y < std::min(layout.height, top + tileHeight); ++y) {
+                std::vector<const std::uint8_t*> planes;
+                for (const auto& band : bands)
+                    planes.push_back(band.data() + (y - top) * rowBytes);
+                convert.Row(planes, reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y))));
+            }
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<PictureDecoder> MakeTiffDecoder(const QByteArray& file) {
+    return std::make_unique<TiffDecoder>(file);
+}
+
+}  // namespace colorsplit
