@@ -1,5 +1,7 @@
 // Writes a seed corpus for the fuzzers: a small file of every BMP layout the program reads,
-// the hand-written RLE streams, the malformed files, a PNG and a JPEG, and what cameras write.
+// the hand-written RLE streams, the malformed files, a PNG and a JPEG, what cameras write, and
+// TIFF, WebP, GIF, HEIC and AVIF files of their variants. With a format named, its seeds only,
+// so that a run spends its time on that format's reader.
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QImage>
@@ -7,21 +9,124 @@
 #include <string>
 
 #include "support/bmp_builder.h"
+#include "support/library_files.h"
 #include "support/malformed.h"
 #include "support/other_files.h"
 
+namespace {
+
+using namespace colorsplit::test;
+
+std::vector<std::uint32_t> Gradient(int w, int h, std::uint32_t alpha) {
+    std::vector<std::uint32_t> argb;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            argb.push_back(alpha | static_cast<std::uint32_t>(x * 28 << 16 | y * 40 << 8 | 90));
+    return argb;
+}
+
+std::vector<Bytes> TiffSeeds() {
+    std::vector<Bytes> seeds;
+    // photometric, bits, samples, compression, planar, tile
+    const int kinds[][6] = {{1, 1, 1, 1, 0, 0},  {1, 4, 1, 32773, 0, 0}, {1, 16, 1, 8, 0, 0},
+                            {0, 8, 1, 5, 0, 0},  {3, 8, 1, 5, 0, 0},     {2, 8, 3, 1, 0, 16},
+                            {2, 16, 4, 8, 1, 0}, {5, 8, 4, 5, 0, 0},     {6, 8, 3, 7, 0, 0},
+                            {2, 8, 3, 7, 0, 16}, {6, 8, 3, 1, 0, 0}};
+    for (const auto& k : kinds) {
+        TiffPage page;
+        page.width = 9;
+        page.height = 6;
+        page.photometric = k[0];
+        page.bits = k[1];
+        page.samples = k[2];
+        page.extra = k[2] == 4 && k[0] == 2 ? 1 : 0;
+        page.compression = k[3];
+        page.planar = k[4] != 0;
+        page.tile = k[5];
+        page.orientation = k[0] == 1 ? 6 : 0;
+        if (k[0] == 6 && k[3] == 1)
+            page.subsampling = {1, 1};
+        for (int i = 0; i < 9 * 6 * page.samples; ++i)
+            page.values.push_back(static_cast<std::uint32_t>(i * 37) & ((1u << page.bits) - 1));
+        for (int i = 0; k[0] == 3 && i < 3 * 256; ++i)
+            page.colourMap.push_back(static_cast<std::uint16_t>(i * 85));
+        seeds.push_back(Tiff({page, page}));
+    }
+    return seeds;
+}
+
+std::vector<Bytes> WebPSeeds() {
+    return {WebP(9, 6, Gradient(9, 6, 0xFF000000u), true),
+            WebP(9, 6, Gradient(9, 6, 0x80000000u), true),
+            WebP(9, 6, Gradient(9, 6, 0xFF000000u), false),
+            WebP(9, 6, Gradient(9, 6, 0x40000000u), false),
+            AnimatedWebP(9, 6, {Gradient(9, 6, 0xFF000000u), Gradient(9, 6, 0x80000000u)})};
+}
+
+std::vector<Bytes> GifSeeds() {
+    GifFrame frame;
+    frame.width = 9;
+    frame.height = 6;
+    for (int i = 0; i < 54; ++i)
+        frame.indices.push_back(static_cast<std::uint8_t>(i % 4));
+    GifFrame interlaced = frame;
+    interlaced.interlaced = true;
+    interlaced.localMap = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    interlaced.transparent = 1;
+    GifFrame inside = frame;
+    inside.left = 2;
+    inside.top = 1;
+    inside.width = 3;
+    inside.height = 2;
+    inside.indices.resize(6);
+    const std::vector<std::uint32_t> map = {0x102030, 0xFF8000, 0x00FFFF, 0x808080};
+    return {Gif(9, 6, map, 0, {frame}), Gif(9, 6, map, 3, {interlaced, frame}),
+            Gif(9, 6, map, 2, {inside})};
+}
+
+std::vector<Bytes> HeifSeeds(bool avif) {
+    const auto rgb = Gradient(9, 6, 0);
+    return {Heif(avif, 9, 6, rgb, 8), Heif(avif, 9, 6, rgb, 10), Heif(avif, 9, 6, rgb, 8, 6, true)};
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_fuzz_seeds FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_fuzz_seeds FOLDER [tiff|webp|gif|heic|avif]\n");
         return 2;
     }
-    using namespace colorsplit::test;
     const std::string folder = argv[1];
     const QCoreApplication app(argc, argv);  // the JPEG writer is a plugin
     int n = 0;
     const auto write = [&](const std::vector<std::uint8_t>& bytes) {
         WriteFile(folder + "/seed-" + std::to_string(n++), bytes);
     };
+    const struct {
+        const char* name;
+        std::vector<Bytes> (*seeds)();
+    } formats[] = {
+        {"tiff", TiffSeeds},
+        {"webp", WebPSeeds},
+        {"gif", GifSeeds},
+        {"heic", [] { return HeifSeeds(false); }},
+        {"avif", [] { return HeifSeeds(true); }},
+    };
+    const std::string only = argc == 3 ? argv[2] : "";
+    bool known = only.empty();
+    for (const auto& format : formats) {
+        if (!only.empty() && only != format.name)
+            continue;
+        known = true;
+        for (const Bytes& seed : format.seeds())
+            write(seed);
+    }
+    if (!known) {
+        std::fprintf(stderr, "make_fuzz_seeds: no format %s\n", only.c_str());
+        return 2;
+    }
+    if (!only.empty())
+        return 0;
     for (const BmpLayout& layout : AllBmpLayouts())
         write(MakeSample(layout, 7, 5, 1).bytes);
     for (const RleCase& rle : RleCases())
