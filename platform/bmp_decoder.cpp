@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/picture_decoder.h"
+#include "platform/samples.h"
 
 namespace colorsplit {
 
@@ -50,11 +51,6 @@ private:
     const std::uint8_t* data_;
     qint64 size_;
 };
-
-// round(v * 255 / top), a half up, for 0 <= v <= top.
-std::uint32_t Level(std::uint64_t v, std::uint64_t top) {
-    return static_cast<std::uint32_t>((v * 510 + top) / (2 * top));
-}
 
 // One colour channel of a 16- or 32-bit pixel: its mask, and the 8-bit level of each of its
 // values, round(v * 255 / (2^n - 1)) for an n-bit channel. A channel without bits is 0.

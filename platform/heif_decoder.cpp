@@ -10,6 +10,7 @@
 
 #include "platform/picture_decoder.h"
 #include "platform/picture_formats.h"
+#include "platform/samples.h"
 
 namespace colorsplit {
 
@@ -108,14 +109,15 @@ QString FormatOf(const QByteArray& file) {
 
 class HeifDecoder : public OrientedDecoder {
 public:
-    explicit HeifDecoder(const QByteArray& file)
-        : HeifDecoder(file, Primary(file, FormatOf(file))) {}
+    explicit HeifDecoder(const QByteArray& file) : HeifDecoder(file, FormatOf(file)) {}
 
 private:
-    HeifDecoder(const QByteArray& file, const Primary& primary)
+    HeifDecoder(const QByteArray& file, const QString& format)
+        : HeifDecoder(file, format, Primary(file, format)) {}
+    HeifDecoder(const QByteArray& file, const QString& format, const Primary& primary)
         : OrientedDecoder(file, heif_image_handle_get_width(primary.handle.get()),
                           heif_image_handle_get_height(primary.handle.get()), 1),
-          format_(FormatOf(file)),
+          format_(format),
           deep_(heif_image_handle_get_luma_bits_per_pixel(primary.handle.get()) > 8) {}
 
     void DecodeInto(QImage& image) const override {
@@ -149,7 +151,7 @@ private:
                 // Little-endian samples of up to 16 bits, to the nearest of 256 levels.
                 const auto level = [&](int s) {
                     const unsigned v = row[6 * x + 2 * s] | row[6 * x + 2 * s + 1] << 8;
-                    return static_cast<int>((2 * 255 * v + most) / (2 * most));
+                    return static_cast<int>(Level(v, most));
                 };
                 out[x] = qRgb(level(0), level(1), level(2));
             }

@@ -12,6 +12,7 @@
 
 #include "platform/orientation.h"
 #include "platform/picture_decoder.h"
+#include "platform/samples.h"
 
 namespace colorsplit {
 
@@ -62,7 +63,7 @@ bool ReadHeader(jpeg_decompress_struct* cinfo, Errors* errors) {
 void CmykToRgb(uchar* row, JDIMENSION width) {
     for (JDIMENSION x = 0; x < width; ++x, row += 4) {
         const unsigned c = row[0], m = row[1], y = row[2], k = row[3];
-        const auto ink = [k](unsigned v) { return static_cast<uchar>((v * k + 127) / 255); };
+        const auto ink = [k](unsigned v) { return static_cast<uchar>(Ink(v, k)); };
         // The bytes of a 0xFFRRGGBB word, lowest first.
         row[0] = ink(y);
         row[1] = ink(m);

@@ -12,6 +12,7 @@
 #include "platform/png_writer.h"
 #include "platform/read_file.h"
 #include "platform/safe_file.h"
+#include "platform/samples.h"
 #include "platform/tiff_writer.h"
 
 namespace colorsplit {
@@ -133,15 +134,11 @@ void Picture::SaveToFile(const std::string& fileName) const {
         switch (SaveFormatOf(fileName)) {
             case SaveFormat::kPng: {
                 const QImage& rgb = image_;
-                bytes = EncodePng(
-                    rgb.width(), rgb.height(), PngPixels::kRgb, [&rgb](int y, std::uint8_t* out) {
-                        const auto* in = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-                        for (int x = 0; x < rgb.width(); ++x, out += 3) {
-                            out[0] = static_cast<std::uint8_t>(qRed(in[x]));
-                            out[1] = static_cast<std::uint8_t>(qGreen(in[x]));
-                            out[2] = static_cast<std::uint8_t>(qBlue(in[x]));
-                        }
-                    });
+                bytes = EncodePng(rgb.width(), rgb.height(), PngPixels::kRgb,
+                                  [&rgb](int y, std::uint8_t* out) {
+                                      RgbRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y)),
+                                             rgb.width(), out);
+                                  });
                 break;
             }
             case SaveFormat::kTiff:

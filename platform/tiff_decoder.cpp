@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/picture_decoder.h"
+#include "platform/samples.h"
 #include "platform/tiff_memory.h"
 
 namespace colorsplit {
@@ -193,10 +194,9 @@ unsigned Sample(const std::uint8_t* row, size_t i, int bits) {
     }
 }
 
-// An n-bit value to the nearest of 256 levels: round(v 255 / (2^n - 1)).
-int Level(unsigned v, int bits) {
-    const unsigned most = (1u << bits) - 1;
-    return static_cast<int>((2 * 255 * v + most) / (2 * most));
+// An n-bit value to the nearest of 256 levels.
+int LevelOf(unsigned v, int bits) {
+    return static_cast<int>(Level(v, (1u << bits) - 1));
 }
 
 // A page's pixels, a row of every plane at a time, into colours.
@@ -214,7 +214,7 @@ public:
             for (size_t i = 0; i < entries; ++i)
                 eightBit = eightBit && r[i] < 256 && g[i] < 256 && b[i] < 256;
             const auto level = [eightBit](std::uint16_t v) {
-                return eightBit ? static_cast<int>(v) : Level(v, 16);
+                return eightBit ? static_cast<int>(v) : LevelOf(v, 16);
             };
             for (size_t i = 0; i < entries; ++i)
                 palette_.push_back(qRgb(level(r[i]), level(g[i]), level(b[i])));
@@ -233,7 +233,7 @@ public:
             switch (l.photometric) {
                 case PHOTOMETRIC_MINISBLACK:
                 case PHOTOMETRIC_MINISWHITE: {
-                    int v = Level(sample(x, 0), l.bits);
+                    int v = LevelOf(sample(x, 0), l.bits);
                     if (l.photometric == PHOTOMETRIC_MINISWHITE)
                         v = 255 - v;
                     out[x] = qRgb(v, v, v);
@@ -243,14 +243,14 @@ public:
                     out[x] = palette_[sample(x, 0)];
                     break;
                 case PHOTOMETRIC_RGB:
-                    out[x] = qRgb(Level(sample(x, 0), l.bits), Level(sample(x, 1), l.bits),
-                                  Level(sample(x, 2), l.bits));
+                    out[x] = qRgb(LevelOf(sample(x, 0), l.bits), LevelOf(sample(x, 1), l.bits),
+                                  LevelOf(sample(x, 2), l.bits));
                     break;
                 default: {
                     // Uninverted inks, each rounded to 8 bits first.
-                    const int k = 255 - Level(sample(x, 3), l.bits);
+                    const auto k = static_cast<std::uint32_t>(255 - LevelOf(sample(x, 3), l.bits));
                     const auto ink = [&](int s) {
-                        return ((255 - Level(sample(x, s), l.bits)) * k + 127) / 255;
+                        return static_cast<int>(Ink(255 - LevelOf(sample(x, s), l.bits), k));
                     };
                     out[x] = qRgb(ink(0), ink(1), ink(2));
                     break;

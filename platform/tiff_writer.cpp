@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/png_writer.h"
+#include "platform/samples.h"
 #include "platform/tiff_memory.h"
 
 namespace colorsplit {
@@ -43,13 +44,8 @@ QByteArray EncodeTiff(const QImage& picture) {
                      std::max<std::uint32_t>(1, 65536 / std::max<std::uint32_t>(1, w * 3)));
         std::vector<std::uint8_t> row(static_cast<size_t>(w) * 3);
         for (std::uint32_t y = 0; y < h; ++y) {
-            const auto* in =
-                reinterpret_cast<const QRgb*>(picture.constScanLine(static_cast<int>(y)));
-            for (std::uint32_t x = 0; x < w; ++x) {
-                row[3 * x] = static_cast<std::uint8_t>(qRed(in[x]));
-                row[3 * x + 1] = static_cast<std::uint8_t>(qGreen(in[x]));
-                row[3 * x + 2] = static_cast<std::uint8_t>(qBlue(in[x]));
-            }
+            RgbRow(reinterpret_cast<const QRgb*>(picture.constScanLine(static_cast<int>(y))),
+                   picture.width(), row.data());
             if (TIFFWriteScanline(tif.get(), row.data(), y, 0) < 0)
                 throw EncodeError{};
         }
