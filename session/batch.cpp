@@ -2,12 +2,11 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <atomic>
 #include <map>
-#include <thread>
 
 #include "platform/picture_error.h"
 #include "session/file_dialog.h"
+#include "session/long_work.h"
 #include "session/session.h"
 #include "session/texts.h"
 
@@ -95,23 +94,15 @@ std::string CsvField(const std::string& text) {
 std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& pictures,
                                    const BatchOptions& options, const std::function<void()>& done) {
     std::vector<BatchOutcome> outcomes(pictures.size());
-    std::atomic<size_t> next{0};
-    // Each thread takes the next picture not taken; each outcome has a place of its own.
-    const auto work = [&] {
-        for (size_t i = next++; i < pictures.size(); i = next++) {
+    // Each outcome has a place of its own; a picture that fails is an outcome, not a throw.
+    std::vector<std::function<void()>> jobs;
+    for (size_t i = 0; i < pictures.size(); ++i)
+        jobs.emplace_back([&, i] {
             outcomes[i] = Treat(pictures[i], options);
             if (done)
                 done();
-        }
-    };
-    std::vector<std::thread> threads;
-    const size_t jobs = std::clamp<size_t>(static_cast<size_t>(std::max(1, options.jobs)), 1,
-                                           std::max<size_t>(1, pictures.size()));
-    for (size_t i = 1; i < jobs; ++i)
-        threads.emplace_back(work);
-    work();
-    for (std::thread& thread : threads)
-        thread.join();
+        });
+    RunTogether(jobs, static_cast<unsigned>(std::max(1, options.jobs)));
     return outcomes;
 }
 

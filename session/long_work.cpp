@@ -31,7 +31,7 @@ void RunToEnd(const LongWork& work, Progress& progress) {
     work.Apply();
 }
 
-void RunTogether(const std::vector<std::function<void()>>& jobs) {
+void RunTogether(const std::vector<std::function<void()>>& jobs, unsigned threads) {
     std::atomic<size_t> next{0};
     std::mutex lock;
     std::exception_ptr failure;
@@ -47,9 +47,10 @@ void RunTogether(const std::vector<std::function<void()>>& jobs) {
             }
         }
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> helpers;
-    for (unsigned i = 1; i < cores && i < jobs.size(); ++i)
+    for (unsigned i = 1; i < threads && i < jobs.size(); ++i)
         helpers.emplace_back(work);
     work();
     for (std::thread& helper : helpers)

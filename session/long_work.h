@@ -64,7 +64,8 @@ private:
 void RunToEnd(const LongWork& work, Progress& progress);
 
 // Runs each job once, on the caller's thread and on helpers of its own, as many threads in all
-// as the machine has cores; returns when every job is done, rethrowing the first failure.
-void RunTogether(const std::vector<std::function<void()>>& jobs);
+// as threads says (0: as the machine has cores), never more than there are jobs; returns when
+// every job is done, rethrowing the first failure.
+void RunTogether(const std::vector<std::function<void()>>& jobs, unsigned threads = 0);
 
 }  // namespace colorsplit
