@@ -284,7 +284,7 @@ void BM_Export(benchmark::State& state) {
     const std::string folder = OutputFolder().path().toStdString();
     NoProgress quietly;
     for (auto _ : state)
-        WriteExport(folder, "photo", bands, colours, quietly);
+        WriteExport(folder, "photo", bands, colours, {}, quietly);
     // What the files come to, by kind.
     for (const std::string& name : ExportFileNames("photo", kMaxColors)) {
         const qint64 size = QFileInfo(QString::fromStdString(folder + "/" + name)).size();

@@ -26,6 +26,7 @@ QString PickingDone();
 QString Unpicked(int n);
 QString PicksStartedOver();
 QString SeedsTaken(int taken, int inFile);
+QString InksLoaded(const QString& file, int inks);
 QString NoColourPicked();
 QString NotRun();
 QString RunStarting();
