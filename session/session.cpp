@@ -242,9 +242,11 @@ void Session::AutoSeedClick() {
         PickColor(c);
 }
 
-void Session::LoadInksClick(FileDialog& dialog) {
-    if (const std::optional<std::string> name = dialog.Execute())
+std::optional<std::string> Session::LoadInksClick(FileDialog& dialog) {
+    const std::optional<std::string> name = dialog.Execute();
+    if (name)
         LoadInks(*name);
+    return name;
 }
 
 void Session::LoadInks(const std::string& file) {

@@ -111,8 +111,8 @@ public:
     // those already picked), each then picked as by value. With four picked, the line that
     // says so, as a click.
     void AutoSeedClick();
-    // 載入油墨色表…: a palette file from dialog, then LoadInks.
-    void LoadInksClick(FileDialog& dialog);
+    // 載入油墨色表…: a palette file from dialog, then LoadInks; the file loaded, to remember.
+    std::optional<std::string> LoadInksClick(FileDialog& dialog);
     // A palette file's colours as the inks every grouping from now on is matched to, until
     // another is loaded; the log says how many. A file that cannot be read, is malformed or
     // holds no colour throws PictureError, and the table before stays.

@@ -346,6 +346,9 @@ QString SwatchText(int row, TColor c) {
 QString SwatchShare(qint64 pixels, qint64 hundredths) {
     return T(" 像素 %1(%2%)").arg(pixels).arg(Share(hundredths));
 }
+QString SwatchInk(const QString& ink, const QString& deltaE) {
+    return T(" 油墨 %1(ΔE %2)").arg(ink, deltaE);
+}
 QString PaletteComment() {
     return T("colorsplit %1 分出的群組顏色").arg(QStringLiteral(COLORSPLIT_VERSION));
 }
@@ -380,6 +383,7 @@ QString MenuItem(const char* key) {
         {"mean", "平均顏色(&A)"},         {"enter", "輸入顏色(&I)…"},
         {"statistics", "群組統計(&T)…"},  {"unpick", "復原選色(&U)"},
         {"seeds", "載入種子顏色(&S)…"},   {"repick", "重新選色(&P)"},
+        {"autoSeeds", "自動選色(&O)"},    {"inks", "載入油墨色表(&K)…"},
         {"loupe", "放大鏡(&L)"},          {"fit", "符合視窗(&F)"},
         {"actual", "實際大小(&A)"},       {"zoomIn", "放大(&I)"},
         {"zoomOut", "縮小(&O)"},          {"quantised", "顯示分群結果(&G)"},
@@ -421,6 +425,9 @@ QString ExportDialogTitle() {
 QString SeedsDialogTitle() {
     return T("載入種子顏色");
 }
+QString InksDialogTitle() {
+    return T("載入油墨色表");
+}
 QString PaletteFilter() {
     return T("調色盤 (*.gpl *.txt *.hex);;所有檔案 (*)");
 }
@@ -454,6 +461,9 @@ QStringList StatisticsHeader() {
     return {T("顏色"),           QStringLiteral("#RRGGBB"), QStringLiteral("R"),
             QStringLiteral("G"), QStringLiteral("B"),       T("像素"),
             T("百分比")};
+}
+QStringList InkHeader() {
+    return {T("油墨"), QStringLiteral("ΔE")};
 }
 QString StatisticsGroupColumn() {
     return T("群組");

@@ -55,6 +55,7 @@ QString GroupName(int group);      // "color1" for group 0
 QString MeanName();                // 平均顏色
 QString SwatchText(int row, TColor c);
 QString SwatchShare(qint64 pixels, qint64 hundredths);
+QString SwatchInk(const QString& ink, const QString& deltaE);  // " 油墨 Blue(ΔE 2.51)"
 QString PickCursor(int x, int y, TColor c);
 // What made an exported palette, for its comment line.
 QString PaletteComment();
@@ -74,6 +75,7 @@ QString SaveDialogTitle();
 QStringList SaveFilters();
 QString ExportDialogTitle();
 QString SeedsDialogTitle();
+QString InksDialogTitle();
 QString PaletteFilter();
 QString PictureFilter(const QString& patterns, const QString& bmpPatterns);
 QString ReduceQuestionTitle();
@@ -82,6 +84,7 @@ QString ReplaceQuestion(const QString& folder, const QStringList& files);
 QString EnterColourTitle();
 QString StatisticsTitle();
 QStringList StatisticsHeader();  // the table's columns: swatch, #RRGGBB, R, G, B, pixels, percent
+QStringList InkHeader();         // and with inks: the ink, ΔE
 QString StatisticsGroupColumn();
 QString CopyButton();
 QString PickHint();
