@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -46,7 +47,8 @@ struct Command {
         kExport,
         kUnpick,
         kRepick,
-        kSeeds
+        kSeeds,
+        kAutoSeed
     } kind;
     std::string path;
     int x = 0;
@@ -56,6 +58,7 @@ struct Command {
 
 struct Options {
     std::optional<std::string> summaryFile;
+    std::optional<std::string> inksFile;
     bool fit = false;
     std::vector<Command> commands;
 };
@@ -119,6 +122,10 @@ Options Parse(const std::vector<std::string>& args) {
             if (++i >= args.size())
                 throw UsageError{"--summary needs a FILE"};
             options.summaryFile = args[i];
+        } else if (args[i] == "--inks") {
+            if (++i >= args.size())
+                throw UsageError{"--inks needs a FILE"};
+            options.inksFile = args[i];
         } else {
             throw UsageError{"unknown option: " + args[i]};
         }
@@ -152,6 +159,8 @@ Options Parse(const std::vector<std::string>& args) {
         } else if (word == "seeds") {
             c.kind = Command::kSeeds;
             c.path = PathArgument(args, i, "seeds");
+        } else if (word == "autoseed") {
+            c.kind = Command::kAutoSeed;
         } else if (word == "execute") {
             c.kind = Command::kExecute;
         } else if (word == "mean") {
@@ -324,6 +333,9 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
         case Command::kRepick:
             session.RepickClick();
             break;
+        case Command::kAutoSeed:
+            session.AutoSeedClick();
+            break;
     }
 }
 
@@ -342,6 +354,7 @@ struct BatchLine {
     colorsplit::BatchOptions options;
     std::optional<std::string> csvFile;
     std::optional<std::string> seedsFile;
+    std::optional<std::string> inksFile;
     std::vector<std::string> pictures;
 };
 
@@ -367,6 +380,10 @@ BatchLine ParseBatch(const std::vector<std::string>& args) {
             line.options.exportFolder = value("--export");
         } else if (args[i] == "--seeds") {
             line.seedsFile = value("--seeds");
+        } else if (args[i] == "--auto-seeds") {
+            line.options.autoSeeds = true;
+        } else if (args[i] == "--inks") {
+            line.inksFile = value("--inks");
         } else if (args[i] == "--seed") {
             size_t at = i + 1;
             line.options.seeds.push_back(ColourArgument(args, at));
@@ -378,8 +395,8 @@ BatchLine ParseBatch(const std::vector<std::string>& args) {
     line.pictures.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
     if (line.pictures.empty())
         throw UsageError{"batch needs a PICTURE"};
-    if (line.seedsFile.has_value() == !line.options.seeds.empty())
-        throw UsageError{"batch needs either --seeds FILE or --seed RRGGBB"};
+    if (line.seedsFile.has_value() + !line.options.seeds.empty() + line.options.autoSeeds != 1)
+        throw UsageError{"batch needs one of --seeds FILE, --seed RRGGBB and --auto-seeds"};
     if (!line.options.exportFolder.empty())
         if (const auto shared = colorsplit::SharedExportNames(line.pictures))
             throw UsageError{"the exports of " + shared->first + " and " + shared->second +
@@ -400,6 +417,9 @@ int Batch(const std::vector<std::string>& args) {
         // Before anything runs: a palette that cannot be read seeds nothing.
         if (line.seedsFile)
             line.options.seeds = colorsplit::ReadPalette(*line.seedsFile);
+        if (line.inksFile)
+            line.options.inks =
+                std::make_shared<const colorsplit::InkTable>(colorsplit::ReadInks(*line.inksFile));
     } catch (const std::exception& e) {
         Fail(e);
         return kExitFailed;
@@ -468,6 +488,13 @@ int main(int argc, char** argv) {
     session.FormCreate();
 
     int status = kExitOk;
+    try {
+        if (options.inksFile)
+            session.LoadInks(*options.inksFile);
+    } catch (const std::exception& e) {
+        Fail(e);
+        return kExitFailed;
+    }
     for (const Command& c : options.commands) {
         try {
             Run(session, openDialog, saveDialog, c);

@@ -13,6 +13,7 @@
 
 #include <hwy/targets.h>
 
+#include "core/auto_seeds.h"
 #include "core/quantizer.h"
 #include "platform/picture.h"
 #include "session/export.h"
@@ -167,6 +168,54 @@ void BM_Mask(benchmark::State& state) {
 }
 BENCHMARK(BM_Mask)->Unit(benchmark::kMillisecond);
 
+// 自動選色 on the table's 1280 x 960, counting with 1 or 2 threads.
+void BM_AutoSeeds(benchmark::State& state) {
+    Bench& host = Host();
+    const auto threads = static_cast<unsigned>(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(AutoSeeds(host.picture, {}, kMaxColors, threads));
+}
+BENCHMARK(BM_AutoSeeds)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// How good the seeds are: the distortion execute reaches from them over the best of ten
+// k-means++ draws (each run to its end by execute), on the bundled sample and on photo-like
+// pictures of the table's size; 1.02 is the most allowed. Timed: the reference's ten runs.
+void AutoSeedsQuality(benchmark::State& state, const PictureAccess& picture) {
+    const float reached = test::ExecutedFrom(picture, AutoSeeds(picture, {}, kMaxColors, 2));
+    float reference = 0;
+    for (auto _ : state)
+        reference = test::BestOfKMeansPlusPlus(picture, 10, 7);
+    state.counters["over_best_of_ten"] = reached / reference;
+}
+
+void BM_AutoSeedsQualityPhoto(benchmark::State& state) {
+    PictureStage photo;
+    const std::vector<TColor> pixels =
+        test::PhotoLike(kW, kH, static_cast<unsigned>(state.range(0)));
+    QImage image(kW, kH, QImage::Format_RGB32);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const TColor c = pixels[static_cast<size_t>(y) * kW + x];
+            image.setPixel(x, y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+        }
+    photo.Open(image);
+    AutoSeedsQuality(state, photo);
+}
+BENCHMARK(BM_AutoSeedsQualityPhoto)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(3)
+    ->Arg(2026)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_AutoSeedsQualitySample(benchmark::State& state) {
+    PictureStage sample;
+    sample.Open(Picture::ReadFile(COLORSPLIT_SAMPLES_DIR "/landscape.bmp"));
+    AutoSeedsQuality(state, sample);
+}
+BENCHMARK(BM_AutoSeedsQualitySample)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // The picture as a 1280 x 960 24-bit BMP file, written once.
 const QString& BmpFile() {
     static QTemporaryDir dir;
@@ -235,7 +284,7 @@ void BM_Export(benchmark::State& state) {
     const std::string folder = OutputFolder().path().toStdString();
     NoProgress quietly;
     for (auto _ : state)
-        WriteExport(folder, "photo", bands, colours, quietly);
+        WriteExport(folder, "photo", bands, colours, {}, quietly);
     // What the files come to, by kind.
     for (const std::string& name : ExportFileNames("photo", kMaxColors)) {
         const qint64 size = QFileInfo(QString::fromStdString(folder + "/" + name)).size();

@@ -1,6 +1,7 @@
 #include "platform/palette.h"
 
 #include <QList>
+#include <QString>
 #include <algorithm>
 
 #include "platform/picture_error.h"
@@ -13,8 +14,15 @@ namespace {
 // No palette people keep is near this: thousands of colours take some tens of kilobytes.
 constexpr qint64 kMaxPaletteBytes = 4 * 1024 * 1024;
 
-[[noreturn]] void Refuse(const std::string& fileName, Problem problem) {
-    throw PictureError(PictureError::Action::kSeeds, fileName, std::move(problem));
+// A palette's colour and its name as the file gives it, empty when it gives none.
+struct Entry {
+    TColor colour;
+    QByteArray name;
+};
+
+[[noreturn]] void Refuse(const std::string& fileName, PictureError::Action action,
+                         Problem problem) {
+    throw PictureError(action, fileName, std::move(problem));
 }
 
 // A line without its line end (LF or CR LF) and the white space round it.
@@ -24,17 +32,19 @@ QByteArray Trimmed(QByteArray line) {
     return line.trimmed();
 }
 
-// The fields of a line parted by spaces and tabs.
-QList<QByteArray> Fields(const QByteArray& line) {
+// The first n fields of a line parted by spaces and tabs, and the rest of it as it stands: a
+// name keeps its own spacing.
+QList<QByteArray> Fields(const QByteArray& line, int n, QByteArray& rest) {
     QList<QByteArray> fields;
     qsizetype start = -1;
-    for (qsizetype i = 0; i <= line.size(); ++i) {
+    for (qsizetype i = 0; i <= line.size() && fields.size() < n; ++i) {
         const bool gap = i == line.size() || line[i] == ' ' || line[i] == '\t';
         if (!gap && start < 0)
             start = i;
         if (gap && start >= 0) {
             fields << line.mid(start, i - start);
             start = -1;
+            rest = line.mid(i).trimmed();
         }
     }
     return fields;
@@ -44,8 +54,9 @@ bool IsHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-std::vector<TColor> GimpColours(const std::string& fileName, const QList<QByteArray>& lines) {
-    std::vector<TColor> colours;
+std::vector<Entry> GimpColours(const std::string& fileName, PictureError::Action action,
+                               const QList<QByteArray>& lines) {
+    std::vector<Entry> colours;
     for (int i = 1; i < lines.size(); ++i) {
         const QByteArray line = Trimmed(lines[i]);
         const int number = i + 1;
@@ -54,51 +65,77 @@ std::vector<TColor> GimpColours(const std::string& fileName, const QList<QByteAr
         // The header's own lines, before the colours.
         if (colours.empty() && (line.startsWith("Name:") || line.startsWith("Columns:")))
             continue;
-        const QList<QByteArray> fields = Fields(line);
+        QByteArray name;
+        const QList<QByteArray> fields = Fields(line, 3, name);
         if (fields.size() < 3)
-            Refuse(fileName, {Problem::kPaletteLine, number});
+            Refuse(fileName, action, {Problem::kPaletteLine, number});
         int rgb[3] = {};
         for (int c = 0; c < 3; ++c) {
             bool whole = false;
             const qint64 value = fields[c].toLongLong(&whole);
             if (!whole || value < 0)
-                Refuse(fileName, {Problem::kPaletteLine, number});
+                Refuse(fileName, action, {Problem::kPaletteLine, number});
             if (value > 255)
-                Refuse(fileName, {Problem::kPaletteValue, number, value});
+                Refuse(fileName, action, {Problem::kPaletteValue, number, value});
             rgb[c] = static_cast<int>(value);
         }
-        colours.push_back(PackColor(rgb[0], rgb[1], rgb[2]));
+        colours.push_back({PackColor(rgb[0], rgb[1], rgb[2]), name});
     }
     return colours;
 }
 
-std::vector<TColor> HexColours(const std::string& fileName, const QList<QByteArray>& lines) {
-    std::vector<TColor> colours;
+std::vector<Entry> HexColours(const std::string& fileName, PictureError::Action action,
+                              const QList<QByteArray>& lines) {
+    std::vector<Entry> colours;
     for (int i = 0; i < lines.size(); ++i) {
         const QByteArray line = Trimmed(lines[i]);
         if (line.isEmpty())
             continue;
-        const QByteArray digits = line.startsWith('#') ? line.mid(1) : line;
+        QByteArray name;
+        const QByteArray field = Fields(line, 1, name).front();
+        const QByteArray digits = field.startsWith('#') ? field.mid(1) : field;
         if (digits.size() != 6 || !std::all_of(digits.begin(), digits.end(), IsHex))
-            Refuse(fileName, {Problem::kPaletteLine, i + 1});
-        const unsigned value = line.right(6).toUInt(nullptr, 16);
-        colours.push_back(PackColor(static_cast<int>(value >> 16), static_cast<int>(value >> 8),
-                                    static_cast<int>(value)));
+            Refuse(fileName, action, {Problem::kPaletteLine, i + 1});
+        const unsigned value = digits.toUInt(nullptr, 16);
+        colours.push_back({PackColor(static_cast<int>(value >> 16), static_cast<int>(value >> 8),
+                                     static_cast<int>(value)),
+                           name});
     }
     return colours;
 }
 
-}  // namespace
-
-std::vector<TColor> ReadPalette(const std::string& fileName) {
-    QByteArray bytes = ReadWholeFile(fileName, kMaxPaletteBytes, PictureError::Action::kSeeds);
+std::vector<Entry> ReadEntries(const std::string& fileName, PictureError::Action action) {
+    QByteArray bytes = ReadWholeFile(fileName, kMaxPaletteBytes, action);
     // Some editors put a byte order mark at the start of UTF-8 files.
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     const QList<QByteArray> lines = bytes.split('\n');
     if (Trimmed(lines.front()).startsWith("GIMP Palette"))
-        return GimpColours(fileName, lines);
-    return HexColours(fileName, lines);
+        return GimpColours(fileName, action, lines);
+    return HexColours(fileName, action, lines);
+}
+
+}  // namespace
+
+std::vector<TColor> ReadPalette(const std::string& fileName) {
+    std::vector<TColor> colours;
+    for (const Entry& entry : ReadEntries(fileName, PictureError::Action::kSeeds))
+        colours.push_back(entry.colour);
+    return colours;
+}
+
+std::vector<Ink> ReadInks(const std::string& fileName) {
+    std::vector<Ink> inks;
+    for (const Entry& entry : ReadEntries(fileName, PictureError::Action::kInks)) {
+        const TColor c = entry.colour;
+        inks.push_back({c, !entry.name.isEmpty()
+                               ? entry.name.toStdString()
+                               : QString::asprintf("#%02X%02X%02X", RedOf(c), GreenOf(c), BlueOf(c))
+                                     .toStdString()});
+    }
+    if (inks.empty())
+        Refuse(fileName, PictureError::Action::kInks, {Problem::kEmptyPalette});
+    return inks;
 }
 
 QByteArray GimpPalette(const QString& name, const QString& comment,

@@ -98,7 +98,7 @@ struct Problem {
 // is a plain fallback for logs, not for users.
 class PictureError : public std::exception {
 public:
-    enum class Action { kOpen, kSave, kExport, kSummary, kRemember, kSeeds, kBatch };
+    enum class Action { kOpen, kSave, kExport, kSummary, kRemember, kSeeds, kBatch, kInks };
 
     PictureError(Action action, std::string file, Problem problem)
         : action_(action), file_(std::move(file)), problem_(std::move(problem)) {}

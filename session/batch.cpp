@@ -55,6 +55,9 @@ BatchOutcome Treat(const std::string& picture, const BatchOptions& options) {
                 {Problem::kLargerThanTable, opening.size.width(), opening.size.height()});
         if (opening.work)
             RunToEnd(*opening.work, quietly);
+        session.UseInks(options.inks);
+        if (options.autoSeeds)
+            session.AutoSeedClick();
         for (const TColor seed : options.seeds)
             session.Seed(seed);
         session.Button2Click();
@@ -76,19 +79,6 @@ BatchOutcome Treat(const std::string& picture, const BatchOptions& options) {
     return outcome;
 }
 
-// A CSV field as it must stand: quoted where it holds a comma, a quote or a line's end.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 }  // namespace
 
 std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& pictures,
@@ -108,7 +98,7 @@ std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& pictures,
 
 QByteArray BatchCsv(const std::vector<std::string>& pictures,
                     const std::vector<BatchOutcome>& outcomes) {
-    QByteArray csv("file,group,hex,red,green,blue,pixels,percent\n");
+    QByteArray csv("file,group,hex,red,green,blue,pixels,percent,ink,delta_e\n");
     for (size_t i = 0; i < pictures.size() && i < outcomes.size(); ++i) {
         if (outcomes[i].failure)
             continue;

@@ -3,22 +3,27 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/colors.h"
+#include "core/delta_e.h"
 #include "session/grouping.h"
 
 namespace colorsplit {
 
-// The same seed colours over many pictures, each treated as one run of the batch program would
-// treat it: opened (a reduced copy of one larger than the table when fit says so), the seeds
-// picked, executed, and its files exported into a folder, if one is given.
+// The same seed colours over many pictures, or each picture's own (自動選色), each treated as one
+// run of the batch program would treat it: opened (a reduced copy of one larger than the table
+// when fit says so), the seeds picked, executed, and its files exported into a folder, if one
+// is given; its groups matched to inks, if there are any.
 struct BatchOptions {
     bool fit = false;
     std::vector<TColor> seeds;
+    bool autoSeeds = false;  // instead of seeds
+    std::shared_ptr<const InkTable> inks = std::make_shared<const InkTable>();
     std::string exportFolder;  // none when empty
     int jobs = 1;              // pictures worked on at once, each in a session of its own
 };
@@ -35,8 +40,8 @@ struct BatchOutcome {
 std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& pictures,
                                    const BatchOptions& options, const std::function<void()>& done);
 
-// file,group,hex,red,green,blue,pixels,percent: a row a group of each picture that did not
-// fail, in the pictures' order; the file as given, quoted where it must be.
+// file,group,hex,red,green,blue,pixels,percent,ink,delta_e: a row a group of each picture that did
+// not fail, in the pictures' order; the file as given, quoted where it must be.
 QByteArray BatchCsv(const std::vector<std::string>& pictures,
                     const std::vector<BatchOutcome>& outcomes);
 

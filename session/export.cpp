@@ -191,7 +191,7 @@ std::vector<std::string> ExportFileNames(const std::string& stem, int k) {
 
 std::vector<qint64> WriteExport(const std::string& folder, const std::string& stem,
                                 const GroupedBands& bands, const std::vector<TColor>& colours,
-                                Progress& progress) {
+                                const InkTable& inks, Progress& progress) {
     const int k = static_cast<int>(colours.size());
     const std::vector<std::string> names = ExportFileNames(stem, k);
     const std::vector<ExportPicture> pictures = ExportPictures(stem, k);
@@ -236,8 +236,9 @@ std::vector<qint64> WriteExport(const std::string& folder, const std::string& st
         });
         for (const auto& writer : writers)
             OfPicture(*writer, [&] { writer->Finish(); });
-        files[files.size() - 2].Write(GroupsCsv(Statistics(colours, counts)));
-        files.back().Write(GroupsPalette(stem, colours));
+        const std::vector<GroupStatistic> statistics = Statistics(colours, counts, inks);
+        files[files.size() - 2].Write(GroupsCsv(statistics));
+        files.back().Write(GroupsPalette(stem, statistics));
         for (StagedFile& file : files)
             file.Complete();
         // The last moment to stop: from here on the files take their places.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/colors.h"
+#include "core/delta_e.h"
 #include "session/long_work.h"
 
 namespace colorsplit {
@@ -56,9 +57,10 @@ std::vector<std::string> ExportFileNames(const std::string& stem, int k);
 // as a temporary in the folder, written and synced; only when all are complete do they take
 // their names, in one pass in order. A failure or a stop before that pass leaves every file
 // there as it was and no temporary; one during it leaves each file whole, old or new. A
-// failure throws PictureError naming the file and its cause, and the files not written.
+// failure throws PictureError naming the file and its cause, and the files not written. The
+// statistics and the palette name each group's nearest ink of inks, if it has any.
 std::vector<qint64> WriteExport(const std::string& folder, const std::string& stem,
                                 const GroupedBands& bands, const std::vector<TColor>& colours,
-                                Progress& progress);
+                                const InkTable& inks, Progress& progress);
 
 }  // namespace colorsplit

@@ -1,6 +1,7 @@
 #include "session/grouping.h"
 
 #include <QString>
+#include <cmath>
 #include <cstdio>
 
 #include "platform/palette.h"
@@ -9,7 +10,7 @@
 namespace colorsplit {
 
 std::vector<GroupStatistic> Statistics(const std::vector<TColor>& colours,
-                                       const std::vector<qint64>& pixels) {
+                                       const std::vector<qint64>& pixels, const InkTable& inks) {
     qint64 total = 0;
     for (const qint64 n : pixels)
         total += n;
@@ -18,9 +19,22 @@ std::vector<GroupStatistic> Statistics(const std::vector<TColor>& colours,
         const qint64 n = i < pixels.size() ? pixels[i] : 0;
         // Whole numbers throughout: 2 * 10000 * n / total, then halved rounding up.
         const qint64 hundredths = total == 0 ? 0 : (20000 * n / total + 1) / 2;
-        statistics.push_back({static_cast<int>(i) + 1, colours[i], n, hundredths});
+        statistics.push_back({static_cast<int>(i) + 1, colours[i], n, hundredths, std::nullopt});
+        if (const InkMatch match = inks.Nearest(colours[i]); match.index >= 0) {
+            const Ink& ink = inks.Inks()[static_cast<size_t>(match.index)];
+            statistics.back().ink = GroupInk{ink.name, ink.colour, match.deltaE};
+        }
     }
     return statistics;
+}
+
+std::vector<TColor> InkColours(const std::vector<TColor>& colours, const InkTable& inks) {
+    std::vector<TColor> inked;
+    for (const TColor c : colours) {
+        const InkMatch match = inks.Nearest(c);
+        inked.push_back(match.index < 0 ? c : inks.Inks()[static_cast<size_t>(match.index)].colour);
+    }
+    return inked;
 }
 
 std::string HexColour(TColor c) {
@@ -36,25 +50,43 @@ std::string Percent(qint64 hundredths) {
     return text;
 }
 
+std::string DeltaEText(double deltaE) {
+    return Percent(std::llround(deltaE * 100));
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
 std::string CsvRow(const GroupStatistic& s) {
     return std::to_string(s.group) + ',' + HexColour(s.colour) + ',' +
            std::to_string(RedOf(s.colour)) + ',' + std::to_string(GreenOf(s.colour)) + ',' +
            std::to_string(BlueOf(s.colour)) + ',' + std::to_string(s.pixels) + ',' +
-           Percent(s.hundredths);
+           Percent(s.hundredths) + ',' + (s.ink ? CsvField(s.ink->name) : std::string()) + ',' +
+           (s.ink ? DeltaEText(s.ink->deltaE) : std::string());
 }
 
 QByteArray GroupsCsv(const std::vector<GroupStatistic>& statistics) {
-    QByteArray csv("group,hex,red,green,blue,pixels,percent\n");
+    QByteArray csv("group,hex,red,green,blue,pixels,percent,ink,delta_e\n");
     for (const GroupStatistic& s : statistics)
         csv.append(CsvRow(s) + '\n');
     return csv;
 }
 
-QByteArray GroupsPalette(const std::string& stem, const std::vector<TColor>& colours) {
+QByteArray GroupsPalette(const std::string& stem, const std::vector<GroupStatistic>& statistics) {
     std::vector<std::pair<TColor, QString>> named;
-    for (size_t g = 0; g < colours.size(); ++g)
-        named.emplace_back(colours[g], texts::GroupName(static_cast<int>(g)) + QLatin1Char(' ') +
-                                           texts::Hex(colours[g]));
+    for (const GroupStatistic& s : statistics)
+        named.emplace_back(s.colour, s.ink ? QString::fromStdString(s.ink->name)
+                                           : texts::GroupName(s.group - 1) + QLatin1Char(' ') +
+                                                 texts::Hex(s.colour));
     return GimpPalette(QString::fromStdString(stem), texts::PaletteComment(), named);
 }
 

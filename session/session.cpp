@@ -2,8 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <optional>
+#include <thread>
 
+#include "core/auto_seeds.h"
 #include "platform/palette.h"
 #include "platform/picture_error.h"
 #include "platform/reduce.h"
@@ -223,6 +226,39 @@ void Session::SeedsFromFile(const std::string& file) {
     view_.LogLine(texts::SeedsTaken(taken, static_cast<int>(colours.size())));
 }
 
+void Session::AutoSeedClick() {
+    if (!RequirePicture())
+        return;
+    if (State().ColorCount >= kMaxColors) {
+        view_.LogLine(texts::PickingDone());
+        return;
+    }
+    std::vector<TColor> picked;
+    for (int i = 0; i < State().ColorCount; ++i)
+        picked.push_back(
+            PackColor(State().CodeBook[i].R, State().CodeBook[i].G, State().CodeBook[i].B));
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    for (const TColor c : AutoSeeds(picture_, picked, kMaxColors, threads))
+        PickColor(c);
+}
+
+std::optional<std::string> Session::LoadInksClick(FileDialog& dialog) {
+    const std::optional<std::string> name = dialog.Execute();
+    if (name)
+        LoadInks(*name);
+    return name;
+}
+
+void Session::LoadInks(const std::string& file) {
+    inks_ = std::make_shared<const InkTable>(ReadInks(file));
+    view_.LogLine(texts::InksLoaded(QFileInfo(QString::fromStdString(file)).fileName(),
+                                    static_cast<int>(inks_->Inks().size())));
+}
+
+std::vector<TColor> Session::InkColours() const {
+    return colorsplit::InkColours(GroupColours(), *inks_);
+}
+
 void Session::UnpickClick() {
     if (!quantizer_.Unpick())
         return;
@@ -308,11 +344,12 @@ std::vector<GroupStatistic> Session::GroupStatistics() const {
         // Full-size counts are dear to make: the work of CountFullSize or of an export.
         if (!fullSizeCounts_ || fullSizeCounts_->key != GroupingKey())
             return {};
-        return Statistics(GroupColours(), fullSizeCounts_->pixels);
+        return Statistics(GroupColours(), fullSizeCounts_->pixels, *inks_);
     }
     const std::array<qint64, kMaxColors> table = TableGroupCounts();
     return Statistics(GroupColours(),
-                      std::vector<qint64>(table.begin(), table.begin() + State().GroupCount));
+                      std::vector<qint64>(table.begin(), table.begin() + State().GroupCount),
+                      *inks_);
 }
 
 std::shared_ptr<const LongWork> Session::CountFullSize() {
@@ -369,8 +406,8 @@ std::shared_ptr<const LongWork> Session::ExportGroups(const std::string& folder)
     auto counts = std::make_shared<std::vector<qint64>>();
     return std::make_shared<const LongWork>(
         LongWork::Kind::kExport, path,
-        [bands, colours, stem, path, counts](Progress& progress) {
-            *counts = WriteExport(path.toStdString(), stem, bands, colours, progress);
+        [bands, colours, stem, path, counts, inks = inks_](Progress& progress) {
+            *counts = WriteExport(path.toStdString(), stem, bands, colours, *inks, progress);
         },
         [this, counts, key, path, fullSize] {
             if (fullSize)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/delta_e.h"
 #include "core/picture_access.h"
 #include "core/quantizer.h"
 #include "platform/grouped_picture.h"
@@ -106,6 +107,22 @@ public:
     // are left, and the log says how many were taken. A file that cannot be read or is
     // malformed throws PictureError, and nothing is picked.
     void SeedsFromFile(const std::string& file);
+    // 自動選色: the colours still to be picked chosen from the picture as shown (AutoSeeds, around
+    // those already picked), each then picked as by value. With four picked, the line that
+    // says so, as a click.
+    void AutoSeedClick();
+    // 載入油墨色表…: a palette file from dialog, then LoadInks; the file loaded, to remember.
+    std::optional<std::string> LoadInksClick(FileDialog& dialog);
+    // A palette file's colours as the inks every grouping from now on is matched to, until
+    // another is loaded; the log says how many. A file that cannot be read, is malformed or
+    // holds no colour throws PictureError, and the table before stays.
+    void LoadInks(const std::string& file);
+    // An ink table read already, used as LoadInks uses its file's, without a word.
+    void UseInks(std::shared_ptr<const InkTable> inks) { inks_ = std::move(inks); }
+    const InkTable& Inks() const { return *inks_; }
+    // The last grouping's colours as their nearest inks' (as they are without inks): what an
+    // export in the inks' colours paints the groups with.
+    std::vector<TColor> InkColours() const;
     // 復原選色: the last pick taken back while no execute has run since it, its swatch blank
     // again. With none to take back, nothing happens at all.
     void UnpickClick();
@@ -178,6 +195,8 @@ private:
         std::vector<qint64> pixels;
     };
     std::optional<Counts> fullSizeCounts_;
+    // Shared with the export's worker, which reads it while the window may load another.
+    std::shared_ptr<const InkTable> inks_ = std::make_shared<const InkTable>();
 };
 
 }  // namespace colorsplit

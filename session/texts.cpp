@@ -196,6 +196,9 @@ QString PicksStartedOver() {
 QString SeedsTaken(int taken, int inFile) {
     return T("從調色盤取用%1種顏色,共%2種").arg(taken).arg(inFile);
 }
+QString InksLoaded(const QString& file, int inks) {
+    return T("載入油墨色表%1,共%2種油墨").arg(file).arg(inks);
+}
 QString NoColourPicked() {
     return T("尚未選擇顏色");
 }
@@ -253,9 +256,9 @@ QString CancelButton() {
 }
 
 QString Describe(const PictureError& error) {
-    static const char* const actions[] = {"無法開啟",        "無法儲存",     "無法匯出",
-                                          "無法寫入摘要檔",  "無法記住設定", "無法載入種子顏色",
-                                          "無法寫入批次結果"};
+    static const char* const actions[] = {"無法開啟",         "無法儲存",        "無法匯出",
+                                          "無法寫入摘要檔",   "無法記住設定",    "無法載入種子顏色",
+                                          "無法寫入批次結果", "無法載入油墨色表"};
     QString text = T(actions[static_cast<int>(error.WhatFor())]);
     if (!error.File().empty())
         text += T("「%1」").arg(QString::fromStdString(error.File()));
@@ -343,6 +346,9 @@ QString SwatchText(int row, TColor c) {
 QString SwatchShare(qint64 pixels, qint64 hundredths) {
     return T(" 像素 %1(%2%)").arg(pixels).arg(Share(hundredths));
 }
+QString SwatchInk(const QString& ink, const QString& deltaE) {
+    return T(" 油墨 %1(ΔE %2)").arg(ink, deltaE);
+}
 QString PaletteComment() {
     return T("colorsplit %1 分出的群組顏色").arg(QStringLiteral(COLORSPLIT_VERSION));
 }
@@ -377,6 +383,7 @@ QString MenuItem(const char* key) {
         {"mean", "平均顏色(&A)"},         {"enter", "輸入顏色(&I)…"},
         {"statistics", "群組統計(&T)…"},  {"unpick", "復原選色(&U)"},
         {"seeds", "載入種子顏色(&S)…"},   {"repick", "重新選色(&P)"},
+        {"autoSeeds", "自動選色(&O)"},    {"inks", "載入油墨色表(&K)…"},
         {"loupe", "放大鏡(&L)"},          {"fit", "符合視窗(&F)"},
         {"actual", "實際大小(&A)"},       {"zoomIn", "放大(&I)"},
         {"zoomOut", "縮小(&O)"},          {"quantised", "顯示分群結果(&G)"},
@@ -418,6 +425,9 @@ QString ExportDialogTitle() {
 QString SeedsDialogTitle() {
     return T("載入種子顏色");
 }
+QString InksDialogTitle() {
+    return T("載入油墨色表");
+}
 QString PaletteFilter() {
     return T("調色盤 (*.gpl *.txt *.hex);;所有檔案 (*)");
 }
@@ -451,6 +461,9 @@ QStringList StatisticsHeader() {
     return {T("顏色"),           QStringLiteral("#RRGGBB"), QStringLiteral("R"),
             QStringLiteral("G"), QStringLiteral("B"),       T("像素"),
             T("百分比")};
+}
+QStringList InkHeader() {
+    return {T("油墨"), QStringLiteral("ΔE")};
 }
 QString StatisticsGroupColumn() {
     return T("群組");
@@ -496,9 +509,9 @@ QString VersionOption() {
 }
 QString CliUsage() {
     return T(
-        "Usage: colorsplit-cli [--fit] [--summary FILE] COMMAND...\n"
-        "  or:  colorsplit-cli batch [--fit] [--jobs N] [--csv FILE] [--export DIR]\n"
-        "                            (--seeds FILE | --seed RRGGBB...) PICTURE...\n"
+        "Usage: colorsplit-cli [--fit] [--inks FILE] [--summary FILE] COMMAND...\n"
+        "  or:  colorsplit-cli batch [--fit] [--jobs N] [--csv FILE] [--export DIR] [--inks FILE]\n"
+        "                            (--seeds FILE | --seed RRGGBB... | --auto-seeds) PICTURE...\n"
         "  or:  colorsplit-cli --help | --version\n");
 }
 QString CliHelp(QSize pickArea) {
@@ -547,6 +560,10 @@ QString CliHelp(QSize pickArea) {
              "              until four are picked: a GIMP palette (.gpl, as export writes) or a\n"
              "              list of RRGGBB or #RRGGBB a line; a malformed file is an error that\n"
              "              names the line, and nothing is picked\n"
+             "  autoseed    the colours still to be picked, chosen from the picture around those\n"
+             "              picked already (k-means++ drawn ten times with a fixed seed over the\n"
+             "              picture's colours), each picked as seed picks it: the same colours on\n"
+             "              every run and machine\n"
              "  save PATH   the save command: the shown picture to PATH as its extension says,\n"
              "              .png a PNG, .tif or .tiff a TIFF, any other a BMP file; a new PATH\n"
              "              without an extension gets .bmp\n"
@@ -554,7 +571,8 @@ QString CliHelp(QSize pickArea) {
              "              STEM-quantised.png, STEM-groupN.png and STEM-groupN-film.png for each\n"
              "              group N, STEM-groups.csv and the palette STEM-groups.gpl, STEM being\n"
              "              the opened file's name; an error without a picture or before an\n"
-             "              execute of this picture\n"
+             "              execute of this picture. With --inks, the CSV's ink and delta_e name\n"
+             "              each group's nearest ink, and the palette names the groups by them\n"
              "  mean        the mean colour button\n"
              "\n"
              "Before a picture has opened, pick, execute, mask and mean print \"%1\" and\n"
@@ -564,6 +582,10 @@ QString CliHelp(QSize pickArea) {
            T("Options:\n"
              "  --fit           open pictures larger than %1 x %2 (up to 100 megapixels) as\n"
              "                  reduced copies; export then writes them at their full size\n"
+             "  --inks FILE     match every group to its nearest ink of FILE by CIEDE2000: a\n"
+             "                  palette file as seeds reads, its colours named (GIMP palette "
+             "names,\n"
+             "                  or RRGGBB name lines); read before the commands run\n"
              "  --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
              "                  code_book, sel_color, mean_color, color_count, run_count,\n"
              "                  distortion, last_distortion, mask_done, group_counts, and groups:\n"
@@ -571,12 +593,14 @@ QString CliHelp(QSize pickArea) {
              "  --help          show this text\n"
              "  --version       show the version\n"
              "\n"
-             "batch: every PICTURE opened (as open, with --fit as given), the seeds picked, and\n"
-             "executed, with --export its files into DIR as export writes them; --jobs N of them\n"
-             "at once (the machine's cores without it). One CSV for the whole run, to FILE once\n"
-             "all are done (written safely) or to standard output:\n"
-             "file,group,hex,red,green,blue,pixels,percent, pictures in the order given, "
-             "full-size\n"
+             "batch: every PICTURE opened (as open, with --fit as given), the seeds picked (with\n"
+             "--auto-seeds each picture's own, as autoseed picks them), and executed, with\n"
+             "--export its files into DIR as export writes them; --jobs N of them at once (the\n"
+             "machine's cores without it). One CSV for the whole run, to FILE once all are done\n"
+             "(written safely) or to standard output:\n"
+             "file,group,hex,red,green,blue,pixels,percent,ink,delta_e (the last two empty "
+             "without\n"
+             "--inks), pictures in the order given, full-size\n"
              "pixels for reduced copies; the same whatever N. A picture that fails gets one line\n"
              "on standard error and no rows, and the others go on. Two pictures whose exports\n"
              "would share file names are a malformed command line.\n"

@@ -26,6 +26,7 @@ QString PickingDone();
 QString Unpicked(int n);
 QString PicksStartedOver();
 QString SeedsTaken(int taken, int inFile);
+QString InksLoaded(const QString& file, int inks);
 QString NoColourPicked();
 QString NotRun();
 QString RunStarting();
@@ -54,6 +55,7 @@ QString GroupName(int group);      // "color1" for group 0
 QString MeanName();                // 平均顏色
 QString SwatchText(int row, TColor c);
 QString SwatchShare(qint64 pixels, qint64 hundredths);
+QString SwatchInk(const QString& ink, const QString& deltaE);  // " 油墨 Blue(ΔE 2.51)"
 QString PickCursor(int x, int y, TColor c);
 // What made an exported palette, for its comment line.
 QString PaletteComment();
@@ -73,6 +75,7 @@ QString SaveDialogTitle();
 QStringList SaveFilters();
 QString ExportDialogTitle();
 QString SeedsDialogTitle();
+QString InksDialogTitle();
 QString PaletteFilter();
 QString PictureFilter(const QString& patterns, const QString& bmpPatterns);
 QString ReduceQuestionTitle();
@@ -81,6 +84,7 @@ QString ReplaceQuestion(const QString& folder, const QStringList& files);
 QString EnterColourTitle();
 QString StatisticsTitle();
 QStringList StatisticsHeader();  // the table's columns: swatch, #RRGGBB, R, G, B, pixels, percent
+QStringList InkHeader();         // and with inks: the ink, ΔE
 QString StatisticsGroupColumn();
 QString CopyButton();
 QString PickHint();

@@ -205,15 +205,20 @@ protected:
 
 class PaletteDialog : public WriteDialog {
 public:
-    using WriteDialog::WriteDialog;
+    PaletteDialog(QWidget* parent, std::function<std::string()> openedFile, Report report,
+                  QString title)
+        : WriteDialog(parent, std::move(openedFile), std::move(report)), title_(std::move(title)) {}
 
 protected:
     std::optional<std::string> Ask() override {
-        QFileDialog dialog(Parent(), texts::SeedsDialogTitle(), Start(), texts::PaletteFilter());
+        QFileDialog dialog(Parent(), title_, Start(), texts::PaletteFilter());
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         return Run(dialog);
     }
+
+private:
+    QString title_;
 };
 
 }  // namespace
@@ -236,7 +241,14 @@ std::unique_ptr<FileDialog> MakeFolderDialog(QWidget* parent,
 std::unique_ptr<FileDialog> MakePaletteDialog(QWidget* parent,
                                               std::function<std::string()> openedFile,
                                               Report report) {
-    return std::make_unique<PaletteDialog>(parent, std::move(openedFile), std::move(report));
+    return std::make_unique<PaletteDialog>(parent, std::move(openedFile), std::move(report),
+                                           texts::SeedsDialogTitle());
+}
+
+std::unique_ptr<FileDialog> MakeInksDialog(QWidget* parent, std::function<std::string()> openedFile,
+                                           Report report) {
+    return std::make_unique<PaletteDialog>(parent, std::move(openedFile), std::move(report),
+                                           texts::InksDialogTitle());
 }
 
 QString SamplesDirectory() {

@@ -28,6 +28,9 @@ std::unique_ptr<FileDialog> MakeFolderDialog(QWidget* parent,
 std::unique_ptr<FileDialog> MakePaletteDialog(QWidget* parent,
                                               std::function<std::string()> openedFile,
                                               Report report);
+// A palette file of inks, as the seeds' dialog finds one, under its own title.
+std::unique_ptr<FileDialog> MakeInksDialog(QWidget* parent, std::function<std::string()> openedFile,
+                                           Report report);
 
 // Where the bundled sample pictures are: installed beside the program's data, or in the
 // source tree when run from the build folder. Empty when neither exists.
@@ -40,6 +43,7 @@ inline constexpr char kOpenFolder[] = "openFolder";
 inline constexpr char kWriteFolder[] = "saveFolder";
 inline constexpr char kLoupe[] = "loupe";
 inline constexpr char kZoom[] = "zoom";
+inline constexpr char kInks[] = "inks";
 QString Folder(const char* key);
 bool Flag(const char* key, bool otherwise);
 // Whatever is kept under key; undefined when nothing is.

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "session/texts.h"
 
@@ -26,7 +27,12 @@ QTableWidgetItem* Cell(const QString& text, Qt::Alignment alignment = Qt::AlignR
 StatisticsDialog::StatisticsDialog(const std::vector<GroupStatistic>& statistics, QWidget* parent)
     : QDialog(parent), table_(new QTableWidget(static_cast<int>(statistics.size()), 7, this)) {
     setWindowTitle(texts::StatisticsTitle());
-    table_->setHorizontalHeaderLabels(texts::StatisticsHeader());
+    // The inks' columns only once an ink table is loaded: the table is as it was without one.
+    const bool inks = std::any_of(statistics.begin(), statistics.end(),
+                                  [](const GroupStatistic& g) { return g.ink.has_value(); });
+    table_->setColumnCount(inks ? 9 : 7);
+    table_->setHorizontalHeaderLabels(texts::StatisticsHeader() +
+                                      (inks ? texts::InkHeader() : QStringList()));
     QStringList names;
     for (int row = 0; row < static_cast<int>(statistics.size()); ++row) {
         const GroupStatistic& g = statistics[static_cast<size_t>(row)];
@@ -42,6 +48,10 @@ StatisticsDialog::StatisticsDialog(const std::vector<GroupStatistic>& statistics
         table_->setItem(row, 4, Cell(QString::number(BlueOf(c))));
         table_->setItem(row, 5, Cell(QString::number(g.pixels)));
         table_->setItem(row, 6, Cell(texts::Share(g.hundredths)));
+        if (inks && g.ink) {
+            table_->setItem(row, 7, Cell(QString::fromStdString(g.ink->name), Qt::AlignLeft));
+            table_->setItem(row, 8, Cell(QString::fromStdString(DeltaEText(g.ink->deltaE))));
+        }
     }
     table_->setVerticalHeaderLabels(names);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -76,6 +76,7 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
                                 : MakeFolderDialog(this, OpenedFile(), ErrorBox())),
       SeedsDialog(seedsDialog ? std::move(seedsDialog)
                               : MakePaletteDialog(this, OpenedFile(), ErrorBox())),
+      InksDialog(MakeInksDialog(this, OpenedFile(), ErrorBox())),
       design_(new QWidget(this)),
       session_(*this, *OpenPictureDialog1, *SaveDialog1, *ExportDialog) {
     designArea_ = new QScrollArea(this);
@@ -102,6 +103,7 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
                          .arg(size));
     setWindowIcon(icon);
     FormCreate();
+    RestoreInks();
     RestoreZoom();
     UpdateTitle();
     UpdateActions();
@@ -227,6 +229,9 @@ void TForm1::BuildMenus() {
         {"colour", "enter", QKeySequence(Qt::CTRL | Qt::Key_I), &TForm1::EnterColourClick},
         {"colour", "seeds", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I),
          &TForm1::LoadSeedsClick},
+        {"colour", "autoSeeds", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+         &TForm1::AutoSeedClick},
+        {"colour", "inks", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K), &TForm1::LoadInksClick},
         {"colour", "statistics", QKeySequence(Qt::CTRL | Qt::Key_T), &TForm1::StatisticsClick},
         {"colour", "unpick", QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::UnpickClick},
         {"colour", "repick", QKeySequence(Qt::CTRL | Qt::Key_R), &TForm1::RepickClick},
@@ -292,6 +297,18 @@ void TForm1::RememberZoom() {
         ErrorBox());
 }
 
+void TForm1::RestoreInks() {
+    const QString file = remembered::Value(remembered::kInks).toString();
+    if (file.isEmpty())
+        return;
+    // A table on a disk not mounted now is no reason for a message box at every start.
+    try {
+        session_.LoadInks(file.toStdString());
+    } catch (const PictureError& e) {
+        LogLine(texts::Describe(e));
+    }
+}
+
 void TForm1::UpdateActions() {
     const auto enable = [this](const char* name, bool enabled) {
         findChild<QAction*>(QString::fromLatin1(name))->setEnabled(enabled);
@@ -303,7 +320,8 @@ void TForm1::UpdateActions() {
     enable("statistics", free && grouped);
     enable("quantised", grouped);
     // While work runs, what would change the state waits; the exit stops the work.
-    for (const char* name : {"open", "save", "execute", "mask", "mean", "enter", "seeds", "repick"})
+    for (const char* name : {"open", "save", "execute", "mask", "mean", "enter", "seeds", "repick",
+                             "autoSeeds", "inks"})
         enable(name, free);
     for (QPushButton* button : {Button1, Button2, Button4, Button5, Button7})
         button->setEnabled(free);
@@ -694,6 +712,24 @@ void TForm1::LoadSeedsClick() {
         Guard([this] { session_.LoadSeedsClick(*SeedsDialog); });
 }
 
+void TForm1::AutoSeedClick() {
+    if (!Working())
+        Guard([this] { session_.AutoSeedClick(); });
+}
+
+void TForm1::LoadInksClick() {
+    if (Working())
+        return;
+    Guard([this] {
+        if (const std::optional<std::string> file = session_.LoadInksClick(*InksDialog))
+            remembered::SetValue(remembered::kInks,
+                                 QFileInfo(QString::fromStdString(*file)).absoluteFilePath(),
+                                 ErrorBox());
+    });
+    // The groups' inks, for the tooltips.
+    GroupsChanged();
+}
+
 void TForm1::StatisticsClick() {
     if (!Working())
         Guard([this] { RunWork(session_.StatisticsClick(), [this] { GroupsChanged(); }); });
@@ -780,8 +816,13 @@ QString TForm1::SwatchText(int row) const {
         return QString();
     QString text = texts::SwatchText(row, *shown);
     // The group's share, once the swatch shows a group's colour.
-    if (row < static_cast<int>(statistics_.size()) && statistics_[row].colour == *shown)
-        text += texts::SwatchShare(statistics_[row].pixels, statistics_[row].hundredths);
+    if (row < static_cast<int>(statistics_.size()) && statistics_[row].colour == *shown) {
+        const GroupStatistic& s = statistics_[row];
+        text += texts::SwatchShare(s.pixels, s.hundredths);
+        if (s.ink)
+            text += texts::SwatchInk(QString::fromStdString(s.ink->name),
+                                     QString::fromStdString(DeltaEText(s.ink->deltaE)));
+    }
     return text;
 }
 

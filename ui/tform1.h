@@ -72,6 +72,8 @@ public:
     void ExportClick();
     void EnterColourClick();
     void LoadSeedsClick();
+    void AutoSeedClick();
+    void LoadInksClick();
     void StatisticsClick();
     void UnpickClick();
     void RepickClick();
@@ -100,6 +102,7 @@ public:
     std::unique_ptr<FileDialog> SaveDialog1;
     std::unique_ptr<FileDialog> ExportDialog;
     std::unique_ptr<FileDialog> SeedsDialog;
+    std::unique_ptr<FileDialog> InksDialog;
     QPushButton* Button5;
     QPushButton* Button7;
     RadioGroup* RadioGroup1;
@@ -154,6 +157,8 @@ private:
     // The zoom as last time, and remembering it from now on.
     void RestoreZoom();
     void RememberZoom();
+    // The ink table loaded last time, if it still reads; the log says why when it does not.
+    void RestoreInks();
     // Menu items that cannot do anything now are disabled, and while work runs the commands
     // that would change the state.
     void UpdateActions();

@@ -239,6 +239,8 @@ TEST_F(CliTest, MalformedCommandLinesAreRefusedBeforeAnythingRuns) {
         {"seed", "##123456"},
         {"export"},
         {"--frobnicate", "open", quadrants},
+        {"--inks"},
+        {"open", quadrants, "autoseed", "4"},
     };
     for (const QStringList& args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());
@@ -504,7 +506,7 @@ TEST_F(CliTest, BatchOverManyPictures) {
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     QStringList rows = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_FALSE(rows.isEmpty());
-    EXPECT_EQ(rows.takeFirst(), "file,group,hex,red,green,blue,pixels,percent");
+    EXPECT_EQ(rows.takeFirst(), "file,group,hex,red,green,blue,pixels,percent,ink,delta_e");
     // Each picture's own run, its export's statistics, the file before each row.
     QStringList single;
     for (const QString& picture : pictures) {
@@ -536,6 +538,8 @@ TEST_F(CliTest, BatchOverManyPictures) {
         {"batch", "--seeds", Path("p.gpl"), "--seed", "C80A0A", quadrants},
         {"batch", "--jobs", "0", "--seed", "C80A0A", quadrants},
         {"batch", "--seed", "C80A0Z", quadrants},
+        {"batch", "--auto-seeds", "--seed", "C80A0A", quadrants},
+        {"batch", "--seed", "C80A0A", "--inks"},
     };
     for (const QStringList& args : malformed) {
         const CliRun run = RunCli(args);
@@ -552,6 +556,50 @@ TEST_F(CliTest, UnpickAndRepickPrintWhatTheWindowLogs) {
     EXPECT_EQ(run.out.mid(2), QStringList({Q("開檔完成,請選擇四種顏色"), Q("選擇顏色1"),
                                            Q("選擇顏色2"), Q("取消選擇顏色2"), Q("取消選擇顏色1"),
                                            Q("選擇顏色1"), Q("請重新選擇四種顏色")}));
+}
+
+// autoseed picks as 自動選色 does, and batch --auto-seeds gives each picture its own seeds,
+// exactly as a run of that picture alone; --inks names each group's nearest ink in the CSVs.
+TEST_F(CliTest, AutoSeedsAndInks) {
+    const QString inks = Path("inks.txt");
+    const std::string table = "C80A0A Red\n0AC80A Green\n0A0AC8 Blue\nC8C80A Yellow, light\n";
+    test::WriteFile(inks.toStdString(), std::vector<std::uint8_t>(table.begin(), table.end()));
+    test::RgbImage image{120, 80, {}};
+    for (const TColor c : test::PhotoLike(120, 80, 5))
+        image.rgb.push_back(
+            static_cast<std::uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c)));
+    const QString photo = Path("photo.bmp");
+    test::WriteFile(photo.toStdString(), test::EncodeBmp(image, 24));
+
+    QStringList single = {"file,group,hex,red,green,blue,pixels,percent,ink,delta_e"};
+    for (const QString& picture : {quadrants, photo}) {
+        const CliRun own = RunCli(
+            {"--inks", inks, "open", picture, "autoseed", "execute", "export", Path("single")});
+        ASSERT_EQ(own.status, 0) << own.err.toStdString();
+        EXPECT_EQ(own.out[2], Q("載入油墨色表inks.txt,共4種油墨"));
+        EXPECT_EQ(own.out.mid(4, 5), QStringList({Q("選擇顏色1"), Q("選擇顏色2"), Q("選擇顏色3"),
+                                                  Q("選擇顏色4"), Q("選擇顏色完成")}));
+        QFile csv(Path("single/") + QFileInfo(picture).completeBaseName() + "-groups.csv");
+        ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+        for (const QString& line :
+             QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts).mid(1))
+            single << picture + "," + line;
+    }
+    // The quadrants are the inks themselves, in whatever order the seeds came.
+    EXPECT_EQ(single.mid(1, 4).filter(",0.00").size(), 4) << single.join('\n').toStdString();
+    EXPECT_EQ(single.mid(1, 4).filter(",\"Yellow, light\",0.00").size(), 1);
+    for (const QString jobs : {"1", "2"}) {
+        const CliRun batch =
+            RunCli({"batch", "--jobs", jobs, "--auto-seeds", "--inks", inks, quadrants, photo});
+        ASSERT_EQ(batch.status, 0) << batch.err.toStdString();
+        EXPECT_EQ(batch.out, single) << "--jobs " << jobs.toStdString();
+    }
+
+    const CliRun missing = RunCli({"--inks", Path("none.gpl"), "open", quadrants});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(Q("無法載入油墨色表"))) << missing.err.toStdString();
+    EXPECT_EQ(missing.out.size(), 2) << "nothing ran";
+    EXPECT_EQ(RunCli({"batch", "--inks", Path("none.gpl"), "--auto-seeds", quadrants}).status, 1);
 }
 
 }  // namespace

@@ -229,34 +229,48 @@ namespace colorsplit {
 namespace {
 
 // Palette files as people write them: GIMP's own, by hand with odd spacing, line ends and
-// names, lists of hex colours; a malformed one refused whole, naming its line.
+// names, lists of hex colours with names or without; a malformed one refused whole, naming its
+// line, whether it is read for seeds or for inks.
 TEST_F(PictureFiles, PalettesAsPeopleWriteThem) {
     const struct {
         const char* name;
         std::string text;
         std::vector<std::uint32_t> colours;  // 0xRRGGBB
         int badLine;                         // 0 when it reads
+        std::vector<std::string> inks;       // the names read as inks
     } cases[] = {
         {"GIMP's own",
          "GIMP Palette\nName: Bears\nColumns: 16\n#\n  0   0   0\tBlack\n255 255 255\tWhite\n"
          " 75 122 211\tcolor1 #4B7AD3\n",
          {0x000000, 0xFFFFFF, 0x4B7AD3},
-         0},
+         0,
+         {"Black", "White", "color1 #4B7AD3"}},
         {"by hand",
          "GIMP Palette\r\n# leaves\r\n\r\n12\t34 56 dark   green \r\n  200  1 2  紅色\r\n9 9 9",
          {0x0C2238, 0xC80102, 0x090909},
-         0},
-        {"no colours", "GIMP Palette\nName: empty\n", {}, 0},
-        {"byte order mark", "\xEF\xBB\xBFGIMP Palette\n1 2 3\n", {0x010203}, 0},
-        {"hex list", "4B7AD3\n#face4a\n\n  42882D  \r\n", {0x4B7AD3, 0xFACE4A, 0x42882D}, 0},
-        {"a value over 255", "GIMP Palette\n1 2 3\n256 0 0 Too red\n", {}, 3},
-        {"two values", "GIMP Palette\n1 2\n", {}, 2},
-        {"words", "GIMP Palette\nName: x\nred green blue\n", {}, 3},
-        {"below 0", "GIMP Palette\n-1 0 0\n", {}, 2},
-        {"a name after the colours", "GIMP Palette\n1 2 3\nName: late\n", {}, 3},
-        {"five digits", "4B7AD3\n12345\n", {}, 2},
-        {"not hex", "#GGHHII\n", {}, 1},
-        {"a picture", "\x89PNG\r\n\x1A\n", {}, 1},
+         0,
+         {"dark   green", "紅色", "#090909"}},
+        {"no colours", "GIMP Palette\nName: empty\n", {}, 0, {}},
+        {"byte order mark", "\xEF\xBB\xBFGIMP Palette\n1 2 3\n", {0x010203}, 0, {"#010203"}},
+        {"hex list",
+         "4B7AD3\n#face4a\n\n  42882D  \r\n",
+         {0x4B7AD3, 0xFACE4A, 0x42882D},
+         0,
+         {"#4B7AD3", "#FACE4A", "#42882D"}},
+        {"hex and names",
+         "FF6C2F Orange 021 C\n#00a0e9\tBlue, \"process\"\n",
+         {0xFF6C2F, 0x00A0E9},
+         0,
+         {"Orange 021 C", "Blue, \"process\""}},
+        {"a value over 255", "GIMP Palette\n1 2 3\n256 0 0 Too red\n", {}, 3, {}},
+        {"two values", "GIMP Palette\n1 2\n", {}, 2, {}},
+        {"words", "GIMP Palette\nName: x\nred green blue\n", {}, 3, {}},
+        {"below 0", "GIMP Palette\n-1 0 0\n", {}, 2, {}},
+        {"a name after the colours", "GIMP Palette\n1 2 3\nName: late\n", {}, 3, {}},
+        {"five digits", "4B7AD3\n12345\n", {}, 2, {}},
+        {"a name without a gap", "4B7AD3\nFF0000red\n", {}, 2, {}},
+        {"not hex", "#GGHHII\n", {}, 1, {}},
+        {"a picture", "\x89PNG\r\n\x1A\n", {}, 1, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -267,17 +281,37 @@ TEST_F(PictureFiles, PalettesAsPeopleWriteThem) {
             for (const std::uint32_t rgb : c.colours)
                 expected.push_back(PackColor(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
             EXPECT_EQ(ReadPalette(path), expected);
+            try {
+                std::vector<TColor> colours;
+                std::vector<std::string> names;
+                for (const Ink& ink : ReadInks(path)) {
+                    colours.push_back(ink.colour);
+                    names.push_back(ink.name);
+                }
+                EXPECT_EQ(colours, expected);
+                EXPECT_EQ(names, c.inks);
+                // Inks are nothing without a colour.
+                EXPECT_FALSE(expected.empty()) << "inks read from a file of no colour";
+            } catch (const PictureError& e) {
+                EXPECT_TRUE(expected.empty());
+                EXPECT_EQ(e.Cause().kind, Problem::kEmptyPalette);
+            }
             continue;
         }
-        try {
-            ReadPalette(path);
-            ADD_FAILURE() << "read";
-        } catch (const PictureError& e) {
-            EXPECT_EQ(e.WhatFor(), PictureError::Action::kSeeds);
-            EXPECT_EQ(e.File(), path);
-            EXPECT_EQ(e.Cause().a, c.badLine);
-            EXPECT_TRUE(texts::Describe(e).contains(QStringLiteral("第%1行").arg(c.badLine)))
-                << texts::Describe(e).toStdString();
+        for (const auto action : {PictureError::Action::kSeeds, PictureError::Action::kInks}) {
+            try {
+                if (action == PictureError::Action::kSeeds)
+                    ReadPalette(path);
+                else
+                    ReadInks(path);
+                ADD_FAILURE() << "read";
+            } catch (const PictureError& e) {
+                EXPECT_EQ(e.WhatFor(), action);
+                EXPECT_EQ(e.File(), path);
+                EXPECT_EQ(e.Cause().a, c.badLine);
+                EXPECT_TRUE(texts::Describe(e).contains(QStringLiteral("第%1行").arg(c.badLine)))
+                    << texts::Describe(e).toStdString();
+            }
         }
     }
 }

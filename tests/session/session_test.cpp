@@ -545,9 +545,9 @@ TEST(GroupsCsv, SharesAreHundredthsOfAPercentRoundedHalfUp) {
     const auto statistics =
         Statistics({PackColor(200, 10, 10), PackColor(0x0A, 0xC8, 0xFF)}, {3, 1});
     EXPECT_EQ(GroupsCsv(statistics).toStdString(),
-              "group,hex,red,green,blue,pixels,percent\n"
-              "1,#C80A0A,200,10,10,3,75.00\n"
-              "2,#0AC8FF,10,200,255,1,25.00\n");
+              "group,hex,red,green,blue,pixels,percent,ink,delta_e\n"
+              "1,#C80A0A,200,10,10,3,75.00,,\n"
+              "2,#0AC8FF,10,200,255,1,25.00,,\n");
 }
 
 // 匯出群組… asks once before files are replaced: No writes nothing, Yes replaces them all.
@@ -707,6 +707,87 @@ TEST_F(Rounds, PalettesSeedInOrderUntilFourArePicked) {
     w.session.LoadSeedsClick(palettes);
     EXPECT_EQ(w.session.State().ColorCount, 4);
     EXPECT_EQ(palettes.asked, 2);
+}
+
+// 自動選色 picks as colours entered by value would be picked, the same lines and the same
+// round after it; it fills what is left around earlier picks, and with four says so.
+TEST_F(Rounds, AutoSeedsArePickedAsColoursEnteredByValue) {
+    Window automatic, entered;
+    automatic.Open(second);
+    entered.Open(second);
+    size_t lines = automatic.view.log.size();
+    automatic.session.AutoSeedClick();
+    EXPECT_EQ(std::vector(automatic.view.log.begin() + static_cast<std::ptrdiff_t>(lines),
+                          automatic.view.log.end()),
+              (std::vector<std::string>{"選擇顏色1", "選擇顏色2", "選擇顏色3", "選擇顏色4",
+                                        "選擇顏色完成"}));
+    for (int i = 0; i < kMaxColors; ++i)
+        entered.session.Seed(automatic.session.State().SelColor[i]);
+    automatic.session.Button2Click();
+    entered.session.Button2Click();
+    EXPECT_EQ(automatic.view.log, entered.view.log);
+    EXPECT_EQ(Snapshot(automatic), Snapshot(entered));
+
+    lines = automatic.view.log.size();
+    automatic.session.AutoSeedClick();
+    EXPECT_EQ(automatic.view.log.size(), lines + 1);
+    EXPECT_EQ(automatic.view.log.back(), "選擇顏色完成");
+
+    // One click, then the other three from the picture around it.
+    Window filled;
+    filled.session.AutoSeedClick();
+    EXPECT_EQ(filled.view.log.back(), "尚未載入檔案");
+    filled.Open(second);
+    filled.session.Image1MouseDown(kSecondPicks[0].first, kSecondPicks[0].second);
+    const TColor clicked = filled.session.State().SelColor[0];
+    lines = filled.view.log.size();
+    filled.session.AutoSeedClick();
+    EXPECT_EQ(filled.session.State().SelColor[0], clicked);
+    EXPECT_EQ(std::vector(filled.view.log.begin() + static_cast<std::ptrdiff_t>(lines),
+                          filled.view.log.end()),
+              (std::vector<std::string>{"選擇顏色2", "選擇顏色3", "選擇顏色4", "選擇顏色完成"}));
+}
+
+// A loaded ink table names each group's nearest ink, by CIEDE2000, in the statistics, the CSV
+// and the palette of an export; a table that cannot be read leaves the one before.
+TEST_F(Rounds, InksNameEachGroupInTheStatisticsAndTheExport) {
+    const std::string inks = Path("inks.gpl"), bad = Path("bad.txt");
+    const std::string table =
+        "GIMP Palette\nName: riso\n255 0 0\tBright Red\n0 120 191\tBlue, \"medium\"\n"
+        "0 169 92\tGreen\n255 232 0\tYellow\n";
+    test::WriteFile(inks, std::vector<std::uint8_t>(table.begin(), table.end()));
+    test::WriteFile(bad, {'x', '\n'});
+    Window w;
+    w.session.LoadInks(inks);
+    EXPECT_EQ(w.view.log.back(), "載入油墨色表inks.gpl,共4種油墨");
+    EXPECT_THROW(w.session.LoadInks(bad), PictureError);
+    CountingDialog cancelled;
+    w.session.LoadInksClick(cancelled);
+    w.Open(first);
+    for (const auto& [x, y] : kFirstPicks)
+        w.session.Image1MouseDown(x, y);
+    w.session.Button2Click();
+
+    // The quadrants are red, green, blue and yellow.
+    const std::vector<std::string> names = {"Bright Red", "Green", "Blue, \"medium\"", "Yellow"};
+    const std::vector<GroupStatistic> statistics = w.session.GroupStatistics();
+    ASSERT_EQ(statistics.size(), 4u);
+    for (size_t g = 0; g < 4; ++g) {
+        ASSERT_TRUE(statistics[g].ink) << g;
+        EXPECT_EQ(statistics[g].ink->name, names[g]);
+        EXPECT_EQ(w.session.InkColours()[g], statistics[g].ink->colour);
+    }
+    w.Finish(w.session.ExportGroups(Path("out")));
+    const QStringList rows =
+        QString::fromStdString(Slurp(Path("out/first-groups.csv"))).split('\n');
+    EXPECT_EQ(rows[0], "group,hex,red,green,blue,pixels,percent,ink,delta_e");
+    EXPECT_TRUE(rows[3].endsWith(QString::fromStdString(",\"Blue, \"\"medium\"\"\"," +
+                                                        DeltaEText(statistics[2].ink->deltaE))))
+        << rows[3].toStdString();
+    const QStringList palette =
+        QString::fromStdString(Slurp(Path("out/first-groups.gpl"))).split('\n');
+    for (int g = 0; g < 4; ++g)
+        EXPECT_TRUE(palette[3 + g].endsWith("\t" + QString::fromStdString(names[g])));
 }
 
 // Asks the work to stop once it has come a part of its way (0: before it starts).

@@ -1,6 +1,9 @@
 #include "support/reference_quantizer.h"
 
 #include <algorithm>
+#include <limits>
+#include <memory>
+#include <random>
 
 namespace colorsplit::test {
 
@@ -81,6 +84,64 @@ void ReferenceCenproid(QuantState& q, const PictureAccess& host, QuantObserver& 
         q.SelColor[g] = PackColor(q.CodeBook[g].R, q.CodeBook[g].G, q.CodeBook[g].B);
         observer.GroupMoved(g, q.SelColor[g]);
     }
+}
+
+}  // namespace colorsplit::test
+
+namespace colorsplit::test {
+
+namespace {
+
+class Unheard : public QuantObserver {
+public:
+    void RunStarting() override {}
+    void RunSampled() override {}
+    void IterationStarting(int) override {}
+    void GroupMoved(int, TColor) override {}
+    void RunEnded(int) override {}
+    void MaskPainted() override {}
+};
+
+}  // namespace
+
+float ExecutedFrom(const PictureAccess& picture, const std::vector<TColor>& seeds) {
+    auto q = std::make_unique<Quantizer>();
+    for (const TColor c : seeds)
+        q->Pick(c);
+    Unheard unheard;
+    q->Button2Click(picture, unheard);
+    return q->View().Distortion;
+}
+
+float BestOfKMeansPlusPlus(const PictureAccess& picture, int draws, unsigned seed) {
+    std::vector<PixelRec> pixels;
+    for (int y = 0; y < Quantizer::ClampedHeight(picture); ++y)
+        for (int x = 0; x < Quantizer::ClampedWidth(picture); ++x) {
+            const TColor c = picture.GetPixel(x, y);
+            pixels.push_back({RedOf(c), GreenOf(c), BlueOf(c), 0});
+        }
+    std::mt19937 rng(seed);
+    float best = std::numeric_limits<float>::infinity();
+    for (int draw = 0; draw < draws && !pixels.empty(); ++draw) {
+        std::vector<PixelRec> picks = {pixels[rng() % pixels.size()]};
+        std::vector<double> nearest(pixels.size(), std::numeric_limits<double>::infinity());
+        while (picks.size() < kMaxColors) {
+            for (size_t i = 0; i < pixels.size(); ++i) {
+                const PixelRec& p = pixels[i];
+                const PixelRec& s = picks.back();
+                const double d = (p.R - s.R) * (p.R - s.R) + (p.G - s.G) * (p.G - s.G) +
+                                 (p.B - s.B) * (p.B - s.B);
+                nearest[i] = std::min(nearest[i], d);
+            }
+            std::discrete_distribution<size_t> odds(nearest.begin(), nearest.end());
+            picks.push_back(pixels[odds(rng)]);
+        }
+        std::vector<TColor> seeds;
+        for (const PixelRec& p : picks)
+            seeds.push_back(PackColor(p.R, p.G, p.B));
+        best = std::min(best, ExecutedFrom(picture, seeds));
+    }
+    return best;
 }
 
 }  // namespace colorsplit::test

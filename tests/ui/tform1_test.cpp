@@ -47,6 +47,7 @@
 #include "ui/picture_view.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
+#include "ui/statistics_dialog.h"
 #include "ui/work_runner.h"
 
 namespace colorsplit {
@@ -833,6 +834,46 @@ TEST_F(FormTest, ScreenReadersReadThePictureTheSwatchesAndTheLog) {
     EXPECT_TRUE(description(form->ColorInf).isEmpty()) << "a new round blanks the rows";
 }
 
+// 自動選色 picks all four by its key; 載入油墨色表… loads a table that the swatches and 群組統計
+// name each group's ink from, and the next window starts with.
+TEST_F(FormTest, AutoSeedsAndInksInTheWindow) {
+    struct Forget {
+        ~Forget() { remembered::SetValue(remembered::kInks, QJsonValue(), {}); }
+    } forget;
+    const std::string text = "C80A0A Red\n0AC80A Green\n0A0AC8 Blue\nC8C80A Yellow\n";
+    const std::string inks = Write("inks.txt", std::vector<std::uint8_t>(text.begin(), text.end()));
+    Open(quadrants);
+    QTest::keyClick(form.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form->State().ColorCount, 4);
+    EXPECT_EQ(form->LogLines().back(), Q("選擇顏色完成"));
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    auto dialog = std::make_unique<ScriptedDialog>();
+    dialog->Answer(inks);
+    form->InksDialog = std::move(dialog);
+    form->MenuItem(Q("載入油墨色表"))->trigger();
+    EXPECT_EQ(form->LogLines().back(), Q("載入油墨色表inks.txt,共4種油墨"));
+
+    const QString swatches =
+        QAccessible::queryAccessibleInterface(form->ColorInf)->text(QAccessible::Description);
+    for (const char* ink : {"Red", "Green", "Blue", "Yellow"})
+        EXPECT_TRUE(swatches.contains(Q(" 像素 360(25.00%) 油墨 %1(ΔE 0.00)").arg(ink)))
+            << swatches.toStdString();
+    QString table;
+    test::WhenShown<StatisticsDialog>([&](StatisticsDialog& d) {
+        table = d.Text();
+        d.reject();
+    });
+    form->StatisticsClick();
+    EXPECT_TRUE(table.startsWith(Q("群組\t#RRGGBB\tR\tG\tB\t像素\t百分比\t油墨\tΔE\n")))
+        << table.toStdString();
+    EXPECT_EQ(table.count(Q("\t0.00\n")), 4);
+
+    EXPECT_TRUE(TForm1().LogLines().contains(Q("載入油墨色表inks.txt,共4種油墨"))) << "remembered";
+    QFile::remove(QString::fromStdString(inks));
+    EXPECT_TRUE(TForm1().LogLines().back().startsWith(Q("無法載入油墨色表")));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
 TEST_F(FormTest, AFileNamedAtStartUpOpensAsIfChosen) {
     // What the program does with its file argument, relative to the working folder.
     const QString saved = QDir::currentPath();
@@ -869,6 +910,8 @@ TEST_F(FormTest, TheMenusHoldEveryCommandAndAColourCanBeEnteredByValue) {
         {"輸入顏色", QKeySequence(Qt::CTRL | Qt::Key_I)},
         {"群組統計", QKeySequence(Qt::CTRL | Qt::Key_T)},
         {"載入種子顏色", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
+        {"自動選色", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
+        {"載入油墨色表", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K)},
         {"關於 colorsplit", QKeySequence(Qt::Key_F1)},
     };
     for (const auto& item : items) {
