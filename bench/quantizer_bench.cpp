@@ -13,12 +13,14 @@
 
 #include <hwy/targets.h>
 
+#include "core/cleanup.h"
 #include "core/quantizer.h"
 #include "platform/picture.h"
 #include "session/export.h"
 #include "session/grouping.h"
 #include "session/picture_stage.h"
 #include "session/session.h"
+#include "support/group_maps.h"
 #include "support/photo.h"
 #include "support/quiet_view.h"
 #include "support/reference_quantizer.h"
@@ -343,6 +345,54 @@ void BM_StopReducing(benchmark::State& state) {
     StopLatency(state, [&] { return phone.session.OpenFile(PhoneFile().toStdString()).work; });
 }
 BENCHMARK(BM_StopReducing)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// A phone photo's grouping, 4032 x 3024, made once.
+const GroupMap& PhoneMap() {
+    static const GroupMap map = test::PhotoMap(4032, 3024, 4, 7);
+    return map;
+}
+
+std::int64_t PixelsChanged(const GroupMap& a, const GroupMap& b) {
+    std::int64_t changed = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            changed += a.At(x, y) != b.At(x, y);
+    return changed;
+}
+
+// Removing the regions under N pixels (the first argument) from it at a connectivity (the
+// second); copying the map is not timed.
+void BM_Cleanup(benchmark::State& state) {
+    const Connectivity c = state.range(1) == 8 ? Connectivity::Eight : Connectivity::Four;
+    GroupMap map;
+    for (auto _ : state) {
+        state.PauseTiming();
+        map = PhoneMap();
+        state.ResumeTiming();
+        CleanUp(map, state.range(0), c, {});
+    }
+    state.counters["pixels_changed"] = static_cast<double>(PixelsChanged(map, PhoneMap()));
+}
+BENCHMARK(BM_Cleanup)->Args({20, 4})->Args({20, 8})->Args({1000, 4})->Unit(benchmark::kMillisecond);
+
+double PeakMB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// The same at 12000 x 8000 (96 MP, the map alone 24 MB), once, and how far the cleanup raises
+// the process's peak memory above what it was with the map made. Run it alone to read that:
+//   colorsplit_bench --benchmark_filter=BM_Cleanup96MP
+void BM_Cleanup96MP(benchmark::State& state) {
+    GroupMap map = test::PhotoMap(12000, 8000, 4, 7);
+    const double before = PeakMB();
+    for (auto _ : state)
+        CleanUp(map, state.range(0), Connectivity::Four, {});
+    state.counters["peak_MB"] = PeakMB();
+    state.counters["extra_MB"] = PeakMB() - before;
+}
+BENCHMARK(BM_Cleanup96MP)->Arg(20)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace colorsplit
