@@ -3,60 +3,31 @@
 #include <algorithm>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "core/group_map.h"
-#include "support/photo.h"
 
 namespace colorsplit::test {
 
-// A map written as rows of group digits, and back.
-inline GroupMap MapOf(const std::vector<std::string>& rows) {
-    GroupMap map(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()));
+// A map written as rows of group digits separated by '/', and back.
+inline GroupMap MapOf(const std::string& rows) {
+    const int w =
+        static_cast<int>(rows.find('/') == std::string::npos ? rows.size() : rows.find('/'));
+    GroupMap map(w, static_cast<int>(rows.size() + 1) / (w + 1));
     for (int y = 0; y < map.Height(); ++y)
-        for (int x = 0; x < map.Width(); ++x)
-            map.Set(x, y, rows[static_cast<size_t>(y)][static_cast<size_t>(x)] - '0');
+        for (int x = 0; x < w; ++x)
+            map.Set(x, y, rows[static_cast<size_t>(y * (w + 1) + x)] - '0');
     return map;
 }
-inline std::vector<std::string> RowsOf(const GroupMap& map) {
-    std::vector<std::string> rows(static_cast<size_t>(map.Height()));
+inline std::string RowsOf(const GroupMap& map) {
+    std::string rows;
     for (int y = 0; y < map.Height(); ++y)
-        for (int x = 0; x < map.Width(); ++x)
-            rows[static_cast<size_t>(y)] += static_cast<char>('0' + map.At(x, y));
-    return rows;
-}
-
-// The grouping of a photo-like picture by the nearest of k fixed colours: large smooth regions
-// with ragged edges and specks where the noise crosses a boundary.
-inline GroupMap PhotoMap(int w, int h, int k, unsigned seed) {
-    static constexpr int kColours[4][3] = {
-        {40, 60, 120}, {200, 180, 60}, {90, 150, 70}, {230, 230, 220}};
-    PhotoRows photo(w, h, seed);
-    std::vector<TColor> row(static_cast<size_t>(w));
-    std::vector<std::uint8_t> groups(static_cast<size_t>(w));
-    GroupMap map(w, h);
-    for (int y = 0; y < h; ++y) {
-        photo.Next(row.data());
-        for (int x = 0; x < w; ++x) {
-            const TColor c = row[static_cast<size_t>(x)];
-            int best = 0, bestD = 1 << 30;
-            for (int g = 0; g < k; ++g) {
-                const int dr = RedOf(c) - kColours[g][0], dg = GreenOf(c) - kColours[g][1],
-                          db = BlueOf(c) - kColours[g][2];
-                if (dr * dr + dg * dg + db * db < bestD) {
-                    bestD = dr * dr + dg * dg + db * db;
-                    best = g;
-                }
-            }
-            groups[static_cast<size_t>(x)] = static_cast<std::uint8_t>(best);
-        }
-        map.SetRow(y, groups.data());
-    }
-    return map;
+        for (int x = 0; x <= map.Width(); ++x)
+            rows += x == map.Width() ? '/' : static_cast<char>('0' + map.At(x, y));
+    return rows.substr(0, rows.size() - 1);
 }
 
 // Rectangles of random groups over each other, then a share of pixels set to any group: from
-// clean blocks (speckPercent 0) to noise (100).
+// the regions and specks of a photo's grouping (a few percent) to noise (100).
 inline GroupMap SpeckledMap(int w, int h, int k, int speckPercent, unsigned seed) {
     std::mt19937 rng(seed);
     GroupMap map(w, h);

@@ -9,25 +9,27 @@
 namespace colorsplit::test {
 
 // A photo-like picture: smooth regions of a few colours with shading, edges and sensor noise,
-// so that groups are uneven and distances vary as in real pictures. Made a row at a time, so
-// that a very large one needs no memory of its own.
-class PhotoRows {
-public:
-    PhotoRows(int w, int h, unsigned seed) : w_(w), h_(h), rng_(seed) {
-        for (int i = 0; i < 7; ++i) {
-            blobs_.push_back({static_cast<double>(rng_() % (w + 1)),
-                              static_cast<double>(rng_() % (h + 1)), 20.0 + rng_() % (w / 2 + 20),
-                              static_cast<int>(rng_() % 256), static_cast<int>(rng_() % 256),
-                              static_cast<int>(rng_() % 256)});
-        }
+// so that groups are uneven and distances vary as in real pictures. Handed to row(pixels) a
+// row at a time, top to bottom, so that a very large one needs no memory of its own.
+template <typename Row>
+void PhotoRows(int w, int h, unsigned seed, Row&& row) {
+    std::mt19937 rng(seed);
+    struct Blob {
+        double cx, cy, r;
+        int red, green, blue;
+    };
+    std::vector<Blob> blobs;
+    for (int i = 0; i < 7; ++i) {
+        blobs.push_back({static_cast<double>(rng() % (w + 1)), static_cast<double>(rng() % (h + 1)),
+                         20.0 + rng() % (w / 2 + 20), static_cast<int>(rng() % 256),
+                         static_cast<int>(rng() % 256), static_cast<int>(rng() % 256)});
     }
-    // The next row, top to bottom.
-    void Next(TColor* row) {
-        const int y = y_++;
-        for (int x = 0; x < w_; ++x) {
+    std::vector<TColor> pixels(static_cast<size_t>(w));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             // Background: a diagonal gradient.
-            int r = 40 + (150 * x) / (w_ + 1), g = 60 + (120 * y) / (h_ + 1), b = 120;
-            for (const Blob& blob : blobs_) {
+            int r = 40 + (150 * x) / (w + 1), g = 60 + (120 * y) / (h + 1), b = 120;
+            for (const Blob& blob : blobs) {
                 const double dx = x - blob.cx, dy = y - blob.cy;
                 const double d2 = (dx * dx + dy * dy) / (blob.r * blob.r);
                 if (d2 < 1.0) {
@@ -38,29 +40,19 @@ public:
                 }
             }
             const auto noisy = [&](int v) {
-                v += static_cast<int>(rng_() % 9) - 4;
+                v += static_cast<int>(rng() % 9) - 4;
                 return v < 0 ? 0 : v > 255 ? 255 : v;
             };
-            row[x] = PackColor(noisy(r), noisy(g), noisy(b));
+            pixels[static_cast<size_t>(x)] = PackColor(noisy(r), noisy(g), noisy(b));
         }
+        row(pixels.data());
     }
-
-private:
-    struct Blob {
-        double cx, cy, r;
-        int red, green, blue;
-    };
-    int w_, h_, y_ = 0;
-    std::mt19937 rng_;
-    std::vector<Blob> blobs_;
-};
+}
 
 // The whole picture, row by row.
 inline std::vector<TColor> PhotoLike(int w, int h, unsigned seed) {
-    PhotoRows rows(w, h, seed);
-    std::vector<TColor> pixels(static_cast<size_t>(w) * h);
-    for (int y = 0; y < h; ++y)
-        rows.Next(pixels.data() + static_cast<size_t>(y) * w);
+    std::vector<TColor> pixels;
+    PhotoRows(w, h, seed, [&](const TColor* row) { pixels.insert(pixels.end(), row, row + w); });
     return pixels;
 }
 
