@@ -419,7 +419,12 @@ void BM_Cleanup96MP(benchmark::State& state) {
     state.counters["peak_MB"] = PeakMB();
     state.counters["extra_MB"] = PeakMB() - before;
 }
-BENCHMARK(BM_Cleanup96MP)->Arg(20)->Arg(1000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Cleanup96MP)
+    ->Arg(20)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // Dithering the phone photo among four colours, in the export's bands of rows.
 void BM_Dither(benchmark::State& state) {
