@@ -14,7 +14,10 @@
 #include <hwy/targets.h>
 
 #include "core/auto_seeds.h"
+#include "core/cleanup.h"
+#include "core/dither.h"
 #include "core/quantizer.h"
+#include "core/trap.h"
 #include "platform/picture.h"
 #include "session/export.h"
 #include "session/grouping.h"
@@ -392,6 +395,121 @@ void BM_StopReducing(benchmark::State& state) {
     StopLatency(state, [&] { return phone.session.OpenFile(PhoneFile().toStdString()).work; });
 }
 BENCHMARK(BM_StopReducing)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+constexpr int kPhoneW = 4032, kPhoneH = 3024;
+const std::vector<TColor> kPhoneColours = {0x783C28, 0x3CB4C8, 0x46965A, 0xDCE6E6};
+
+// A photo-like picture grouped by the nearest of those colours, made a row at a time: large
+// smooth regions with ragged edges, and specks where the noise crosses a boundary.
+GroupMap PhotoMap(int w, int h) {
+    std::vector<std::uint8_t> groups(static_cast<size_t>(w));
+    GroupMap map(w, h);
+    int y = 0;
+    test::PhotoRows(w, h, 7, [&](const TColor* row) {
+        for (int x = 0; x < w; ++x) {
+            int best = 1 << 30;
+            for (int g = 0; g < kMaxColors; ++g) {
+                const TColor c = row[x], m = kPhoneColours[static_cast<size_t>(g)];
+                const int dr = RedOf(c) - RedOf(m), dg = GreenOf(c) - GreenOf(m),
+                          db = BlueOf(c) - BlueOf(m);
+                if (dr * dr + dg * dg + db * db < best) {
+                    best = dr * dr + dg * dg + db * db;
+                    groups[static_cast<size_t>(x)] = static_cast<std::uint8_t>(g);
+                }
+            }
+        }
+        map.SetRow(y++, groups.data());
+    });
+    return map;
+}
+
+const GroupMap& PhoneMap() {
+    static const GroupMap map = PhotoMap(kPhoneW, kPhoneH);
+    return map;
+}
+
+std::int64_t PixelsChanged(const GroupMap& a, const GroupMap& b) {
+    std::int64_t changed = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            changed += a.At(x, y) != b.At(x, y);
+    return changed;
+}
+
+// Removing the regions under N pixels (the first argument) from it at a connectivity (the
+// second); copying the map is not timed.
+void BM_Cleanup(benchmark::State& state) {
+    const Connectivity c = state.range(1) == 8 ? Connectivity::Eight : Connectivity::Four;
+    GroupMap map;
+    for (auto _ : state) {
+        state.PauseTiming();
+        map = PhoneMap();
+        state.ResumeTiming();
+        CleanUp(map, state.range(0), c, {});
+    }
+    state.counters["pixels_changed"] = static_cast<double>(PixelsChanged(map, PhoneMap()));
+}
+BENCHMARK(BM_Cleanup)->Args({20, 4})->Args({20, 8})->Args({1000, 4})->Unit(benchmark::kMillisecond);
+
+double PeakMB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// The same at 12000 x 8000 (96 MP, the map alone 24 MB), once, and how far the cleanup raises
+// the process's peak memory above what it was with the map made. Run it alone to read that:
+//   colorsplit_bench --benchmark_filter=BM_Cleanup96MP
+void BM_Cleanup96MP(benchmark::State& state) {
+    GroupMap map = PhotoMap(12000, 8000);
+    const double before = PeakMB();
+    for (auto _ : state)
+        CleanUp(map, state.range(0), Connectivity::Four, {});
+    state.counters["peak_MB"] = PeakMB();
+    state.counters["extra_MB"] = PeakMB() - before;
+}
+BENCHMARK(BM_Cleanup96MP)
+    ->Arg(20)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Dithering the phone photo among four colours, in the export's bands of rows.
+void BM_Dither(benchmark::State& state) {
+    static const std::vector<RowPixel> pixels = [] {
+        std::vector<RowPixel> all;
+        test::PhotoRows(kPhoneW, kPhoneH, 7, [&](const TColor* row) {
+            for (int x = 0; x < kPhoneW; ++x)
+                all.push_back(0xFF000000u | RedOf(row[x]) << 16 | GreenOf(row[x]) << 8 |
+                              BlueOf(row[x]));
+        });
+        return all;
+    }();
+    const int band = (1 << 20) / kPhoneW;
+    std::vector<std::uint8_t> groups(static_cast<size_t>(band) * kPhoneW);
+    for (auto _ : state) {
+        IndexDither dither(kPhoneW, kPhoneColours);
+        for (int y = 0; y < kPhoneH; y += band)
+            dither.Rows(pixels.data() + static_cast<size_t>(y) * kPhoneW, kPhoneW,
+                        std::min(band, kPhoneH - y), groups.data());
+        benchmark::DoNotOptimize(groups.data());
+    }
+}
+BENCHMARK(BM_Dither)->Unit(benchmark::kMillisecond);
+
+// Every row of the phone photo's four films, trapped by the argument's width in pixels.
+void BM_Trap(benchmark::State& state) {
+    std::vector<std::uint8_t> ink(kPhoneW);
+    for (auto _ : state) {
+        Trap trap(PhoneMap(), kPhoneColours, static_cast<int>(state.range(0)));
+        for (int g = 0; g < kMaxColors; ++g)
+            for (int y = 0; y < kPhoneH; ++y)
+                trap.FilmRow(g, y, ink.data());
+        benchmark::DoNotOptimize(ink.data());
+    }
+}
+BENCHMARK(BM_Trap)->Arg(0)->Arg(2)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace colorsplit

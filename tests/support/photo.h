@@ -8,9 +8,11 @@
 
 namespace colorsplit::test {
 
-// A photo-like picture, row by row: smooth regions of a few colours with shading, edges and
-// sensor noise, so that groups are uneven and distances vary as in real pictures.
-inline std::vector<TColor> PhotoLike(int w, int h, unsigned seed) {
+// A photo-like picture: smooth regions of a few colours with shading, edges and sensor noise,
+// so that groups are uneven and distances vary as in real pictures. Handed to row(pixels) a
+// row at a time, top to bottom, so that a very large one needs no memory of its own.
+template <typename Row>
+void PhotoRows(int w, int h, unsigned seed, Row&& row) {
     std::mt19937 rng(seed);
     struct Blob {
         double cx, cy, r;
@@ -22,7 +24,7 @@ inline std::vector<TColor> PhotoLike(int w, int h, unsigned seed) {
                          20.0 + rng() % (w / 2 + 20), static_cast<int>(rng() % 256),
                          static_cast<int>(rng() % 256), static_cast<int>(rng() % 256)});
     }
-    std::vector<TColor> pixels(static_cast<size_t>(w) * h);
+    std::vector<TColor> pixels(static_cast<size_t>(w));
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             // Background: a diagonal gradient.
@@ -41,9 +43,16 @@ inline std::vector<TColor> PhotoLike(int w, int h, unsigned seed) {
                 v += static_cast<int>(rng() % 9) - 4;
                 return v < 0 ? 0 : v > 255 ? 255 : v;
             };
-            pixels[static_cast<size_t>(y) * w + x] = PackColor(noisy(r), noisy(g), noisy(b));
+            pixels[static_cast<size_t>(x)] = PackColor(noisy(r), noisy(g), noisy(b));
         }
+        row(pixels.data());
     }
+}
+
+// The whole picture, row by row.
+inline std::vector<TColor> PhotoLike(int w, int h, unsigned seed) {
+    std::vector<TColor> pixels;
+    PhotoRows(w, h, seed, [&](const TColor* row) { pixels.insert(pixels.end(), row, row + w); });
     return pixels;
 }
 
