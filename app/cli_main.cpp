@@ -60,6 +60,7 @@ struct Options {
     std::optional<std::string> summaryFile;
     std::optional<std::string> inksFile;
     bool fit = false;
+    colorsplit::ExportSettings exportSettings;
     std::vector<Command> commands;
 };
 
@@ -90,6 +91,12 @@ int IntArgument(const std::vector<std::string>& args, size_t& i, const char* wha
     return *value;
 }
 
+std::string Decimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 // RRGGBB in hex, '#' optional, either case.
 TColor ColourArgument(const std::vector<std::string>& args, size_t& i) {
     if (i >= args.size())
@@ -104,6 +111,79 @@ TColor ColourArgument(const std::vector<std::string>& args, size_t& i) {
     ++i;
     return colorsplit::PackColor(static_cast<int>(value >> 16), static_cast<int>(value >> 8),
                                  static_cast<int>(value));
+}
+
+// A count of pixels, 0 or more.
+qint64 PixelsArgument(const std::vector<std::string>& args, size_t& i, const char* what) {
+    if (i >= args.size())
+        throw UsageError{std::string(what) + " needs a number of pixels"};
+    const std::string& text = args[i];
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty() || value < 0)
+        throw UsageError{std::string(what) + " is not a number of pixels: " + text};
+    ++i;
+    return value;
+}
+
+// A decimal number from low to high.
+double NumberArgument(const std::vector<std::string>& args, size_t& i, const char* what, double low,
+                      double high) {
+    if (i >= args.size())
+        throw UsageError{std::string(what) + " needs a number"};
+    const std::string& text = args[i];
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+        throw UsageError{std::string(what) + " is not a number: " + text};
+    if (!(value >= low && value <= high))
+        throw UsageError{std::string(what) + " must be from " + Decimal(low) + " to " +
+                         Decimal(high) + ": " + text};
+    ++i;
+    return value;
+}
+
+// The export's settings, options before the commands of a run or of batch: true when args[i]
+// was one (i then past its value).
+bool ExportOption(const std::vector<std::string>& args, size_t& i,
+                  colorsplit::ExportSettings& settings) {
+    using colorsplit::ExportSettings;
+    const std::string& option = args[i];
+    size_t at = i + 1;
+    if (option == "--min-region") {
+        settings.minRegion = PixelsArgument(args, at, "--min-region");
+    } else if (option == "--connect") {
+        settings.connectivity = IntArgument(args, at, "--connect", 4, 8);
+        if (settings.connectivity != 4 && settings.connectivity != 8)
+            throw UsageError{"--connect must be 4 or 8: " + args[i + 1]};
+    } else if (option == "--dither") {
+        settings.dither = true;
+    } else if (option == "--trap") {
+        settings.trap = NumberArgument(args, at, "--trap", 0, ExportSettings::kMostTrapPixels);
+        settings.trapInMillimetres = false;
+    } else if (option == "--dpi") {
+        settings.dpi =
+            NumberArgument(args, at, "--dpi", ExportSettings::kLeastDpi, ExportSettings::kMostDpi);
+        settings.printWidthMm = 0;
+    } else if (option == "--print-width") {
+        settings.printWidthMm = NumberArgument(args, at, "--print-width", 1, 1e6);
+    } else if (option == "--marks") {
+        settings.marks = true;
+    } else if (option == "--pdf") {
+        settings.pdf = true;
+    } else if (option == "--svg") {
+        settings.svg = true;
+    } else if (option == "--smooth") {
+        settings.smooth = NumberArgument(args, at, "--smooth", 0, ExportSettings::kMostSmoothing);
+    } else if (option == "--ink-colours") {
+        settings.inkColours = true;
+    } else {
+        return false;
+    }
+    if (settings.dither && settings.minRegion > 0)
+        throw UsageError{"--dither and --min-region exclude each other"};
+    i = at - 1;
+    return true;
 }
 
 std::string PathArgument(const std::vector<std::string>& args, size_t& i, const char* command) {
@@ -126,6 +206,8 @@ Options Parse(const std::vector<std::string>& args) {
             if (++i >= args.size())
                 throw UsageError{"--inks needs a FILE"};
             options.inksFile = args[i];
+        } else if (ExportOption(args, i, options.exportSettings)) {
+            continue;
         } else {
             throw UsageError{"unknown option: " + args[i]};
         }
@@ -388,6 +470,8 @@ BatchLine ParseBatch(const std::vector<std::string>& args) {
             size_t at = i + 1;
             line.options.seeds.push_back(ColourArgument(args, at));
             i = at - 1;
+        } else if (ExportOption(args, i, line.options.exportSettings)) {
+            continue;
         } else {
             throw UsageError{"unknown option: " + args[i]};
         }
@@ -483,6 +567,7 @@ int main(int argc, char** argv) {
     colorsplit::ScriptedDialog saveDialog;
     colorsplit::ScriptedDialog exportDialog;  // unused: export names its folder itself
     colorsplit::Session session(view, openDialog, saveDialog, exportDialog);
+    session.SetExportSettings(options.exportSettings);
     // The log's designed first line, then start-up as the window runs it.
     view.LogLine(colorsplit::texts::FirstLogLine());
     session.FormCreate();

@@ -281,13 +281,16 @@ void BM_Export(benchmark::State& state) {
             groups[static_cast<size_t>(y) * kW + x] =
                 static_cast<std::uint8_t>(q->View().Pixels[x][y].Group);
     const GroupedBands bands(host.picture.Opened(), std::move(groups));
-    std::vector<TColor> colours;
+    ExportJob job;
     for (const PixelRec& v : q->View().CodeBook)
-        colours.push_back(PackColor(v.R, v.G, v.B));
-    const std::string folder = OutputFolder().path().toStdString();
+        job.colours.push_back(PackColor(v.R, v.G, v.B));
+    job.shownColours = job.colours;
+    job.folder = OutputFolder().path().toStdString();
+    job.stem = "photo";
+    const std::string& folder = job.folder;
     NoProgress quietly;
     for (auto _ : state)
-        WriteExport(folder, "photo", bands, colours, {}, quietly);
+        WriteExport(job, bands, quietly);
     // What the files come to, by kind.
     for (const std::string& name : ExportFileNames("photo", kMaxColors)) {
         const qint64 size = QFileInfo(QString::fromStdString(folder + "/" + name)).size();
@@ -336,10 +339,38 @@ struct PhoneSession {
 };
 
 // The export then decodes the photo again, groups its 12 million pixels and writes every file
-// at full size. Peak memory is the process's; run this benchmark alone to read it:
+// at full size: plainly, and with each of the print shop's settings, in the same run so that
+// each can be held against the plain one. Peak memory is the process's; run one alone to read
+// it:
 //   colorsplit_bench --benchmark_filter=BM_ExportFullSize
+//   colorsplit_bench --benchmark_filter='BM_ExportFullSize/cleanup'
+ExportSettings Settings(int which) {
+    ExportSettings s;
+    switch (which) {
+        case 1:
+            s.minRegion = 20;
+            break;
+        case 2:
+            s.dither = true;
+            break;
+        case 3:
+            s.pdf = true;
+            break;
+        case 4:
+            s.minRegion = 20;
+            s.svg = true;
+            break;
+        case 5:
+            s.trap = 2;
+            break;
+    }
+    return s;
+}
+const char* const kSettingNames[] = {"plain", "cleanup", "dither", "pdf", "cleanup_svg", "trap"};
+
 void BM_ExportFullSize(benchmark::State& state) {
     PhoneSession phone;
+    phone.session.SetExportSettings(Settings(static_cast<int>(state.range(0))));
     const std::string out = OutputFolder().filePath(QStringLiteral("full")).toStdString();
     NoProgress quietly;
     for (auto _ : state)
@@ -348,7 +379,11 @@ void BM_ExportFullSize(benchmark::State& state) {
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
-BENCHMARK(BM_ExportFullSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportFullSize)
+    ->Unit(benchmark::kMillisecond)
+    ->ArgNames({"settings"})
+    ->DenseRange(0, static_cast<int>(std::size(kSettingNames)) - 1)
+    ->Name("BM_ExportFullSize");
 
 // How soon 取消 stops long work: it runs on a thread of its own, a stop is asked for once it
 // is a third of its way, and the time from then until its thread ends is what is measured.

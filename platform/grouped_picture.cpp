@@ -51,4 +51,14 @@ void FilmRow(const std::uint8_t* groups, int width, int n, std::uint8_t* out) {
     }
 }
 
+void FilmRowOfInk(const std::uint8_t* ink, int width, std::uint8_t* out) {
+    for (int x0 = 0; x0 < width; x0 += 8) {
+        std::uint8_t byte = 0;
+        for (int x = x0; x < std::min(width, x0 + 8); ++x)
+            if (ink[x] == 0)
+                byte |= static_cast<std::uint8_t>(0x80 >> (x - x0));
+        out[x0 / 8] = byte;
+    }
+}
+
 }  // namespace colorsplit

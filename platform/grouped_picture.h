@@ -27,5 +27,7 @@ void LayerRow(const QRgb* pixels, const std::uint8_t* groups, int width, int n, 
 // group n's film to print or cut from, black where a pixel is in the group and white
 // elsewhere, 1 bit a pixel.
 void FilmRow(const std::uint8_t* groups, int width, int n, std::uint8_t* out);
+// The same from a byte a pixel, 1 where the film prints.
+void FilmRowOfInk(const std::uint8_t* ink, int width, std::uint8_t* out);
 
 }  // namespace colorsplit

@@ -82,6 +82,8 @@ struct Problem {
         kReadOnlyFolder,
         kCannotWrite,  // code: errno
         kNoMemory,
+        // An export's settings.
+        kBadSetting,  // a: which (session's ExportSetting); detail: the value
     };
     Problem(Kind kind, qint64 a = 0, qint64 b = 0, QString detail = {}, int code = 0)
         : kind(kind), a(a), b(b), detail(std::move(detail)), code(code) {}

@@ -9,6 +9,7 @@
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace colorsplit {
@@ -54,7 +55,7 @@ struct PngStream::Compressor {
     std::size_t Made() const { return output.size() - stream.avail_out; }
 };
 
-PngStream::PngStream(int width, int height, PngPixels pixels, PngOut out)
+PngStream::PngStream(int width, int height, PngPixels pixels, PngOut out, double dpi)
     : out_(std::move(out)),
       pixels_(pixels),
       rowBytes_(PngRowBytes(width, pixels)),
@@ -70,6 +71,18 @@ PngStream::PngStream(int width, int height, PngPixels pixels, PngOut out)
     header[8] = pixels == PngPixels::kBlackAndWhite ? 1 : 8;
     header[9] = pixels == PngPixels::kRgb ? 2 : pixels == PngPixels::kRgba ? 6 : 0;
     Chunk("IHDR", header, sizeof header);
+    // Rendering intent 0, perceptual, as sRGB files usually say.
+    const std::uint8_t intent = 0;
+    Chunk("sRGB", &intent, 1);
+    if (dpi > 0) {
+        // Pixels a metre, the unit PNG has; 300 dpi is 11811.
+        const auto perMetre = static_cast<std::uint32_t>(std::lround(dpi / 0.0254));
+        std::uint8_t physical[9] = {};
+        BigEndian(physical, perMetre);
+        BigEndian(physical + 4, perMetre);
+        physical[8] = 1;
+        Chunk("pHYs", physical, sizeof physical);
+    }
 }
 
 PngStream::~PngStream() = default;

@@ -28,9 +28,11 @@ using PngOut = std::function<void(const char* data, std::size_t size)>;
 // A PNG file made a band of rows at a time: each row filtered (Sub for colours, none for
 // 1 bit), compressed as it comes by Intel's igzip, and handed to out in chunks, so that no
 // whole copy of the picture or of the file is held. Only memory can run out: EncodeError.
+// Every file says its colours are sRGB's; with a resolution (dots an inch, above 0) it also
+// says the size it prints at.
 class PngStream {
 public:
-    PngStream(int width, int height, PngPixels pixels, PngOut out);
+    PngStream(int width, int height, PngPixels pixels, PngOut out, double dpi = 0);
     ~PngStream();
     PngStream(const PngStream&) = delete;
     PngStream& operator=(const PngStream&) = delete;

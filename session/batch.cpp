@@ -44,6 +44,7 @@ BatchOutcome Treat(const std::string& picture, const BatchOptions& options) {
     BatchView view(options.fit);
     ScriptedDialog open, save, folder;
     Session session(view, open, save, folder);
+    session.SetExportSettings(options.exportSettings);
     NoProgress quietly;
     BatchOutcome outcome;
     try {
@@ -98,7 +99,7 @@ std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& pictures,
 
 QByteArray BatchCsv(const std::vector<std::string>& pictures,
                     const std::vector<BatchOutcome>& outcomes) {
-    QByteArray csv("file,group,hex,red,green,blue,pixels,percent,ink,delta_e\n");
+    QByteArray csv(("file,group," + CsvColumns() + "\n").c_str());
     for (size_t i = 0; i < pictures.size() && i < outcomes.size(); ++i) {
         if (outcomes[i].failure)
             continue;

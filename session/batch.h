@@ -11,6 +11,7 @@
 
 #include "core/colors.h"
 #include "core/delta_e.h"
+#include "session/export_settings.h"
 #include "session/grouping.h"
 
 namespace colorsplit {
@@ -26,6 +27,8 @@ struct BatchOptions {
     std::shared_ptr<const InkTable> inks = std::make_shared<const InkTable>();
     std::string exportFolder;  // none when empty
     int jobs = 1;              // pictures worked on at once, each in a session of its own
+    // How each export is made, and the groups counted.
+    ExportSettings exportSettings;
 };
 
 // What came of one picture: its groups, counted at full size, or the one line that says why

@@ -2,9 +2,14 @@
 
 #include <QDir>
 #include <QString>
+#include <algorithm>
 #include <new>
+#include <optional>
 
+#include "core/cleanup.h"
+#include "core/dither.h"
 #include "core/group_pass.h"
+#include "core/trap.h"
 #include "platform/grouped_picture.h"
 #include "platform/picture.h"
 #include "platform/picture_error.h"
@@ -27,20 +32,20 @@ QSize GroupedBands::Size() const {
     return file_ ? file_->Size() : picture_.size();
 }
 
-void GroupedBands::Each(Progress& progress, const Take& take) const {
+void GroupedBands::Each(Progress& progress, const Take& take, bool grouped) const {
     const QSize size = Size();
     const auto w = static_cast<size_t>(size.width());
-    std::vector<std::uint8_t> grouped;
+    std::vector<std::uint8_t> grouping;
     const BandSink band = [&](const QImage& pixels, int top) {
         progress.Check();
         const std::uint8_t* groups = nullptr;
-        if (file_) {
-            grouped.resize(w * static_cast<size_t>(pixels.height()));
+        if (file_ && grouped) {
+            grouping.resize(w * static_cast<size_t>(pixels.height()));
             for (int y = 0; y < pixels.height(); ++y)
                 GroupRow(reinterpret_cast<const RowPixel*>(pixels.constScanLine(y)), size.width(),
-                         codeBook_, k_, grouped.data() + w * static_cast<size_t>(y));
-            groups = grouped.data();
-        } else {
+                         codeBook_, k_, grouping.data() + w * static_cast<size_t>(y));
+            groups = grouping.data();
+        } else if (!file_) {
             groups = groups_.data() + w * static_cast<size_t>(top);
         }
         take(pixels, groups, top);
@@ -56,14 +61,103 @@ void GroupedBands::Each(Progress& progress, const Take& take) const {
     progress.Check();
 }
 
-std::vector<qint64> CountBands(const GroupedBands& bands, int k, Progress& progress) {
-    std::vector<qint64> counts(static_cast<size_t>(k));
-    bands.Each(progress, [&](const QImage& pixels, const std::uint8_t* groups, int) {
-        const size_t n = static_cast<size_t>(pixels.width()) * static_cast<size_t>(pixels.height());
-        for (size_t i = 0; i < n; ++i)
-            if (groups[i] < k)
-                ++counts[groups[i]];
-    });
+void ProgressShare::Advance(qint64 done, qint64 total) {
+    if (total <= 0)
+        return;
+    constexpr qint64 kSteps = 10000;
+    const double at =
+        from_ + (to_ - from_) * static_cast<double>(done) / static_cast<double>(total);
+    whole_.Advance(static_cast<qint64>(at * kSteps), kSteps);
+}
+
+namespace {
+
+// The core's operations report how far they are and ask whether to go on through this.
+std::function<bool(std::int64_t, std::int64_t)> Going(Progress& progress) {
+    return [&progress](std::int64_t done, std::int64_t total) {
+        progress.Advance(done, total);
+        return !progress.StopRequested();
+    };
+}
+
+void Count(const std::uint8_t* groups, size_t n, std::vector<qint64>& counts) {
+    const auto k = counts.size();
+    for (size_t i = 0; i < n; ++i)
+        if (groups[i] < k)
+            ++counts[groups[i]];
+}
+
+// The dithered groups of successive bands, top to bottom.
+class BandDither {
+public:
+    BandDither(int width, const std::vector<TColor>& colours) : dither_(width, colours) {}
+    const std::uint8_t* Groups(const QImage& pixels) {
+        groups_.resize(static_cast<size_t>(pixels.width()) * static_cast<size_t>(pixels.height()));
+        dither_.Rows(reinterpret_cast<const RowPixel*>(pixels.constBits()),
+                     pixels.bytesPerLine() / 4, pixels.height(), groups_.data());
+        return groups_.data();
+    }
+
+private:
+    IndexDither dither_;
+    std::vector<std::uint8_t> groups_;
+};
+
+}  // namespace
+
+GroupMap GroupsOf(const GroupedBands& bands, const std::vector<TColor>& colours,
+                  const ExportSettings& settings, qint64 minRegion, Progress& progress) {
+    const QSize size = bands.Size();
+    GroupMap map(size.width(), size.height());
+    const double grouped = minRegion > 0 ? 0.6 : 1.0;
+    ProgressShare grouping(progress, 0, grouped);
+    std::optional<BandDither> dither;
+    if (settings.dither)
+        dither.emplace(size.width(), colours);
+    const auto w = static_cast<size_t>(size.width());
+    bands.Each(
+        grouping,
+        [&](const QImage& pixels, const std::uint8_t* groups, int top) {
+            if (dither)
+                groups = dither->Groups(pixels);
+            for (int y = 0; y < pixels.height(); ++y)
+                map.SetRow(top + y, groups + w * static_cast<size_t>(y));
+        },
+        !dither);
+    if (minRegion > 0) {
+        ProgressShare cleaning(progress, grouped, 1);
+        if (!CleanUp(map, minRegion, static_cast<Connectivity>(settings.connectivity),
+                     Going(cleaning)))
+            throw Cancelled{};
+    }
+    return map;
+}
+
+std::vector<qint64> CountBands(const GroupedBands& bands, const std::vector<TColor>& colours,
+                               const ExportSettings& settings, Progress& progress) {
+    std::vector<qint64> counts(colours.size());
+    if (settings.minRegion > 0) {
+        const GroupMap map = GroupsOf(bands, colours, settings, settings.minRegion, progress);
+        std::vector<std::uint8_t> row(static_cast<size_t>(map.Width()));
+        for (int y = 0; y < map.Height(); ++y) {
+            map.GetRow(y, row.data());
+            Count(row.data(), row.size(), counts);
+        }
+        return counts;
+    }
+    std::optional<BandDither> dither;
+    if (settings.dither)
+        dither.emplace(bands.Size().width(), colours);
+    bands.Each(
+        progress,
+        [&](const QImage& pixels, const std::uint8_t* groups, int) {
+            if (dither)
+                groups = dither->Groups(pixels);
+            Count(groups,
+                  static_cast<size_t>(pixels.width()) * static_cast<size_t>(pixels.height()),
+                  counts);
+        },
+        !dither);
     return counts;
 }
 
@@ -85,6 +179,8 @@ const PictureKind kPictureKinds[] = {
 
 constexpr char kStatisticsSuffix[] = "-groups.csv";
 constexpr char kPaletteSuffix[] = "-groups.gpl";
+constexpr char kFilmsSuffix[] = "-films.pdf";
+constexpr char kVectorsSuffix[] = "-groups.svg";
 
 // One picture of an export: its name, its layout and the group it is of.
 struct ExportPicture {
@@ -119,17 +215,25 @@ std::vector<ExportPicture> ExportPictures(const std::string& stem, int k) {
     return pictures;
 }
 
+// Group n's film row y, in FilmRow's layout, from that row's groups.
+using FilmMaker = std::function<void(int y, const std::uint8_t* groups, std::uint8_t* out)>;
+
 // A picture of the export being written: the rows of a band made in its layout, filtered and
 // compressed into its file as they come.
 class PictureWriter {
 public:
-    PictureWriter(const ExportPicture& picture, QSize size, StagedFile& file)
+    PictureWriter(const ExportPicture& picture, QSize size, double dpi, StagedFile& file,
+                  FilmMaker film)
         : picture_(picture),
           file_(file),
-          png_(size.width(), size.height(), picture.pixels,
-               [&file](const char* data, std::size_t n) { file.Write(data, n); }) {}
+          film_(std::move(film)),
+          png_(
+              size.width(), size.height(), picture.pixels,
+              [&file](const char* data, std::size_t n) { file.Write(data, n); }, dpi) {}
 
-    void Add(const QImage& band, const std::uint8_t* groups, const std::vector<QRgb>& colours) {
+    // flat: layers in their group's colour of colours, not the pixels' own.
+    void Add(const QImage& band, const std::uint8_t* groups, int top,
+             const std::vector<QRgb>& colours, bool flat) {
         const int w = band.width();
         const std::size_t bytes = png_.RowBytes();
         rows_.resize(bytes * static_cast<std::size_t>(band.height()));
@@ -142,11 +246,16 @@ public:
                     QuantisedRow(g, w, colours, out);
                     break;
                 case PngPixels::kRgba:
-                    LayerRow(reinterpret_cast<const QRgb*>(band.constScanLine(y)), g, w,
-                             picture_.group, out);
+                    if (flat) {
+                        flat_.assign(static_cast<std::size_t>(w), colours[picture_.group]);
+                        LayerRow(flat_.data(), g, w, picture_.group, out);
+                    } else {
+                        LayerRow(reinterpret_cast<const QRgb*>(band.constScanLine(y)), g, w,
+                                 picture_.group, out);
+                    }
                     break;
                 case PngPixels::kBlackAndWhite:
-                    FilmRow(g, w, picture_.group, out);
+                    film_(top + y, g, out);
                     break;
             }
         }
@@ -162,46 +271,74 @@ public:
 private:
     ExportPicture picture_;
     StagedFile& file_;
+    FilmMaker film_;
     PngStream png_;
     std::vector<std::uint8_t> rows_;
+    std::vector<QRgb> flat_;
 };
 
-// A step of one picture's writing, its file named where it fails.
+// A step of one file's writing, its file named where it fails.
 template <class Step>
-void OfPicture(const PictureWriter& writer, const Step& step) {
+void OfFile(const std::string& path, const Step& step) {
     try {
         step();
     } catch (const EncodeError&) {
-        throw PictureError(PictureError::Action::kExport, writer.Path(), {Problem::kNoMemory});
+        throw PictureError(PictureError::Action::kExport, path, {Problem::kNoMemory});
     } catch (const std::bad_alloc&) {
-        throw PictureError(PictureError::Action::kExport, writer.Path(), {Problem::kNoMemory});
+        throw PictureError(PictureError::Action::kExport, path, {Problem::kNoMemory});
     }
+}
+
+// Each group's film rows, trapped when the settings say so: a maker a film, as the films are
+// written at once on several threads.
+FilmMaker MakeFilmRows(int n, int width, const GroupMap* map, const std::vector<TColor>& colours,
+                       int trap) {
+    if (map == nullptr || trap == 0)
+        return [n, width](int, const std::uint8_t* groups, std::uint8_t* out) {
+            FilmRow(groups, width, n, out);
+        };
+    auto film = std::make_shared<Trap>(*map, colours, trap);
+    auto ink = std::make_shared<std::vector<std::uint8_t>>(static_cast<size_t>(width));
+    return [film, ink, width, n](int y, const std::uint8_t*, std::uint8_t* out) {
+        film->FilmRow(n, y, ink->data());
+        FilmRowOfInk(ink->data(), width, out);
+    };
 }
 
 }  // namespace
 
-std::vector<std::string> ExportFileNames(const std::string& stem, int k) {
+std::vector<std::string> ExportFileNames(const std::string& stem, int k,
+                                         const ExportSettings& settings) {
     std::vector<std::string> names;
     for (const ExportPicture& picture : ExportPictures(stem, k))
         names.push_back(picture.name);
     names.push_back(stem + kStatisticsSuffix);
     names.push_back(stem + kPaletteSuffix);
+    if (settings.pdf)
+        names.push_back(stem + kFilmsSuffix);
+    if (settings.svg) {
+        names.push_back(stem + kVectorsSuffix);
+        for (int n = 0; n < k; ++n)
+            names.push_back(stem + "-group" + std::to_string(n + 1) + ".svg");
+    }
     return names;
 }
 
-std::vector<qint64> WriteExport(const std::string& folder, const std::string& stem,
-                                const GroupedBands& bands, const std::vector<TColor>& colours,
-                                const InkTable& inks, Progress& progress) {
-    const int k = static_cast<int>(colours.size());
-    const std::vector<std::string> names = ExportFileNames(stem, k);
-    const std::vector<ExportPicture> pictures = ExportPictures(stem, k);
-    const QDir dir(QString::fromStdString(folder));
+std::vector<qint64> WriteExport(const ExportJob& job, const GroupedBands& bands,
+                                Progress& progress) {
+    const ExportSettings& settings = job.settings;
+    const int k = static_cast<int>(job.colours.size());
+    const QSize size = bands.Size();
+    const double dpi = settings.Resolution(size.width());
+    const std::vector<std::string> names = ExportFileNames(job.stem, k, settings);
+    const std::vector<ExportPicture> pictures = ExportPictures(job.stem, k);
+    const QDir dir(QString::fromStdString(job.folder));
     const auto from = [&names](size_t first) {
         return std::vector<std::string>(names.begin() + static_cast<std::ptrdiff_t>(first),
                                         names.end());
     };
     std::vector<QRgb> rgb;
-    for (const TColor c : colours)
+    for (const TColor c : job.shownColours)
         rgb.push_back(qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
     std::vector<qint64> counts(static_cast<size_t>(k));
     std::vector<StagedFile> files;
@@ -211,9 +348,21 @@ std::vector<qint64> WriteExport(const std::string& folder, const std::string& st
         for (const std::string& name : names)
             files.emplace_back(dir.filePath(QString::fromStdString(name)).toStdString(),
                                PictureError::Action::kExport);
+        // With a map, every pixel's group is settled first and the files are written from it.
+        std::optional<GroupMap> map;
+        const double grouped = settings.NeedsMap() ? 0.4 : 0;
+        const double pictured = settings.pdf || settings.svg ? 0.8 : 1;
+        if (settings.NeedsMap()) {
+            ProgressShare grouping(progress, 0, grouped);
+            map = GroupsOf(bands, job.shownColours, settings, settings.minRegion, grouping);
+        }
+        const int trap = settings.TrapPixels(size.width());
         std::vector<std::unique_ptr<PictureWriter>> writers;
         for (size_t i = 0; i < pictures.size(); ++i)
-            writers.push_back(std::make_unique<PictureWriter>(pictures[i], bands.Size(), files[i]));
+            writers.push_back(std::make_unique<PictureWriter>(
+                pictures[i], size, dpi, files[i],
+                MakeFilmRows(pictures[i].group, size.width(), map ? &*map : nullptr, job.colours,
+                             trap)));
         std::vector<PictureWriter*> heaviestFirst;
         for (const auto& writer : writers)
             heaviestFirst.push_back(writer.get());
@@ -221,24 +370,42 @@ std::vector<qint64> WriteExport(const std::string& folder, const std::string& st
                          [](const PictureWriter* a, const PictureWriter* b) {
                              return a->Weight() > b->Weight();
                          });
+        std::optional<BandDither> dither;
+        if (settings.dither && !map)
+            dither.emplace(size.width(), job.shownColours);
+        std::vector<std::uint8_t> mapped;
+        const auto w = static_cast<size_t>(size.width());
         // Band after band, every picture's rows of it at once, on every core.
-        bands.Each(progress, [&](const QImage& pixels, const std::uint8_t* groups, int) {
-            const size_t n =
-                static_cast<size_t>(pixels.width()) * static_cast<size_t>(pixels.height());
-            for (size_t i = 0; i < n; ++i)
-                if (groups[i] < k)
-                    ++counts[groups[i]];
-            std::vector<std::function<void()>> jobs;
-            for (PictureWriter* writer : heaviestFirst)
-                jobs.push_back(
-                    [&, writer] { OfPicture(*writer, [&] { writer->Add(pixels, groups, rgb); }); });
-            RunTogether(jobs);
-        });
+        ProgressShare writing(progress, grouped, pictured);
+        bands.Each(
+            writing,
+            [&](const QImage& pixels, const std::uint8_t* groups, int top) {
+                const size_t n = w * static_cast<size_t>(pixels.height());
+                if (map) {
+                    mapped.resize(n);
+                    for (int y = 0; y < pixels.height(); ++y)
+                        map->GetRow(top + y, mapped.data() + w * static_cast<size_t>(y));
+                    groups = mapped.data();
+                } else if (dither) {
+                    groups = dither->Groups(pixels);
+                }
+                Count(groups, n, counts);
+                std::vector<std::function<void()>> jobs;
+                for (PictureWriter* writer : heaviestFirst)
+                    jobs.push_back([&, writer] {
+                        OfFile(writer->Path(),
+                               [&] { writer->Add(pixels, groups, top, rgb, settings.inkColours); });
+                    });
+                RunTogether(jobs);
+            },
+            !map && !dither);
         for (const auto& writer : writers)
-            OfPicture(*writer, [&] { writer->Finish(); });
-        const std::vector<GroupStatistic> statistics = Statistics(colours, counts, inks);
-        files[files.size() - 2].Write(GroupsCsv(statistics));
-        files.back().Write(GroupsPalette(stem, statistics));
+            OfFile(writer->Path(), [&] { writer->Finish(); });
+        const std::vector<GroupStatistic> statistics =
+            Statistics(job.colours, counts, job.inks, settings.AreaCm2(1, size.width()));
+        size_t next = pictures.size();
+        files[next++].Write(GroupsCsv(statistics));
+        files[next++].Write(GroupsPalette(job.stem, statistics));
         for (StagedFile& file : files)
             file.Complete();
         // The last moment to stop: from here on the files take their places.

@@ -10,7 +10,8 @@
 namespace colorsplit {
 
 std::vector<GroupStatistic> Statistics(const std::vector<TColor>& colours,
-                                       const std::vector<qint64>& pixels, const InkTable& inks) {
+                                       const std::vector<qint64>& pixels, const InkTable& inks,
+                                       double cm2PerPixel) {
     qint64 total = 0;
     for (const qint64 n : pixels)
         total += n;
@@ -19,10 +20,15 @@ std::vector<GroupStatistic> Statistics(const std::vector<TColor>& colours,
         const qint64 n = i < pixels.size() ? pixels[i] : 0;
         // Whole numbers throughout: 2 * 10000 * n / total, then halved rounding up.
         const qint64 hundredths = total == 0 ? 0 : (20000 * n / total + 1) / 2;
-        statistics.push_back({static_cast<int>(i) + 1, colours[i], n, hundredths, std::nullopt});
+        GroupStatistic& s = statistics.emplace_back();
+        s.group = static_cast<int>(i) + 1;
+        s.colour = colours[i];
+        s.pixels = n;
+        s.hundredths = hundredths;
+        s.areaCm2 = static_cast<double>(n) * cm2PerPixel;
         if (const InkMatch match = inks.Nearest(colours[i]); match.index >= 0) {
             const Ink& ink = inks.Inks()[static_cast<size_t>(match.index)];
-            statistics.back().ink = GroupInk{ink.name, ink.colour, match.deltaE};
+            s.ink = GroupInk{ink.name, ink.colour, match.deltaE};
         }
     }
     return statistics;
@@ -66,16 +72,31 @@ std::string CsvField(const std::string& text) {
     return quoted + '"';
 }
 
+namespace {
+
+std::string Area(double cm2) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.2f", cm2);
+    return text;
+}
+
+}  // namespace
+
 std::string CsvRow(const GroupStatistic& s) {
     return std::to_string(s.group) + ',' + HexColour(s.colour) + ',' +
            std::to_string(RedOf(s.colour)) + ',' + std::to_string(GreenOf(s.colour)) + ',' +
            std::to_string(BlueOf(s.colour)) + ',' + std::to_string(s.pixels) + ',' +
-           Percent(s.hundredths) + ',' + (s.ink ? CsvField(s.ink->name) : std::string()) + ',' +
+           Percent(s.hundredths) + ',' + Area(s.areaCm2) + ',' +
+           (s.ink ? CsvField(s.ink->name) : std::string()) + ',' +
            (s.ink ? DeltaEText(s.ink->deltaE) : std::string());
 }
 
+std::string CsvColumns() {
+    return "hex,red,green,blue,pixels,percent,area_cm2,ink,delta_e";
+}
+
 QByteArray GroupsCsv(const std::vector<GroupStatistic>& statistics) {
-    QByteArray csv("group,hex,red,green,blue,pixels,percent,ink,delta_e\n");
+    QByteArray csv(("group," + CsvColumns() + "\n").c_str());
     for (const GroupStatistic& s : statistics)
         csv.append(CsvRow(s) + '\n');
     return csv;

@@ -249,10 +249,11 @@ std::optional<std::string> Session::LoadInksClick(FileDialog& dialog) {
     return name;
 }
 
-void Session::LoadInks(const std::string& file) {
+void Session::LoadInks(const std::string& file, bool logged) {
     inks_ = std::make_shared<const InkTable>(ReadInks(file));
-    view_.LogLine(texts::InksLoaded(QFileInfo(QString::fromStdString(file)).fileName(),
-                                    static_cast<int>(inks_->Inks().size())));
+    if (logged)
+        view_.LogLine(texts::InksLoaded(QFileInfo(QString::fromStdString(file)).fileName(),
+                                        static_cast<int>(inks_->Inks().size())));
 }
 
 std::vector<TColor> Session::InkColours() const {
@@ -291,14 +292,27 @@ std::vector<TColor> Session::GroupColours() const {
     return colours;
 }
 
+std::vector<TColor> Session::ShownColours() const {
+    return exportSettings_.inkColours ? InkColours() : GroupColours();
+}
+
+std::vector<QString> Session::FilmLabels() const {
+    const QString picture = QFileInfo(QString::fromStdString(State().OpenFileName)).fileName();
+    std::vector<QString> labels;
+    for (const GroupStatistic& g : Statistics(GroupColours(), {}, *inks_))
+        labels.push_back(texts::FilmLabel(picture, g.group - 1, g.colour,
+                                          g.ink ? QString::fromStdString(g.ink->name) : QString()));
+    return labels;
+}
+
 GroupedBands Session::FullSizeBands() const {
     if (original_)
         return GroupedBands(original_, State().CodeBook, State().GroupCount, kMostPixelsToReduce);
-    GroupedPicture shown = ShownGrouping();
+    GroupedPicture shown = TableGrouping();
     return GroupedBands(std::move(shown.picture), std::move(shown.groups));
 }
 
-GroupedPicture Session::ShownGrouping() const {
+GroupedPicture Session::TableGrouping() const {
     GroupedPicture grouped;
     if (!HasGroups())
         return grouped;
@@ -317,11 +331,47 @@ GroupedPicture Session::ShownGrouping() const {
     return grouped;
 }
 
-std::array<TColor, kMaxColors + 1> Session::GroupingKey() const {
-    std::array<TColor, kMaxColors + 1> key{};
+GroupedPicture Session::ShownGrouping() const {
+    GroupedPicture grouped = TableGrouping();
+    if (grouped.groups.empty() || !exportSettings_.ChangesGroups())
+        return grouped;
+    // Made as the export makes them, on the picture as shown: a reduced copy's cleanup removes
+    // regions of what they would cover at full size.
+    qint64 minRegion = exportSettings_.minRegion;
+    if (original_ && minRegion > 0) {
+        const QSize full = original_->Size();
+        const double shown = static_cast<double>(grouped.picture.width()) *
+                             static_cast<double>(grouped.picture.height());
+        minRegion = std::llround(static_cast<double>(minRegion) * shown /
+                                 (static_cast<double>(full.width()) * full.height()));
+    }
+    const GroupedBands bands(grouped.picture, grouped.groups);
+    NoProgress quietly;
+    const GroupMap map = GroupsOf(bands, ShownColours(), exportSettings_, minRegion, quietly);
+    const auto w = static_cast<size_t>(map.Width());
+    for (int y = 0; y < map.Height(); ++y)
+        map.GetRow(y, grouped.groups.data() + w * static_cast<size_t>(y));
+    if (exportSettings_.inkColours) {
+        grouped.colours.clear();
+        for (const TColor c : ShownColours())
+            grouped.colours.push_back(qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+    }
+    return grouped;
+}
+
+std::vector<double> Session::GroupingKey() const {
+    std::vector<double> key;
     for (int g = 0; g < kMaxColors; ++g)
-        key[g] = PackColor(State().CodeBook[g].R, State().CodeBook[g].G, State().CodeBook[g].B);
-    key[kMaxColors] = State().GroupCount;
+        key.push_back(
+            PackColor(State().CodeBook[g].R, State().CodeBook[g].G, State().CodeBook[g].B));
+    key.push_back(State().GroupCount);
+    // What else changes the groups the export counts.
+    const ExportSettings& s = exportSettings_;
+    key.insert(key.end(), {static_cast<double>(s.minRegion), static_cast<double>(s.connectivity),
+                           s.dither ? 1.0 : 0.0});
+    if (s.dither)
+        for (const TColor c : ShownColours())
+            key.push_back(c);
     return key;
 }
 
@@ -340,28 +390,39 @@ std::array<qint64, kMaxColors> Session::TableGroupCounts() const {
 std::vector<GroupStatistic> Session::GroupStatistics() const {
     if (!HasGroups())
         return {};
+    const int width = original_ ? original_->Size().width() : picture_.PictureWidth();
+    const double cm2 = exportSettings_.AreaCm2(1, width);
     if (original_) {
         // Full-size counts are dear to make: the work of CountFullSize or of an export.
         if (!fullSizeCounts_ || fullSizeCounts_->key != GroupingKey())
             return {};
-        return Statistics(GroupColours(), fullSizeCounts_->pixels, *inks_);
+        return Statistics(GroupColours(), fullSizeCounts_->pixels, *inks_, cm2);
     }
-    const std::array<qint64, kMaxColors> table = TableGroupCounts();
-    return Statistics(GroupColours(),
-                      std::vector<qint64>(table.begin(), table.begin() + State().GroupCount),
-                      *inks_);
+    std::vector<qint64> counts(static_cast<size_t>(State().GroupCount));
+    if (exportSettings_.ChangesGroups()) {
+        for (const std::uint8_t g : ShownGrouping().groups)
+            if (g < counts.size())
+                ++counts[g];
+    } else {
+        const std::array<qint64, kMaxColors> table = TableGroupCounts();
+        std::copy(table.begin(), table.begin() + State().GroupCount, counts.begin());
+    }
+    return Statistics(GroupColours(), counts, *inks_, cm2);
 }
 
 std::shared_ptr<const LongWork> Session::CountFullSize() {
     if (!original_ || !HasGroups() || (fullSizeCounts_ && fullSizeCounts_->key == GroupingKey()))
         return nullptr;
     const GroupedBands bands = FullSizeBands();
-    const int k = State().GroupCount;
+    const std::vector<TColor> colours = ShownColours();
+    const ExportSettings settings = exportSettings_;
     const auto key = GroupingKey();
     auto counts = std::make_shared<std::vector<qint64>>();
     return std::make_shared<const LongWork>(
         LongWork::Kind::kCount, QFileInfo(QString::fromStdString(State().OpenFileName)).fileName(),
-        [bands, k, counts](Progress& progress) { *counts = CountBands(bands, k, progress); },
+        [bands, colours, settings, counts](Progress& progress) {
+            *counts = CountBands(bands, colours, settings, progress);
+        },
         [this, key, counts] {
             fullSizeCounts_ = Counts{key, *counts};
         },
@@ -378,9 +439,12 @@ std::shared_ptr<const LongWork> Session::ExportClick() {
     const std::optional<std::string> folder = exportDialog_.Execute();
     if (!folder)
         return nullptr;
+    // Before any question: settings that cannot be used write nothing.
+    exportSettings_.Check(original_ ? original_->Size() : picture_.Opened().size());
     std::vector<std::string> existing;
     const QDir dir(QString::fromStdString(*folder));
-    for (const std::string& name : ExportFileNames(ExportStem(), State().GroupCount))
+    for (const std::string& name :
+         ExportFileNames(ExportStem(), State().GroupCount, exportSettings_))
         if (QFileInfo::exists(dir.filePath(QString::fromStdString(name))))
             existing.push_back(name);
     if (!existing.empty() && !view_.ConfirmReplace(*folder, existing))
@@ -393,22 +457,27 @@ std::shared_ptr<const LongWork> Session::ExportGroups(const std::string& folder)
         throw PictureError(PictureError::Action::kExport, {}, {Problem::kNothingToExport});
     if (!HasGroups())
         throw PictureError(PictureError::Action::kExport, {}, {Problem::kNotGrouped});
+    exportSettings_.Check(original_ ? original_->Size() : picture_.Opened().size());
     const QString path = QFileInfo(QString::fromStdString(folder)).absoluteFilePath();
     if (!QDir().mkpath(path))
         throw PictureError(PictureError::Action::kExport, path.toStdString(),
                            {Problem::kCannotMakeFolder});
     // What the worker needs, fixed now: the state may not be read from its thread.
     const GroupedBands bands = FullSizeBands();
-    const std::vector<TColor> colours = GroupColours();
-    const std::string stem = ExportStem();
+    ExportJob job;
+    job.folder = path.toStdString();
+    job.stem = ExportStem();
+    job.colours = GroupColours();
+    job.inks = *inks_;
+    job.shownColours = ShownColours();
+    job.labels = FilmLabels();
+    job.settings = exportSettings_;
     const auto key = GroupingKey();
     const bool fullSize = original_ != nullptr;
     auto counts = std::make_shared<std::vector<qint64>>();
     return std::make_shared<const LongWork>(
         LongWork::Kind::kExport, path,
-        [bands, colours, stem, path, counts, inks = inks_](Progress& progress) {
-            *counts = WriteExport(path.toStdString(), stem, bands, colours, *inks, progress);
-        },
+        [bands, job, counts](Progress& progress) { *counts = WriteExport(job, bands, progress); },
         [this, counts, key, path, fullSize] {
             if (fullSize)
                 fullSizeCounts_ = Counts{key, *counts};

@@ -14,6 +14,7 @@
 #include "platform/grouped_picture.h"
 #include "platform/picture.h"
 #include "session/export.h"
+#include "session/export_settings.h"
 #include "session/file_dialog.h"
 #include "session/grouping.h"
 #include "session/long_work.h"
@@ -116,7 +117,7 @@ public:
     // A palette file's colours as the inks every grouping from now on is matched to, until
     // another is loaded; the log says how many. A file that cannot be read, is malformed or
     // holds no colour throws PictureError, and the table before stays.
-    void LoadInks(const std::string& file);
+    void LoadInks(const std::string& file, bool logged = true);
     // An ink table read already, used as LoadInks uses its file's, without a word.
     void UseInks(std::shared_ptr<const InkTable> inks) { inks_ = std::move(inks); }
     const InkTable& Inks() const { return *inks_; }
@@ -149,9 +150,14 @@ public:
     bool HasGroups() const { return HasPicture() && State().GroupCount > 0; }
     // Whether the picture shown is a reduced copy of the one in the file.
     bool IsReducedCopy() const { return original_ != nullptr; }
-    // The picture as shown, the groups the last grouping left in the table and the groups'
-    // colours as the swatches show them; no groups before an execute of this round.
+    // The picture as shown, its groups as the export makes them (the groups the last grouping
+    // left in the table, dithered or cleaned up as the export settings say, the cleanup's
+    // size scaled for a reduced copy) and the groups' colours as the swatches show them; no
+    // groups before an execute of this round.
     GroupedPicture ShownGrouping() const;
+    // How exports make their files, and how the groups are shown and counted for them.
+    const ExportSettings& Settings() const { return exportSettings_; }
+    void SetExportSettings(const ExportSettings& settings) { exportSettings_ = settings; }
     // A row a group of the last grouping, pixels counted as the export counts them: at full
     // size for a reduced copy, and so none for one until they are counted (CountFullSize).
     // None before an execute of this round.
@@ -176,9 +182,16 @@ private:
     // The last grouping's picture at its full size, a band at a time, as the export writes it:
     // the picture as opened with the table's groups, or a reduced copy's file grouped again.
     GroupedBands FullSizeBands() const;
-    // The code book and K of the last grouping, packed, for knowing when counts are stale.
-    std::array<TColor, kMaxColors + 1> GroupingKey() const;
+    // The picture as shown and the groups the last grouping left in the table.
+    GroupedPicture TableGrouping() const;
+    // The code book and K of the last grouping and the settings that change its groups, for
+    // knowing when counts are stale.
+    std::vector<double> GroupingKey() const;
     std::vector<TColor> GroupColours() const;
+    // The colours the quantised picture and the layers show, and dithering chooses among.
+    std::vector<TColor> ShownColours() const;
+    // A line a group for its film's label.
+    std::vector<QString> FilmLabels() const;
 
     SessionView& view_;
     FileDialog& openDialog_;
@@ -191,12 +204,13 @@ private:
     std::shared_ptr<const PictureFile> original_;
     // Full-size counts are dear to make: kept for the grouping they were made for.
     struct Counts {
-        std::array<TColor, kMaxColors + 1> key{};
+        std::vector<double> key;
         std::vector<qint64> pixels;
     };
     std::optional<Counts> fullSizeCounts_;
     // Shared with the export's worker, which reads it while the window may load another.
     std::shared_ptr<const InkTable> inks_ = std::make_shared<const InkTable>();
+    ExportSettings exportSettings_;
 };
 
 }  // namespace colorsplit

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/picture_formats.h"
+#include "session/export_settings.h"
 
 namespace colorsplit::texts {
 
@@ -22,6 +23,31 @@ QString Lookup(const char* const (&table)[N][2], const char* key) {
         if (std::strcmp(row[0], key) == 0)
             return T(row[1]);
     return QString::fromUtf8(key);
+}
+
+QString BadSetting(int setting, const QString& value) {
+    switch (static_cast<ExportSetting>(setting)) {
+        case ExportSetting::kMinRegion:
+            return T("最小區域 %1 不是像素數").arg(value);
+        case ExportSetting::kConnectivity:
+            return T("相連方式只能是 4 或 8");
+        case ExportSetting::kCleanupAndDither:
+            return T("清除雜點與抖動不能同時使用");
+        case ExportSetting::kTrap:
+            return T("補漏白 %1 太寬(最多 %2 像素)")
+                .arg(value)
+                .arg(ExportSettings::kMostTrapPixels);
+        case ExportSetting::kDpi:
+            return T("解析度 %1 dpi 不合理(%2 到 %3)")
+                .arg(value)
+                .arg(ExportSettings::kLeastDpi)
+                .arg(ExportSettings::kMostDpi);
+        case ExportSetting::kSmooth:
+            return T("平滑 %1 超出範圍(0 到 %2 像素)")
+                .arg(value)
+                .arg(ExportSettings::kMostSmoothing);
+    }
+    return value;
 }
 
 QString DamageText(Damage damage) {
@@ -156,6 +182,8 @@ QString ProblemText(const Problem& p) {
             return SystemCause(ENOMEM);
         case Problem::kNothingToExport:
             return T("沒有可匯出的圖片");
+        case Problem::kBadSetting:
+            return BadSetting(static_cast<int>(p.a), p.detail);
     }
     return QString();
 }
@@ -349,6 +377,10 @@ QString SwatchShare(qint64 pixels, qint64 hundredths) {
 QString SwatchInk(const QString& ink, const QString& deltaE) {
     return T(" 油墨 %1(ΔE %2)").arg(ink, deltaE);
 }
+QString FilmLabel(const QString& picture, int group, TColor c, const QString& ink) {
+    const QString label = T("%1  %2  %3").arg(picture, GroupName(group), Hex(c));
+    return ink.isEmpty() ? label : label + QStringLiteral("  ") + ink;
+}
 QString PaletteComment() {
     return T("colorsplit %1 分出的群組顏色").arg(QStringLiteral(COLORSPLIT_VERSION));
 }
@@ -377,19 +409,74 @@ QString MenuTitle(const char* key) {
 }
 QString MenuItem(const char* key) {
     static const char* const items[][2] = {
-        {"open", "開啟檔案(&O)…"},        {"save", "儲存檔案(&S)…"},
-        {"export", "匯出群組(&X)…"},      {"exit", "離開(&Q)"},
-        {"execute", "執行(&R)"},          {"mask", "MASK(&M)"},
-        {"mean", "平均顏色(&A)"},         {"enter", "輸入顏色(&I)…"},
-        {"statistics", "群組統計(&T)…"},  {"unpick", "復原選色(&U)"},
-        {"seeds", "載入種子顏色(&S)…"},   {"repick", "重新選色(&P)"},
-        {"autoSeeds", "自動選色(&O)"},    {"inks", "載入油墨色表(&K)…"},
-        {"loupe", "放大鏡(&L)"},          {"fit", "符合視窗(&F)"},
-        {"actual", "實際大小(&A)"},       {"zoomIn", "放大(&I)"},
-        {"zoomOut", "縮小(&O)"},          {"quantised", "顯示分群結果(&G)"},
+        {"open", "開啟檔案(&O)…"},
+        {"save", "儲存檔案(&S)…"},
+        {"export", "匯出群組(&X)…"},
+        {"exit", "離開(&Q)"},
+        {"exportSettings", "匯出設定(&E)…"},
+        {"execute", "執行(&R)"},
+        {"mask", "MASK(&M)"},
+        {"mean", "平均顏色(&A)"},
+        {"enter", "輸入顏色(&I)…"},
+        {"statistics", "群組統計(&T)…"},
+        {"unpick", "復原選色(&U)"},
+        {"seeds", "載入種子顏色(&S)…"},
+        {"repick", "重新選色(&P)"},
+        {"autoSeeds", "自動選色(&O)"},
+        {"inks", "載入油墨色表(&K)…"},
+        {"loupe", "放大鏡(&L)"},
+        {"fit", "符合視窗(&F)"},
+        {"actual", "實際大小(&A)"},
+        {"zoomIn", "放大(&I)"},
+        {"zoomOut", "縮小(&O)"},
+        {"quantised", "顯示分群結果(&G)"},
         {"about", "關於 colorsplit(&A)"},
     };
     return Lookup(items, key);
+}
+QString ExportSettingText(const char* key) {
+    static const char* const texts[][2] = {
+        {"title", "匯出設定"},
+        {"cleanup", "清除雜點"},
+        {"minRegion", "最小區域"},
+        {"connectivity", "相連方式"},
+        {"connect4", "4 鄰(上下左右)"},
+        {"connect8", "8 鄰(含斜角)"},
+        {"off", "不清除"},
+        {"pixels", " 像素"},
+        {"cleanupSentence",
+         "小於這個像素數的色塊併入與它相鄰邊界最長的群組,網版、油印與割字才留得住。"},
+        {"dither", "抖動"},
+        {"ditherBox", "以誤差擴散分配群組"},
+        {"ditherSentence",
+         "每個像素的群組以誤差擴散選出,底片以網點疏密印出層次;與清除雜點不能同時使用。"},
+        {"trap", "補漏白"},
+        {"trapWidth", "寬度"},
+        {"unitPixels", "像素"},
+        {"unitMm", "公釐"},
+        {"trapSentence",
+         "較淺群組的底片向相鄰較深的群組擴張這個寬度,套印稍有偏差也不露白;只影響底片。"},
+        {"printSize", "列印尺寸"},
+        {"byDpi", "解析度"},
+        {"byWidth", "列印寬度"},
+        {"mm", " 公釐"},
+        {"printSizeSentence", "匯出的 PNG 記錄這個尺寸,CSV 列出每個群組印出的面積(平方公分)。"},
+        {"films", "底片"},
+        {"marksBox", "套準標記與標籤"},
+        {"pdfBox", "PDF 底片檔"},
+        {"filmsSentence",
+         "標記:底片四周留 10 公釐,加上對位與裁切標記,以及圖片、群組與顏色。"
+         "PDF:第一頁為彩色校樣,其後每個群組一頁底片,都是列印尺寸。"},
+        {"vectors", "向量圖"},
+        {"svgBox", "匯出 SVG"},
+        {"smooth", "平滑"},
+        {"vectorsSentence",
+         "每個群組一個圖層,相鄰群組共用同一條邊界,不留縫也不重疊;平滑為 0 時沿像素邊緣。"},
+        {"inks", "油墨"},
+        {"inkColoursBox", "以油墨顏色匯出"},
+        {"inksSentence", "量化圖與圖層改用每個群組最接近的油墨顏色;需先載入油墨色表。"},
+    };
+    return Lookup(texts, key);
 }
 QString AccessibleName(const char* key) {
     static const char* const names[][2] = {
@@ -509,8 +596,10 @@ QString VersionOption() {
 }
 QString CliUsage() {
     return T(
-        "Usage: colorsplit-cli [--fit] [--inks FILE] [--summary FILE] COMMAND...\n"
+        "Usage: colorsplit-cli [--fit] [--inks FILE] [--summary FILE] [EXPORT OPTION...]\n"
+        "                      COMMAND...\n"
         "  or:  colorsplit-cli batch [--fit] [--jobs N] [--csv FILE] [--export DIR] [--inks FILE]\n"
+        "                            [EXPORT OPTION...]\n"
         "                            (--seeds FILE | --seed RRGGBB... | --auto-seeds) PICTURE...\n"
         "  or:  colorsplit-cli --help | --version\n");
 }
@@ -570,9 +659,11 @@ QString CliHelp(QSize pickArea) {
              "  export DIR  the last grouping's files into DIR (made if missing, files replaced):\n"
              "              STEM-quantised.png, STEM-groupN.png and STEM-groupN-film.png for each\n"
              "              group N, STEM-groups.csv and the palette STEM-groups.gpl, STEM being\n"
-             "              the opened file's name; an error without a picture or before an\n"
-             "              execute of this picture. With --inks, the CSV's ink and delta_e name\n"
-             "              each group's nearest ink, and the palette names the groups by them\n"
+             "              the opened file's name, and what the export options ask; an error\n"
+             "              without a picture, before an execute of this picture, or with\n"
+             "              settings that cannot be used for it. With --inks, the CSV's ink and\n"
+             "              delta_e name each group's nearest ink, and the palette names the\n"
+             "              groups by them\n"
              "  mean        the mean colour button\n"
              "\n"
              "Before a picture has opened, pick, execute, mask and mean print \"%1\" and\n"
@@ -592,15 +683,48 @@ QString CliHelp(QSize pickArea) {
              "                  {group, hex, pixels, percent} for each group of the last grouping\n"
              "  --help          show this text\n"
              "  --version       show the version\n"
-             "\n"
-             "batch: every PICTURE opened (as open, with --fit as given), the seeds picked (with\n"
+             "\n")
+               .arg(kTableWidth)
+               .arg(kTableHeight) +
+           T("Export options (for every export, and for batch; the window's 匯出設定…):\n"
+             "  --min-region N  cleanup: every region of one group smaller than N pixels of the\n"
+             "                  full-size picture joins the neighbouring group it shares the\n"
+             "                  longest border with (0, the default, is off)\n"
+             "  --connect 4|8   which pixels a region's are: side by side (4, the default), or\n"
+             "                  corners too (8)\n"
+             "  --dither        each pixel's group by error diffusion among the groups' colours\n"
+             "                  (Floyd-Steinberg), so the films' dots carry the tones; not with\n"
+             "                  --min-region\n"
+             "  --trap PX       the film of a lighter group spreads PX pixels (0 to %1) into\n"
+             "                  darker groups, lighter and darker by 0.2126 R + 0.7152 G + 0.0722 "
+             "B\n"
+             "  --dpi N         the print size: N dots an inch (300 by default); every PNG says\n"
+             "                  it, and the CSV gives each group's printed area (area_cm2)\n"
+             "  --print-width MM  the print size as the printed width in millimetres instead\n"
+             "  --marks         registration and crop marks and a label (picture, group,\n"
+             "                  colour) in a %2 mm margin around every film\n"
+             "  --pdf           also STEM-films.pdf: a proof in colour, then a page a group with\n"
+             "                  its film at the print size, marks and label\n"
+             "  --svg           also STEM-groups.svg (a layer a group, shapes that share their\n"
+             "                  borders exactly) and STEM-groupN.svg for each group\n"
+             "  --smooth TOL    the vectors' smoothing tolerance in pixels (0 to %3, %4 by\n"
+             "                  default); 0 follows the pixels' edges exactly\n"
+             "  --ink-colours   with --inks, the quantised picture and the layers in the\n"
+             "                  nearest inks' colours\n"
+             "A malformed value is a malformed command line. Cleanup and dithering apply to\n"
+             "everything the export writes and to --summary's groups; trap only to films.\n"
+             "\n")
+               .arg(ExportSettings::kMostTrapPixels)
+               .arg(ExportSettings::kMarginMm)
+               .arg(ExportSettings::kMostSmoothing)
+               .arg(ExportSettings::kDefaultSmoothing) +
+           T("batch: every PICTURE opened (as open, with --fit as given), the seeds picked (with\n"
              "--auto-seeds each picture's own, as autoseed picks them), and executed, with\n"
              "--export its files into DIR as export writes them; --jobs N of them at once (the\n"
              "machine's cores without it). One CSV for the whole run, to FILE once all are done\n"
              "(written safely) or to standard output:\n"
-             "file,group,hex,red,green,blue,pixels,percent,ink,delta_e (the last two empty "
-             "without\n"
-             "--inks), pictures in the order given, full-size\n"
+             "file,group,hex,red,green,blue,pixels,percent,area_cm2,ink,delta_e (the last two\n"
+             "empty without --inks), pictures in the order given, full-size\n"
              "pixels for reduced copies; the same whatever N. A picture that fails gets one line\n"
              "on standard error and no rows, and the others go on. Two pictures whose exports\n"
              "would share file names are a malformed command line.\n"
@@ -617,9 +741,10 @@ QString CliHelp(QSize pickArea) {
              "  colorsplit-cli --fit open photo.jpg seed 4B7AD3 seed FACE4A execute export "
              "groups/\n"
              "  colorsplit-cli batch --fit --seeds groups/photo-groups.gpl --csv all.csv "
-             "*.jpg\n")
-               .arg(kTableWidth)
-               .arg(kTableHeight);
+             "*.jpg\n"
+             "  colorsplit-cli --min-region 20 --trap 2 --marks --pdf --svg --fit open "
+             "photo.jpg \\\n"
+             "      seed 4B7AD3 seed FACE4A seed 42882D seed AF1E1E execute export films/\n");
 }
 
 }  // namespace colorsplit::texts

@@ -59,6 +59,9 @@ QString SwatchInk(const QString& ink, const QString& deltaE);  // " 油墨 Blue(
 QString PickCursor(int x, int y, TColor c);
 // What made an exported palette, for its comment line.
 QString PaletteComment();
+// A film's label: the picture, the group, its colour and ink if it has one,
+// "photo.jpg  color1  #4B7AD3  Blue".
+QString FilmLabel(const QString& picture, int group, TColor c, const QString& ink);
 
 // The window.
 QString Caption(const char* key);  // the designed captions, by control name ("Button1")
@@ -66,6 +69,8 @@ QStringList MaskItems();           // color1 ... colorN
 QString MenuTitle(const char* key);
 QString MenuItem(const char* key);
 QString AccessibleName(const char* key);
+// 匯出設定…: its title, captions and the sentence on what each setting does, by key.
+QString ExportSettingText(const char* key);
 QString AccessibleDescription(const char* key);
 // The open file's name and the zoom it is shown at, "photo.jpg (50%) - colorsplit".
 QString WindowTitle(const QString& file, const QString& zoom);

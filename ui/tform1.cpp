@@ -27,6 +27,7 @@
 #include <algorithm>
 
 #include "session/texts.h"
+#include "ui/export_settings_dialog.h"
 #include "ui/image_control.h"
 #include "ui/loupe.h"
 #include "ui/message_log.h"
@@ -105,6 +106,9 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     FormCreate();
     RestoreInks();
     RestoreZoom();
+    // The export's settings as they were last chosen.
+    session_.SetExportSettings(
+        ExportSettings::FromJson(remembered::Value(remembered::kExport).toObject()));
     UpdateTitle();
     UpdateActions();
 }
@@ -222,6 +226,7 @@ void TForm1::BuildMenus() {
         {"file", "open", QKeySequence::Open, &TForm1::Button1Click},
         {"file", "save", QKeySequence::Save, &TForm1::Button4Click},
         {"file", "export", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), &TForm1::ExportClick},
+        {"file", "exportSettings", {}, &TForm1::ExportSettingsClick},
         {"file", "exit", QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::Button3Click},
         {"colour", "execute", QKeySequence(Qt::Key_F5), &TForm1::Button2Click},
         {"colour", "mask", QKeySequence(Qt::CTRL | Qt::Key_M), &TForm1::Button7Click},
@@ -301,11 +306,11 @@ void TForm1::RestoreInks() {
     const QString file = remembered::Value(remembered::kInks).toString();
     if (file.isEmpty())
         return;
-    // A table on a disk not mounted now is no reason for a message box at every start.
+    // Quietly: the log starts as designed, and a table on a disk not mounted now is no reason
+    // for a message box at every start; the statistics then show no inks.
     try {
-        session_.LoadInks(file.toStdString());
-    } catch (const PictureError& e) {
-        LogLine(texts::Describe(e));
+        session_.LoadInks(file.toStdString(), false);
+    } catch (const PictureError&) {
     }
 }
 
@@ -321,7 +326,7 @@ void TForm1::UpdateActions() {
     enable("quantised", grouped);
     // While work runs, what would change the state waits; the exit stops the work.
     for (const char* name : {"open", "save", "execute", "mask", "mean", "enter", "seeds", "repick",
-                             "autoSeeds", "inks"})
+                             "autoSeeds", "inks", "exportSettings"})
         enable(name, free);
     for (QPushButton* button : {Button1, Button2, Button4, Button5, Button7})
         button->setEnabled(free);
@@ -700,6 +705,21 @@ void TForm1::RepickClick() {
 void TForm1::ExportClick() {
     if (!Working())
         Guard([this] { RunWork(session_.ExportClick(), [this] { GroupsChanged(); }); });
+}
+
+void TForm1::ExportSettingsClick() {
+    if (Working())
+        return;
+    ExportSettingsDialog dialog(session_.Settings(), !session_.Inks().Inks().empty(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const ExportSettings settings = dialog.Settings();
+    if (settings == session_.Settings())
+        return;
+    session_.SetExportSettings(settings);
+    remembered::SetValue(remembered::kExport, settings.ToJson(), ErrorBox());
+    // The split and the statistics show the groups as the export will make them.
+    GroupsChanged();
 }
 
 void TForm1::EnterColourClick() {

@@ -57,6 +57,8 @@ public:
     // What the commands have done so far, to read.
     const QuantState& State() const { return session_.State(); }
     const Picture& ShownPicture() const { return session_.ShownPicture(); }
+    const ExportSettings& Settings() const { return session_.Settings(); }
+    bool HasInks() const { return !session_.Inks().Inks().empty(); }
 
     void FormCreate();
     void Button1Click();
@@ -70,6 +72,8 @@ public:
     void VshiftChange();
     // The menu's own commands.
     void ExportClick();
+    // 匯出設定…: how exports are made, remembered.
+    void ExportSettingsClick();
     void EnterColourClick();
     void LoadSeedsClick();
     void AutoSeedClick();

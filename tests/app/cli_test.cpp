@@ -241,6 +241,19 @@ TEST_F(CliTest, MalformedCommandLinesAreRefusedBeforeAnythingRuns) {
         {"--frobnicate", "open", quadrants},
         {"--inks"},
         {"open", quadrants, "autoseed", "4"},
+        // The export's settings: every malformed value.
+        {"--min-region", "-1", "open", quadrants},
+        {"--min-region", "2.5", "open", quadrants},
+        {"--min-region"},
+        {"--connect", "6", "open", quadrants},
+        {"--trap", "65", "open", quadrants},
+        {"--trap", "-1", "open", quadrants},
+        {"--dpi", "0", "open", quadrants},
+        {"--dpi", "lots", "open", quadrants},
+        {"--smooth", "11", "open", quadrants},
+        {"--print-width", "0", "open", quadrants},
+        {"--dither", "--min-region", "20", "open", quadrants},
+        {"--min-region", "20", "--dither", "open", quadrants},
     };
     for (const QStringList& args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());
@@ -506,7 +519,8 @@ TEST_F(CliTest, BatchOverManyPictures) {
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     QStringList rows = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_FALSE(rows.isEmpty());
-    EXPECT_EQ(rows.takeFirst(), "file,group,hex,red,green,blue,pixels,percent,ink,delta_e");
+    EXPECT_EQ(rows.takeFirst(),
+              "file,group,hex,red,green,blue,pixels,percent,area_cm2,ink,delta_e");
     // Each picture's own run, its export's statistics, the file before each row.
     QStringList single;
     for (const QString& picture : pictures) {
@@ -540,6 +554,8 @@ TEST_F(CliTest, BatchOverManyPictures) {
         {"batch", "--seed", "C80A0Z", quadrants},
         {"batch", "--auto-seeds", "--seed", "C80A0A", quadrants},
         {"batch", "--seed", "C80A0A", "--inks"},
+        {"batch", "--dpi", "0", "--seed", "C80A0A", quadrants},
+        {"batch", "--min-region", "x", "--seed", "C80A0A", quadrants},
     };
     for (const QStringList& args : malformed) {
         const CliRun run = RunCli(args);
@@ -571,7 +587,7 @@ TEST_F(CliTest, AutoSeedsAndInks) {
     const QString photo = Path("photo.bmp");
     test::WriteFile(photo.toStdString(), test::EncodeBmp(image, 24));
 
-    QStringList single = {"file,group,hex,red,green,blue,pixels,percent,ink,delta_e"};
+    QStringList single = {"file,group,hex,red,green,blue,pixels,percent,area_cm2,ink,delta_e"};
     for (const QString& picture : {quadrants, photo}) {
         const CliRun own = RunCli(
             {"--inks", inks, "open", picture, "autoseed", "execute", "export", Path("single")});

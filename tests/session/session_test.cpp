@@ -542,12 +542,15 @@ TEST(GroupsCsv, SharesAreHundredthsOfAPercentRoundedHalfUp) {
         for (size_t i = 0; i < statistics.size(); ++i)
             EXPECT_EQ(Percent(statistics[i].hundredths), c.percents[i]) << c.pixels[i];
     }
-    const auto statistics =
-        Statistics({PackColor(200, 10, 10), PackColor(0x0A, 0xC8, 0xFF)}, {3, 1});
+    // At 254 dpi a pixel is a tenth of a millimetre: 10,000 of them a square centimetre.
+    ExportSettings at254;
+    at254.dpi = 254;
+    const auto statistics = Statistics({PackColor(200, 10, 10), PackColor(0x0A, 0xC8, 0xFF)},
+                                       {30000, 10000}, {}, at254.AreaCm2(1, 640));
     EXPECT_EQ(GroupsCsv(statistics).toStdString(),
-              "group,hex,red,green,blue,pixels,percent,ink,delta_e\n"
-              "1,#C80A0A,200,10,10,3,75.00,,\n"
-              "2,#0AC8FF,10,200,255,1,25.00,,\n");
+              "group,hex,red,green,blue,pixels,percent,area_cm2,ink,delta_e\n"
+              "1,#C80A0A,200,10,10,30000,75.00,3.00,,\n"
+              "2,#0AC8FF,10,200,255,10000,25.00,1.00,,\n");
 }
 
 // 匯出群組… asks once before files are replaced: No writes nothing, Yes replaces them all.
@@ -780,7 +783,7 @@ TEST_F(Rounds, InksNameEachGroupInTheStatisticsAndTheExport) {
     w.Finish(w.session.ExportGroups(Path("out")));
     const QStringList rows =
         QString::fromStdString(Slurp(Path("out/first-groups.csv"))).split('\n');
-    EXPECT_EQ(rows[0], "group,hex,red,green,blue,pixels,percent,ink,delta_e");
+    EXPECT_EQ(rows[0], "group,hex,red,green,blue,pixels,percent,area_cm2,ink,delta_e");
     EXPECT_TRUE(rows[3].endsWith(QString::fromStdString(",\"Blue, \"\"medium\"\"\"," +
                                                         DeltaEText(statistics[2].ink->deltaE))))
         << rows[3].toStdString();
