@@ -32,7 +32,12 @@ protected:
     }
     // The picture a file shows; every word of it opaque, as Format_RGB32 has them.
     QImage Read(const Bytes& bytes) {
-        const QImage image = Picture::ReadFile(Write("picture", bytes));
+        QImage image;
+        try {
+            image = Picture::ReadFile(Write("picture", bytes));
+        } catch (const PictureError& e) {
+            ADD_FAILURE() << texts::Describe(e).toStdString();
+        }
         for (int y = 0; y < image.height(); ++y) {
             const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
             for (int x = 0; x < image.width(); ++x)
@@ -83,7 +88,7 @@ QImage Shown(const TiffPage& page) {
     const bool eightBitMap = std::all_of(page.colourMap.begin(), page.colourMap.end(),
                                          [](std::uint16_t v) { return v < 256; });
     const auto map = [&](size_t i) {
-        return eightBitMap ? static_cast<int>(page.colourMap[i]) : Level(page.colourMap[i], 16);
+        return eightBitMap ? page.colourMap[i] : page.colourMap[i] >> 8;
     };
     for (int y = 0; y < page.height; ++y)
         for (int x = 0; x < page.width; ++x) {
@@ -202,6 +207,12 @@ TEST_F(Formats, TiffPagesShowTheSamplesWritten) {
          with(page(3, 2, 1),
               [](TiffPage& p) { p.colourMap = {0, 255, 3, 9, 7, 100, 200, 1, 50, 60, 70, 80}; }),
          0},
+        // Entries of c x 256, as many writers store them, and of c x 257: both c.
+        {"palette of c x 256",
+         with(
+             page(3, 1, 1),
+             [](TiffPage& p) { p.colourMap = {200 * 256, 65280, 129 * 256, 65535, 128 * 257, 0}; }),
+         0},
         {"RGB 8 bits", page(2, 8, 3), 0},
         {"RGB 16 bits", page(2, 16, 3), 0},
         {"RGBA 8 bits", with(page(2, 8, 4), [](TiffPage& p) { p.extra = 1; }), 0},
@@ -218,6 +229,31 @@ TEST_F(Formats, TiffPagesShowTheSamplesWritten) {
               [](TiffPage& p) {
                   p.extra = 1;
                   p.planar = true;
+              }),
+         0},
+        // Compressed strips in planes: each plane's strips decode on their own.
+        {"planes, LZW",
+         with(page(2, 8, 3),
+              [](TiffPage& p) {
+                  p.planar = true;
+                  p.compression = 5;
+              }),
+         0},
+        {"planes of 16 bits, PackBits, 4 rows a strip",
+         with(page(2, 16, 3),
+              [](TiffPage& p) {
+                  p.planar = true;
+                  p.compression = 32773;
+                  p.rowsPerStrip = 4;
+              }),
+         0},
+        {"planes of grey and alpha, Deflate, one strip",
+         with(page(1, 8, 2),
+              [](TiffPage& p) {
+                  p.extra = 1;
+                  p.planar = true;
+                  p.compression = 8;
+                  p.rowsPerStrip = 23;
               }),
          0},
         {"tiles", with(page(2, 8, 3), [](TiffPage& p) { p.tile = 16; }), 0},
@@ -300,26 +336,33 @@ QPoint Stored(int orientation, QPoint shown, QSize stored) {
 }
 
 TEST_F(Formats, TiffOrientationTurnsThePictureAsTheTagSays) {
-    TiffPage page;
-    page.width = 9;
-    page.height = 5;
-    page.photometric = 2;
-    page.samples = 3;
-    page = Filled(page, 7);
-    const QImage stored = Shown(page);
-    for (int orientation = 1; orientation <= 8; ++orientation) {
-        SCOPED_TRACE(orientation);
-        page.orientation = orientation;
-        const std::string path = Write("turned.tif", test::Tiff({page}));
-        const QSize size = orientation >= 5 ? QSize(5, 9) : QSize(9, 5);
-        EXPECT_EQ(Picture::ReadSize(path), size) << "from the headers";
-        const QImage shown = Picture::ReadFile(path);
-        ASSERT_EQ(shown.size(), size);
-        for (int y = 0; y < size.height(); ++y)
-            for (int x = 0; x < size.width(); ++x)
-                ASSERT_EQ(shown.pixel(x, y),
-                          stored.pixel(Stored(orientation, {x, y}, stored.size())))
-                    << x << "," << y;
+    TiffPage rgb;
+    rgb.width = 9;
+    rgb.height = 5;
+    rgb.photometric = 2;
+    rgb.samples = 3;
+    // YCbCr goes through libtiff's RGBA interface, which must turn nothing itself.
+    TiffPage ycbcr = rgb;
+    ycbcr.photometric = 6;
+    ycbcr.subsampling = {1, 1};
+    for (TiffPage page : {Filled(rgb, 7), Filled(ycbcr, 8)}) {
+        SCOPED_TRACE(page.photometric);
+        const QImage stored = Shown(page);
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            SCOPED_TRACE(orientation);
+            page.orientation = orientation;
+            const std::string path = Write("turned.tif", test::Tiff({page}));
+            const QSize size = orientation >= 5 ? QSize(5, 9) : QSize(9, 5);
+            EXPECT_EQ(Picture::ReadSize(path), size) << "from the headers";
+            QImage expected(size, QImage::Format_RGB32);
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    expected.setPixel(x, y,
+                                      stored.pixel(Stored(orientation, {x, y}, stored.size())));
+            const QImage shown = Picture::ReadFile(path);
+            ASSERT_EQ(shown.size(), size);
+            EXPECT_LE(MostApart(shown, expected), page.photometric == 6 ? 2 : 0);
+        }
     }
 }
 
@@ -400,6 +443,19 @@ std::vector<std::uint32_t> Quadrants(int w, int h) {
     return rgb;
 }
 
+// JPEG's own file in a strip: shown as libtiff's own reader shows it, near what was written.
+TEST_F(Formats, OldStyleJpegInTiffShowsAsLibtiffShowsIt) {
+    const QImage written = Image(48, 32, Quadrants(48, 32));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(written.save(&buffer, "jpeg", 95));
+    const Bytes file = test::OldJpegTiff(Bytes(jpeg.begin(), jpeg.end()), 48, 32);
+    const QImage shown = Read(file);
+    EXPECT_EQ(shown, Image(48, 32, test::TiffRgba(file)));
+    EXPECT_LE(MostApart(shown, written, 4), 12);
+}
+
 TEST_F(Formats, WebPShowsTheColoursStoredTransparentOnesToo) {
     const auto opaque = Noise(29, 17, 1, 0xFF000000u);
     const auto seeThrough = Noise(29, 17, 2, 0);  // every alpha, 0 among them
@@ -424,6 +480,37 @@ TEST_F(Formats, WebPShowsTheColoursStoredTransparentOnesToo) {
     for (size_t i = 30; i < scrambled.size(); ++i)
         scrambled[i] = static_cast<std::uint8_t>(i * 37);
     EXPECT_REFUSED(scrambled, "損壞的 WebP 檔案");
+}
+
+// Read in bands, fed a piece at a time to libwebp's incremental decoder: the rows of the whole
+// picture, and a file cut short refused as one.
+TEST_F(Formats, WebPInBandsIsTheWholePicture) {
+    const auto noise = Noise(700, 500, 10, 0xFF000000u);
+    for (const bool lossless : {true, false}) {
+        SCOPED_TRACE(lossless ? "lossless" : "lossy");
+        const Bytes bytes = test::WebP(700, 500, noise, lossless, lossless ? 0 : 100);
+        ASSERT_GT(bytes.size(), 300'000u) << "more than one piece";
+        const PictureFile file(Write("big.webp", bytes));
+        QImage joined(700, 500, QImage::Format_RGB32);
+        int next = 0;
+        file.DecodeBands(Picture::kReadLimitPixels, 16, [&](const QImage& band, int top) {
+            EXPECT_EQ(top, next);
+            for (int y = 0; y < band.height(); ++y)
+                std::memcpy(joined.scanLine(top + y), band.constScanLine(y), 700 * 4);
+            next += band.height();
+            return true;
+        });
+        EXPECT_EQ(next, 500);
+        EXPECT_EQ(joined, file.Decode(Picture::kReadLimitPixels));
+        const PictureFile cut(Write("cut.webp", Bytes(bytes.begin(), bytes.end() - 1000)));
+        try {
+            cut.DecodeBands(Picture::kReadLimitPixels, 16, [](const QImage&, int) { return true; });
+            ADD_FAILURE() << "read";
+        } catch (const PictureError& e) {
+            EXPECT_NE(texts::Describe(e).indexOf(QStringLiteral("損壞的 WebP 檔案(檔案不完整")), -1)
+                << texts::Describe(e).toStdString();
+        }
+    }
 }
 
 TEST_F(Formats, GifShowsItsFirstFrameOnItsScreen) {
@@ -527,6 +614,32 @@ TEST_F(Formats, HeicAndAvifShowThePrimaryPictureTurnedAsItsBoxesSay) {
         const Bytes file = test::Heif(avif, 48, 32, quadrants, 8);
         EXPECT_REFUSED(Bytes(file.begin(), file.begin() + file.size() / 2),
                        std::string("損壞的 ") + format + " 檔案");
+        // Files libheif reads, as their codec gives them whatever their header declares.
+        const auto edited = [](Bytes out, const char* box, size_t at, std::uint32_t value) {
+            const size_t where = static_cast<size_t>(
+                std::search(out.begin(), out.end(), box, box + 4) - out.begin());
+            for (int i = 0; i < 4; ++i)
+                out[where + at + static_cast<size_t>(i)] =
+                    static_cast<std::uint8_t>(value >> (24 - 8 * i));
+            return out;
+        };
+        const std::uint32_t mif2 = 'm' << 24 | 'i' << 16 | 'f' << 8 | '2';
+        const std::uint32_t xspe = 'x' << 24 | 's' << 16 | 'p' << 8 | 'e';
+        const struct {
+            const char* name;
+            Bytes file;
+        } read[] = {
+            {"main brand mif2", edited(file, "ftyp", 4, mif2)},
+            {"no size declared", edited(file, "ispe", 0, xspe)},
+            {"a smaller size declared", edited(file, "ispe", 8, 24)},
+        };
+        const QImage whole = Read(file);
+        for (const auto& c : read) {
+            SCOPED_TRACE(c.name);
+            EXPECT_EQ(Read(c.file), whole);
+        }
+        EXPECT_REFUSED(edited(edited(file, "ispe", 8, 60000), "ispe", 12, 60000),
+                       "圖片太大(60000x60000)");
     }
 }
 

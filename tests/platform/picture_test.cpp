@@ -21,6 +21,7 @@
 #include "platform/safe_file.h"
 #include "session/texts.h"
 #include "support/bmp_builder.h"
+#include "support/library_files.h"
 #include "support/malformed.h"
 #include "support/other_files.h"
 
@@ -536,20 +537,59 @@ TEST_F(PictureFiles, CameraOrientationTurnsThePictureAsTaken) {
     }
 }
 
+// The picture's samples as a TIFF page of RGB, as layout says.
+test::Bytes TiffOf(const QImage& image, int orientation, test::TiffPage layout) {
+    layout.width = image.width();
+    layout.height = image.height();
+    layout.samples = 3;
+    layout.orientation = orientation;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            for (const int shift : {16, 8, 0})
+                layout.values.push_back((image.pixel(x, y) >> shift) & 0xFF);
+    return test::Tiff({layout});
+}
+
 // A picture larger than memory allows is read a band of rows at a time: the bands are the
-// stored rows in order, and the reduced copy made from them, for every orientation, both
-// readers that read in bands and several copy sizes, is pixel for pixel the copy of the whole
-// picture decoded and turned (the box filter and the turns commute). Stopped after the first
-// band, it gives nothing.
+// stored rows in order, and the reduced copy made from them, for every orientation, every
+// reader that reads in bands (TIFF's strips, strips in planes, tiles and libtiff's RGBA
+// interface; WebP, which has no orientation) and several copy sizes, is pixel for pixel the
+// copy of the whole picture decoded and turned (the box filter and the turns commute).
+// Stopped after the first band, it gives nothing.
 TEST_F(PictureFiles, ABandedReductionIsThatOfTheWholePicture) {
     const QImage stored = Noise(61, 37);
     const test::Bytes jpeg = Bytes(Encoded(stored, "jpeg")), png = Bytes(Encoded(stored, "png"));
+    std::vector<std::uint32_t> argb;
+    for (int y = 0; y < stored.height(); ++y)
+        for (int x = 0; x < stored.width(); ++x)
+            argb.push_back(stored.pixel(x, y));
     const auto always = [](int, int) { return true; };
+    const auto tiff = [](int photometric, int compression, bool planar, int tile) {
+        test::TiffPage page;
+        page.photometric = photometric;
+        page.compression = compression;
+        page.planar = planar;
+        page.tile = tile;
+        page.rowsPerStrip = 5;
+        page.subsampling = {photometric == 6 ? 1 : 0, 1};
+        return page;
+    };
     for (int orientation = 1; orientation <= 8; ++orientation) {
         const test::Bytes exif = test::ExifBlock(orientation, false);
-        for (const test::Bytes& bytes :
-             {test::WithApp1(jpeg, test::ExifApp1(exif)), test::WithChunk(png, "eXIf", exif)}) {
-            SCOPED_TRACE(std::to_string(orientation) + (bytes[1] == 'P' ? " PNG" : " JPEG"));
+        std::vector<std::pair<const char*, test::Bytes>> files = {
+            {"JPEG", test::WithApp1(jpeg, test::ExifApp1(exif))},
+            {"PNG", test::WithChunk(png, "eXIf", exif)},
+            {"TIFF strips", TiffOf(stored, orientation, tiff(2, 5, false, 0))},
+            {"TIFF planes", TiffOf(stored, orientation, tiff(2, 5, true, 0))},
+            {"TIFF tiles", TiffOf(stored, orientation, tiff(2, 8, true, 16))},
+            {"TIFF YCbCr", TiffOf(stored, orientation, tiff(6, 1, false, 0))},
+        };
+        if (orientation == 1) {
+            files.emplace_back("WebP lossless", test::WebP(61, 37, argb, true));
+            files.emplace_back("WebP lossy", test::WebP(61, 37, argb, false));
+        }
+        for (const auto& [name, bytes] : files) {
+            SCOPED_TRACE(std::to_string(orientation) + " " + name);
             const PictureFile file(Write("banded", bytes));
             const QImage whole = file.Decode(Picture::kReadLimitPixels);
             QImage joined(61, 37, QImage::Format_RGB32);
