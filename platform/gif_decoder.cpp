@@ -110,8 +110,27 @@ private:
             if (record == TERMINATE_RECORD_TYPE)
                 throw DecodeError{Damaged(D_GIF_ERR_NO_IMAG_DSCR)};
         } while (record != IMAGE_DESC_RECORD_TYPE);
-        if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
+        // The data's LZW minimum code size, after the frame's descriptor and colour map. Past
+        // 8 bits, which no GIF needs, giflib goes wrong on a file that may be whole.
+        const auto byte = [this](qsizetype at) {
+            return at < File().size() ? static_cast<unsigned char>(File()[at]) : 0;
+        };
+        const int flags = byte(reading.at + 8);
+        const int codeSize =
+            byte(reading.at + 9 + ((flags & 0x80) != 0 ? 3 << ((flags & 7) + 1) : 0));
+        const auto failInData = [&] {
+            if (codeSize > 8)
+                throw DecodeError{{Problem::kUnsupportedVariant,
+                                   static_cast<int>(Variant::kLzwCodeSize), codeSize,
+                                   QStringLiteral("GIF")}};
+            // The data's blocks ended early, not the file.
+            if (gif->Error == D_GIF_ERR_EOF_TOO_SOON && reading.at < File().size())
+                throw DecodeError{
+                    {Problem::kDamaged, static_cast<int>(Damage::kData), 0, QStringLiteral("GIF")}};
             fail();
+        };
+        if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
+            failInData();
         const GifImageDesc& frame = gif->Image;
         const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
         if (map == nullptr)
@@ -137,7 +156,7 @@ private:
         std::vector<GifPixelType> line(static_cast<size_t>(frame.Width));
         for (const int y : rows) {
             if (DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR)
-                fail();
+                failInData();
             const int top = frame.Top + y;
             if (top < 0 || top >= image.height())
                 continue;

@@ -27,8 +27,11 @@ Likeness Bmp(const QByteArray& file) {
 
 Likeness Png(const QByteArray& file) {
     // "\x89PNG" then the line ends and the DOS end of file, which transfers that change line
-    // ends damage.
-    return Signature(file, QByteArray("\x89PNG\r\n\x1A\n", 8), 4);
+    // ends damage. Whatever the signature's bytes, a header chunk after them is a PNG's.
+    const Likeness like = Signature(file, QByteArray("\x89PNG\r\n\x1A\n", 8), 4);
+    return like == Likeness::kNo && file.mid(8, 8) == QByteArray("\0\0\0\x0DIHDR", 8)
+               ? Likeness::kDamaged
+               : like;
 }
 
 Likeness Jpeg(const QByteArray& file) {

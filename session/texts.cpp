@@ -60,6 +60,8 @@ QString VariantText(Variant variant, qint64 value) {
             return T("無失真、階層式或超過 8 位元的 JPEG");
         case Variant::kNoDecoder:
             return T("缺少這種壓縮的解碼器");
+        case Variant::kLzwCodeSize:
+            return T("LZW 最小碼長 %1").arg(value);
         case Variant::kOther:
             break;
     }

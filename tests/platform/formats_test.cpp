@@ -513,6 +513,40 @@ TEST_F(Formats, WebPInBandsIsTheWholePicture) {
     }
 }
 
+// A complete GIF of an 8 x 8 picture of indices 0 to 3 whose LZW codes are codeSize + 1 bits
+// wide: each of its first pixels a code of its own, between a clear code and the end code.
+Bytes WideCodeGif(int codeSize, int pixels = 64) {
+    Bytes file = {'G', 'I', 'F', '8', '9', 'a', 8, 0, 8, 0, 0x81, 0, 0};
+    for (const std::uint8_t c : {0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 0, 255})
+        file.push_back(c);
+    for (const std::uint8_t c : {0x2C, 0, 0, 0, 0, 8, 0, 8, 0, 0})
+        file.push_back(c);
+    file.push_back(static_cast<std::uint8_t>(codeSize));
+    std::vector<int> codes = {1 << codeSize};
+    for (int i = 0; i < pixels; ++i)
+        codes.push_back(i * 7 % 4);
+    codes.push_back((1 << codeSize) + 1);
+    Bytes data;
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (const int code : codes) {
+        bits |= static_cast<std::uint32_t>(code) << count;
+        for (count += codeSize + 1; count >= 8; count -= 8, bits >>= 8)
+            data.push_back(static_cast<std::uint8_t>(bits));
+    }
+    if (count > 0)
+        data.push_back(static_cast<std::uint8_t>(bits));
+    for (size_t at = 0; at < data.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, data.size() - at);
+        file.push_back(static_cast<std::uint8_t>(n));
+        file.insert(file.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                    data.begin() + static_cast<std::ptrdiff_t>(at + n));
+    }
+    file.push_back(0);
+    file.push_back(0x3B);
+    return file;
+}
+
 TEST_F(Formats, GifShowsItsFirstFrameOnItsScreen) {
     const std::vector<std::uint32_t> global = {0x102030, 0xFF8000, 0x00FFFF, 0x808080};
     const std::vector<std::uint32_t> local = {0xFFFFFF, 0x000000};
@@ -575,6 +609,15 @@ TEST_F(Formats, GifShowsItsFirstFrameOnItsScreen) {
     mapless.erase(mapless.begin() + 13, mapless.begin() + 13 + 3 * (2 << (file[10] & 7)));
     mapless[10] &= 0x7F;
     EXPECT_REFUSED(mapless, "損壞的 GIF 檔案");
+    // Codes of 9 bits are GIF's widest at the start; of 12 they make a whole picture giflib
+    // does not read: not one cut short.
+    QImage coded(8, 8, QImage::Format_RGB32);
+    const QRgb colours[] = {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(255, 0, 0), qRgb(0, 0, 255)};
+    for (int i = 0; i < 64; ++i)
+        coded.setPixel(i % 8, i / 8, colours[i * 7 % 4]);
+    EXPECT_EQ(Read(WideCodeGif(8)), coded);
+    EXPECT_REFUSED(WideCodeGif(11), "不支援這種 GIF 圖片(LZW 最小碼長 11");
+    EXPECT_REFUSED(WideCodeGif(8, 40), "損壞的 GIF 檔案(圖片資料損壞");
 }
 
 // HEIC and AVIF: 8 and 10 bits, alpha, and the file's own rotation applied once.
@@ -686,7 +729,12 @@ TEST_F(Formats, EachRefusalSaysWhatTheFileIs) {
     const size_t length = static_cast<size_t>(badCrc[type - 4]) << 24 | badCrc[type - 3] << 16 |
                           badCrc[type - 2] << 8 | badCrc[type - 1];
     badCrc[type + 4 + length] ^= 0x55;
+    Bytes qng = encoded("png");
+    qng[1] = 'Q';
     const Bytes jpeg = encoded("jpeg");
+    // Bytes that are no marker between the first segment and the next.
+    Bytes strayBytes = jpeg;
+    strayBytes.insert(strayBytes.begin() + 4 + (jpeg[4] << 8 | jpeg[5]), {0x12, 0x34, 0x56});
     // Bombs: a few bytes that declare hundreds of megapixels. A lossless WebP's header holds
     // 14 bits of width - 1 and of height - 1.
     Bytes webpBomb = test::WebP(9, 6, Noise(9, 6, 1, 0xFF000000u), true);
@@ -709,12 +757,16 @@ TEST_F(Formats, EachRefusalSaysWhatTheFileIs) {
         {"PSD", Text("8BPS\0\1\0\0\0\0\0\0\0\3", 14), "不支援 PSD 格式的圖片"},
         {"two bytes of JPEG", Text("\xFF\xD8", 2), "損壞的 JPEG 檔案(檔案不完整"},
         {"PNG of a damaged signature", damagedSignature, "損壞的 PNG 檔案"},
+        {"PNG of a damaged first letter", qng, "損壞的 PNG 檔案(標頭損壞"},
         {"PNG of a bad checksum", badCrc, "損壞的 PNG 檔案(檢查碼不符)"},
         {"JPEG cut in half", Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 2),
          "損壞的 JPEG 檔案(檔案不完整"},
+        {"JPEG of stray bytes in its header", strayBytes, "損壞的 JPEG 檔案(標頭損壞"},
         {"PNG cut in its signature", Text("\x89PNG\r", 5), "損壞的 PNG 檔案(檔案不完整"},
         {"WebP of 16384 x 16384", webpBomb, "圖片太大"},
         {"GIF of 65535 x 65535", gifBomb, "圖片太大"},
+        // A RIFF container's header says nothing of its form: WAV and AVI begin so too.
+        {"a RIFF header alone", Text("RIFF\x04\0\0\0", 8), "不是可讀取的圖片"},
         {"noise", noise, "不是可讀取的圖片"},
         {"text", Text("hello, world\n", 13), "不是可讀取的圖片"},
     };
