@@ -256,6 +256,7 @@ TEST_F(PictureFiles, PalettesAsPeopleWriteThem) {
         {"below 0", "GIMP Palette\n-1 0 0\n", {}, 2},
         {"a name after the colours", "GIMP Palette\n1 2 3\nName: late\n", {}, 3},
         {"five digits", "4B7AD3\n12345\n", {}, 2},
+        {"seven digits", "4B7AD3\n#4B7AD31\n", {}, 2},
         {"not hex", "#GGHHII\n", {}, 1},
         {"a picture", "\x89PNG\r\n\x1A\n", {}, 1},
     };
