@@ -74,6 +74,7 @@ struct Problem {
         kPaletteValue,  // a: the line's number, b: the value
         // Writing a file.
         kNothingToSave,
+        kFormatNotWritten,  // detail: the name's extension, upper-case
         kNothingToExport,
         kNotGrouped,
         kCannotMakeFolder,

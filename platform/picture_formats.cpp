@@ -124,6 +124,22 @@ QString PictureFilePatterns() {
     return patterns.join(QLatin1Char(' '));
 }
 
+bool PictureExtension(const QString& suffix) {
+    for (const PictureFormat& format : PictureFormats())
+        if (format.patterns.contains(QStringLiteral("*.") + suffix))
+            return true;
+    // The formats OtherFormat names, and their kin.
+    static const char* const others[] = {
+        "jxl", "jp2", "j2k",  "jpf", "jpx",  "jpm",   "jxr",  "wdp",  "hdp", "psd",   "psb",
+        "exr", "hdr", "dds",  "qoi", "icns", "bpg",   "flif", "xcf",  "pdf", "eps",   "ps",
+        "xpm", "xbm", "fits", "fit", "jb2",  "jbig2", "ico",  "cur",  "pnm", "pbm",   "pgm",
+        "ppm", "pam", "pfm",  "pcx", "svg",  "svgz",  "tga",  "apng", "mng", "heics", "avifs"};
+    for (const char* other : others)
+        if (suffix == QLatin1String(other))
+            return true;
+    return false;
+}
+
 namespace {
 
 bool At(const QByteArray& file, qsizetype offset, const char* bytes, qsizetype size) {

@@ -25,6 +25,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -221,8 +222,12 @@ TEST_F(FormTest, WholeUseLogsExactlyAsDesigned) {
     EXPECT_EQ(form->LogLines(), expected);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 
-    // Only the top-right quadrant (group 1) keeps its colours.
+    // Only the top-right quadrant (group 1) keeps its colours. The save says so in the
+    // status bar, not in the log.
     Save(Path("masked.bmp"));
+    EXPECT_EQ(form->statusBar()->currentMessage(),
+              Q("已儲存為 ") + QString::fromStdString(Path("masked.bmp")));
+    EXPECT_EQ(form->LogLines(), expected);
     Picture saved;
     saved.LoadFromFile(Path("masked.bmp"));
     const test::RgbImage original = test::QuadrantPicture();
@@ -451,6 +456,7 @@ TEST_F(FormTest, FailedSavesLoseNothing) {
         errors.clear();
         Save(target);
         EXPECT_EQ(errors.size(), 1);
+        EXPECT_TRUE(form->statusBar()->currentMessage().isEmpty()) << "no word of a save";
     }
     EXPECT_EQ(Slurp(existing), "old");
     EXPECT_EQ(Slurp(lockedFile), "keep");
