@@ -369,6 +369,36 @@ QImage Noise(int w, int h) {
     return image;
 }
 
+// A JPEG is saved at quality 95 with colour at full resolution: its quantisation tables are
+// libjpeg's at 95 (the luminance table's first step 16 becomes 2), every component's sampling
+// is 1 x 1; it reads back within its loss. A lossless WebP reads back exactly.
+TEST_F(PictureFiles, SavedJpegAndWebPAreAsTheNameAsks) {
+    Picture picture;
+    picture.Assign(Noise(40, 24));
+    picture.SaveToFile(Path("out.jpg"));
+    const std::string jpeg = Slurp(Path("out.jpg"));
+    const auto marker = [&jpeg](unsigned char m) {
+        const size_t at = jpeg.find(std::string{'\xFF', static_cast<char>(m)});
+        EXPECT_NE(at, std::string::npos) << int(m);
+        return at == std::string::npos ? std::string(32, '\0') : jpeg.substr(at);
+    };
+    const std::string dqt = marker(0xDB), sof = marker(0xC0);
+    EXPECT_EQ(dqt[5], 2) << "quality 95";
+    ASSERT_EQ(sof[9], 3);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(sof[11 + 3 * c], 0x11) << "component " << c;
+    const QImage back = Picture::ReadFile(Path("out.jpg"));
+    int far = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 40; ++x)
+            far += std::abs(qRed(back.pixel(x, y)) - qRed(picture.Image().pixel(x, y))) > 24;
+    EXPECT_LT(far, 40 * 24 / 20) << "within its loss";
+
+    picture.SaveToFile(Path("out.webp"));
+    EXPECT_EQ(Slurp(Path("out.webp")).substr(12, 4), "VP8L") << "lossless";
+    EXPECT_EQ(Picture::ReadFile(Path("out.webp")), picture.Image());
+}
+
 TEST_F(PictureFiles, PngAndJpegDecodeCompletely) {
     const QImage source = Noise(37, 23);
     const struct {
@@ -558,9 +588,9 @@ test::Bytes TiffOf(const QImage& image, int orientation, test::TiffPage layout) 
 // A picture larger than memory allows is read a band of rows at a time: the bands are the
 // stored rows in order, and the reduced copy made from them, for every orientation, every
 // reader that reads in bands (TIFF's strips, strips in planes, tiles and libtiff's RGBA
-// interface; WebP, which has no orientation) and several copy sizes, is pixel for pixel the
-// copy of the whole picture decoded and turned (the box filter and the turns commute).
-// Stopped after the first band, it gives nothing.
+// interface; WebP and GIF, which have no orientation) and several copy sizes, is pixel for pixel
+// the copy of the whole picture decoded and turned (the box filter and the turns commute). Stopped
+// after the first band, it gives nothing.
 TEST_F(PictureFiles, ABandedReductionIsThatOfTheWholePicture) {
     const QImage stored = Noise(61, 37);
     const test::Bytes jpeg = Bytes(Encoded(stored, "jpeg")), png = Bytes(Encoded(stored, "png"));
@@ -592,6 +622,23 @@ TEST_F(PictureFiles, ABandedReductionIsThatOfTheWholePicture) {
         if (orientation == 1) {
             files.emplace_back("WebP lossless", test::WebP(61, 37, argb, true));
             files.emplace_back("WebP lossy", test::WebP(61, 37, argb, false));
+            // GIF: a frame inside its screen, and one interlaced.
+            test::GifFrame frame;
+            for (int i = 0; i < 61 * 37; ++i)
+                frame.indices.push_back(
+                    static_cast<std::uint8_t>(argb[static_cast<size_t>(i)] % 4));
+            frame.width = 61;
+            frame.height = 37;
+            frame.interlaced = true;
+            const std::vector<std::uint32_t> map = {0x102030, 0xFF8000, 0x00FFFF, 0x808080};
+            files.emplace_back("GIF interlaced", test::Gif(61, 37, map, 2, {frame}));
+            frame.interlaced = false;
+            frame.width = 50;
+            frame.height = 20;
+            frame.left = 5;
+            frame.top = 9;
+            frame.indices.resize(50 * 20);
+            files.emplace_back("GIF inside its screen", test::Gif(61, 37, map, 2, {frame}));
         }
         for (const auto& [name, bytes] : files) {
             SCOPED_TRACE(std::to_string(orientation) + " " + name);
