@@ -130,13 +130,15 @@ private:
         const std::unique_ptr<WebPIDecoder, IDecoderDelete> decoder(WebPINewDecoder(&output));
         if (!decoder)
             throw DecodeError{{Problem::kNoMemoryForPicture}};
-        constexpr size_t kPiece = 256 * 1024;
+        // Pieces of about a band's share of the file, so that each completes a band or so.
         const auto size = static_cast<size_t>(File().size());
+        const size_t piece =
+            std::max<size_t>(4096, size / static_cast<size_t>((height + rows - 1) / rows));
         int handed = 0;
         for (size_t fed = 0; handed < height;) {
             if (fed == size)
                 throw DecodeError{Damaged(VP8_STATUS_NOT_ENOUGH_DATA)};
-            fed = std::min(size, fed + kPiece);
+            fed = std::min(size, fed + piece);
             const VP8StatusCode status = WebPIUpdate(decoder.get(), Bytes(File()), fed);
             if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
                 throw DecodeError{Damaged(status)};
