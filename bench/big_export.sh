@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# A 96-megapixel photo (12000 x 8000 JPEG, made here): opened as a reduced copy alone, and
-# opened, grouped and exported at full size; the wall time and peak memory of each run.
+# A 96-megapixel photo (12000 x 8000, made here) as a JPEG, an LZW TIFF in strips and a lossy
+# WebP, each opened as a reduced copy alone; and the JPEG opened, grouped and exported at full
+# size. The wall time and peak memory of each run; the files' sizes, as each is read whole
+# into memory first.
 #   bench/big_export.sh [COLORSPLIT_CLI] [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -10,7 +12,9 @@ runs=${2:-3}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$build/bench/colorsplit_make_photo" 12000 8000 "$work/photo.jpg"
+for kind in jpg tif webp; do
+    "$build/bench/colorsplit_make_photo" 12000 8000 "$work/photo.$kind"
+done
 run() {
     local what=$1
     shift
@@ -19,7 +23,10 @@ run() {
         /usr/bin/time -f "$what: %e s, %M KB peak" "$cli" "$@" >/dev/null
     done
 }
-run "open" --fit open "$work/photo.jpg"
+for kind in jpg tif webp; do
+    echo "photo.$kind: $(stat -c %s "$work/photo.$kind") bytes"
+    run "open $kind" --fit open "$work/photo.$kind"
+done
 run "open, group, export" --fit open "$work/photo.jpg" \
     seed 4B7AD3 seed FACE4A seed 42882D seed AF1E1E execute export "$work/out"
 du -b "$work/out"/* | awk '{ sum += $1 } END { print "export: " sum " bytes in " NR " files" }'

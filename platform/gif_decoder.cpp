@@ -1,6 +1,6 @@
 // GIF files through giflib: the first frame on its logical screen, in its palette (its own, or
-// the file's). The rest of the screen shows the file's background colour; a transparent
-// colour shows as the colour stored for it, as transparency does for every format.
+// the file's), a band of rows at a time. The rest of the screen shows the file's background colour;
+// a transparent colour shows as the colour stored for it, as transparency does for every format.
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -90,6 +90,20 @@ private:
     }
 
     void DecodeInto(QImage& image) const override {
+        // The whole picture as one band.
+        Read(image, [](const QImage&, int) { return true; });
+    }
+
+    void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const override {
+        CheckSize(maxPixels);
+        QImage band = NewPicture(StoredWidth(), std::min<qint64>(rows, StoredHeight()), maxPixels);
+        Read(band, sink);
+    }
+
+    // The screen's rows top to bottom into band, each band handed to sink once full: the
+    // frame's rows as giflib decodes them, or, interlaced, from its indices held whole, a
+    // quarter of the picture's size. False when sink stopped.
+    bool Read(QImage& band, const BandSink& sink) const {
         Reading reading{&File(), 0};
         const Gif gif = Open(reading);
         const auto fail = [&gif] { throw DecodeError{Damaged(gif->Error)}; };
@@ -110,8 +124,27 @@ private:
             if (record == TERMINATE_RECORD_TYPE)
                 throw DecodeError{Damaged(D_GIF_ERR_NO_IMAG_DSCR)};
         } while (record != IMAGE_DESC_RECORD_TYPE);
-        if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
+        // The data's LZW minimum code size, after the frame's descriptor and colour map. Past
+        // 8 bits, which no GIF needs, giflib goes wrong on a file that may be whole.
+        const auto byte = [this](qsizetype at) {
+            return at < File().size() ? static_cast<unsigned char>(File()[at]) : 0;
+        };
+        const int flags = byte(reading.at + 8);
+        const int codeSize =
+            byte(reading.at + 9 + ((flags & 0x80) != 0 ? 3 << ((flags & 7) + 1) : 0));
+        const auto failInData = [&] {
+            if (codeSize > 8)
+                throw DecodeError{{Problem::kUnsupportedVariant,
+                                   static_cast<int>(Variant::kLzwCodeSize), codeSize,
+                                   QStringLiteral("GIF")}};
+            // The data's blocks ended early, not the file.
+            if (gif->Error == D_GIF_ERR_EOF_TOO_SOON && reading.at < File().size())
+                throw DecodeError{
+                    {Problem::kDamaged, static_cast<int>(Damage::kData), 0, QStringLiteral("GIF")}};
             fail();
+        };
+        if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
+            failInData();
         const GifImageDesc& frame = gif->Image;
         const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
         if (map == nullptr)
@@ -120,38 +153,62 @@ private:
             gif->SColorMap != nullptr && gif->SBackGroundColor < gif->SColorMap->ColorCount
                 ? Colour(*gif->SColorMap, gif->SBackGroundColor)
                 : qRgb(0, 0, 0);
-        image.fill(background);
-        if (frame.Width <= 0 || frame.Height <= 0)
-            return;
+        const int width = static_cast<int>(StoredWidth()),
+                  height = static_cast<int>(StoredHeight());
+        // A frame of no pixels has no rows to decode.
+        const int frameWidth = std::max(0, frame.Width);
+        const int frameHeight = frameWidth > 0 ? std::max(0, frame.Height) : 0;
+        std::vector<GifPixelType> line(static_cast<size_t>(frameWidth));
         // Interlaced rows come in four passes: every 8th from 0, every 8th from 4, every 4th
         // from 2, every 2nd from 1.
-        std::vector<int> rows;
+        std::vector<GifPixelType> indices;
         if (frame.Interlace) {
+            indices.resize(static_cast<size_t>(frameWidth) * static_cast<size_t>(frameHeight));
             for (const auto& [first, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
-                for (int y = first; y < frame.Height; y += step)
-                    rows.push_back(y);
-        } else {
-            for (int y = 0; y < frame.Height; ++y)
-                rows.push_back(y);
+                for (int y = first; y < frameHeight; y += step)
+                    if (DGifGetLine(gif.get(), indices.data() + static_cast<size_t>(y) * frameWidth,
+                                    frameWidth) == GIF_ERROR)
+                        failInData();
         }
-        std::vector<GifPixelType> line(static_cast<size_t>(frame.Width));
-        for (const int y : rows) {
-            if (DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR)
-                fail();
-            const int top = frame.Top + y;
-            if (top < 0 || top >= image.height())
-                continue;
-            auto* out = reinterpret_cast<QRgb*>(image.scanLine(top));
-            for (int x = 0; x < frame.Width; ++x) {
-                // A frame may reach past the screen; what lies beyond does not show.
-                const int left = frame.Left + x;
-                if (left < 0 || left >= image.width())
+        // Row y of the frame; rows above the screen are decoded and passed over.
+        int next = 0;
+        const auto frameRow = [&](int y) -> const GifPixelType* {
+            if (frame.Interlace)
+                return indices.data() + static_cast<size_t>(y) * frameWidth;
+            for (; next <= y; ++next)
+                if (DGifGetLine(gif.get(), line.data(), frameWidth) == GIF_ERROR)
+                    failInData();
+            return line.data();
+        };
+        for (int top = 0; top < height; top += band.height()) {
+            const int n = std::min(band.height(), height - top);
+            for (int y = 0; y < n; ++y) {
+                auto* out = reinterpret_cast<QRgb*>(band.scanLine(y));
+                std::fill(out, out + width, background);
+                const int fy = top + y - frame.Top;
+                if (fy < 0 || fy >= frameHeight)
                     continue;
-                if (line[static_cast<size_t>(x)] >= map->ColorCount)
-                    throw DecodeError{{Problem::kIndexOutsidePalette}};
-                out[left] = Colour(*map, line[static_cast<size_t>(x)]);
+                const GifPixelType* row = frameRow(fy);
+                for (int x = 0; x < frameWidth; ++x) {
+                    // A frame may reach past the screen; what lies beyond does not show.
+                    const int left = frame.Left + x;
+                    if (left < 0 || left >= width)
+                        continue;
+                    if (row[x] >= map->ColorCount)
+                        throw DecodeError{{Problem::kIndexOutsidePalette}};
+                    out[left] = Colour(*map, row[x]);
+                }
             }
+            if (!sink(n == band.height() ? band
+                                         : QImage(band.constBits(), band.width(), n,
+                                                  band.bytesPerLine(), QImage::Format_RGB32),
+                      top))
+                return false;
         }
+        // Rows of the frame below the screen: decoded all the same, as damage there refuses.
+        if (frameHeight > 0)
+            frameRow(frameHeight - 1);
+        return true;
     }
 };
 

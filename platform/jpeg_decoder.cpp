@@ -107,7 +107,8 @@ bool Finish(jpeg_decompress_struct* cinfo, Errors* errors) {
 }
 
 // What libjpeg's message says, as a kind: its errors and the warnings that refuse a picture.
-Problem Damaged(int code) {
+// inHeader: said while the headers were read, where bytes out of place are the headers'.
+Problem Damaged(int code, bool inHeader = false) {
     const QString jpeg = QStringLiteral("JPEG");
     switch (code) {
         case JERR_INPUT_EOF:
@@ -145,10 +146,12 @@ Problem Damaged(int code) {
         case JERR_UNKNOWN_MARKER:
         case JERR_EOI_EXPECTED:
         case JERR_MISMATCHED_QUANT_TABLE:
+        case JWRN_EXTRANEOUS_DATA:
+            return {Problem::kDamaged, static_cast<int>(inHeader ? Damage::kHeader : Damage::kData),
+                    0, jpeg};
         case JWRN_HIT_MARKER:
         case JWRN_HUFF_BAD_CODE:
         case JWRN_ARITH_BAD_CODE:
-        case JWRN_EXTRANEOUS_DATA:
         case JWRN_MUST_RESYNC:
         case JWRN_NOT_SEQUENTIAL:
         case JWRN_BOGUS_PROGRESSION:
@@ -182,10 +185,11 @@ public:
         // APP1 holds the Exif data, and with it how the camera was held.
         jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
         if (!ReadHeader(&cinfo_, &errors_)) {
-            const Problem problem = Damaged(errors_.code);
+            const Problem problem = Damaged(errors_.code, true);
             jpeg_destroy_decompress(&cinfo_);
             throw DecodeError{problem};
         }
+        warnedInHeader_ = errors_.warned;
     }
     ~Pass() { jpeg_destroy_decompress(&cinfo_); }
     Pass(const Pass&) = delete;
@@ -231,7 +235,7 @@ public:
     // After a whole pass: a warning refuses the picture it was about.
     void CheckWarnings() const {
         if (errors_.warned)
-            throw DecodeError{Damaged(errors_.code)};
+            throw DecodeError{Damaged(errors_.code, warnedInHeader_)};
     }
 
 private:
@@ -239,6 +243,7 @@ private:
 
     jpeg_decompress_struct cinfo_{};
     Errors errors_{};
+    bool warnedInHeader_ = false;
 };
 
 class JpegDecoder : public OrientedDecoder {

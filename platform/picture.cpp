@@ -7,13 +7,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/jpeg_writer.h"
 #include "platform/orientation.h"
 #include "platform/picture_error.h"
+#include "platform/picture_formats.h"
 #include "platform/png_writer.h"
 #include "platform/read_file.h"
 #include "platform/safe_file.h"
 #include "platform/samples.h"
 #include "platform/tiff_writer.h"
+#include "platform/webp_writer.h"
 
 namespace colorsplit {
 
@@ -116,22 +119,43 @@ void Picture::Assign(const QImage& image) {
     image_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
 }
 
-Picture::SaveFormat Picture::SaveFormatOf(const std::string& fileName) {
+std::optional<Picture::SaveFormat> Picture::SaveFormatOf(const std::string& fileName) {
     const QString suffix = QFileInfo(QString::fromStdString(fileName)).suffix().toLower();
-    if (suffix == QLatin1String("png"))
-        return SaveFormat::kPng;
-    if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
-        return SaveFormat::kTiff;
+    static const struct {
+        const char* suffix;
+        SaveFormat format;
+    } written[] = {
+        {"bmp", SaveFormat::kBmp},   {"dib", SaveFormat::kBmp},   {"rle", SaveFormat::kBmp},
+        {"png", SaveFormat::kPng},   {"jpg", SaveFormat::kJpeg},  {"jpeg", SaveFormat::kJpeg},
+        {"jpe", SaveFormat::kJpeg},  {"jfif", SaveFormat::kJpeg}, {"tif", SaveFormat::kTiff},
+        {"tiff", SaveFormat::kTiff}, {"webp", SaveFormat::kWebP},
+    };
+    for (const auto& w : written)
+        if (suffix == QLatin1String(w.suffix))
+            return w.format;
+    // A BMP under another picture format's name would be read as a damaged file of that one.
+    if (PictureExtension(suffix))
+        return std::nullopt;
     return SaveFormat::kBmp;
+}
+
+QStringList Picture::SaveFormatNames() {
+    return {QStringLiteral("BMP"), QStringLiteral("PNG"), QStringLiteral("JPEG"),
+            QStringLiteral("TIFF"), QStringLiteral("WebP")};
 }
 
 void Picture::SaveToFile(const std::string& fileName) const {
     if (image_.isNull())
         throw PictureError(PictureError::Action::kSave, fileName, {Problem::kNothingToSave});
     // Into memory, where only memory can run out; then safely to the file.
+    const std::optional<SaveFormat> format = SaveFormatOf(fileName);
+    if (!format)
+        throw PictureError(PictureError::Action::kSave, fileName,
+                           {Problem::kFormatNotWritten, 0, 0,
+                            QFileInfo(QString::fromStdString(fileName)).suffix().toUpper()});
     QByteArray bytes;
     try {
-        switch (SaveFormatOf(fileName)) {
+        switch (*format) {
             case SaveFormat::kPng: {
                 const QImage& rgb = image_;
                 bytes = EncodePng(rgb.width(), rgb.height(), PngPixels::kRgb,
@@ -143,6 +167,12 @@ void Picture::SaveToFile(const std::string& fileName) const {
             }
             case SaveFormat::kTiff:
                 bytes = EncodeTiff(image_);
+                break;
+            case SaveFormat::kJpeg:
+                bytes = EncodeJpeg(image_);
+                break;
+            case SaveFormat::kWebP:
+                bytes = EncodeWebP(image_);
                 break;
             case SaveFormat::kBmp: {
                 QBuffer buffer(&bytes);

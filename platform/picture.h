@@ -2,9 +2,11 @@
 
 #include <QImage>
 #include <QSize>
+#include <QStringList>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/colors.h"
@@ -59,11 +61,15 @@ public:
     void Assign(const QImage& image);
     void LoadFromFile(const std::string& fileName) { Assign(ReadFile(fileName)); }
     // What a save writes, by the name's extension: .png a PNG, .tif or .tiff a TIFF (both
-    // 24-bit RGB, lossless), any other a 24-bit BMP.
-    enum class SaveFormat { kBmp, kPng, kTiff };
-    static SaveFormat SaveFormatOf(const std::string& fileName);
+    // 24-bit RGB, lossless), .jpg, .jpeg, .jpe or .jfif a JPEG (quality 95, colour not
+    // subsampled), .webp a lossless WebP, any other a 24-bit BMP; none for the extension of a
+    // picture format not written (.gif, .heic, .jxl, ...), which no save writes.
+    enum class SaveFormat { kBmp, kPng, kJpeg, kTiff, kWebP };
+    static std::optional<SaveFormat> SaveFormatOf(const std::string& fileName);
+    // The formats written, by name, for the texts that list them.
+    static QStringList SaveFormatNames();
     // Writes the picture in that format. A failed save neither leaves a half-written file nor
-    // harms the file it would replace.
+    // harms the file it would replace; a name of a format not written is refused at once.
     void SaveToFile(const std::string& fileName) const;
 
     const QImage& Image() const { return image_; }

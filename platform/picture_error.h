@@ -29,6 +29,7 @@ enum class Variant {
     kCompression,      // b: the TIFF compression
     kJpegProcess,      // lossless or hierarchical JPEG, or more than 8 bits a sample
     kNoDecoder,        // the codec of its pictures is not there (HEIF)
+    kLzwCodeSize,      // b: a GIF's LZW minimum code size, past the 8 bits giflib reads
     kOther,
 };
 
@@ -73,6 +74,7 @@ struct Problem {
         kPaletteValue,  // a: the line's number, b: the value
         // Writing a file.
         kNothingToSave,
+        kFormatNotWritten,  // detail: the name's extension, upper-case
         kNothingToExport,
         kNotGrouped,
         kCannotMakeFolder,

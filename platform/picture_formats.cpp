@@ -27,8 +27,11 @@ Likeness Bmp(const QByteArray& file) {
 
 Likeness Png(const QByteArray& file) {
     // "\x89PNG" then the line ends and the DOS end of file, which transfers that change line
-    // ends damage.
-    return Signature(file, QByteArray("\x89PNG\r\n\x1A\n", 8), 4);
+    // ends damage. Whatever the signature's bytes, a header chunk after them is a PNG's.
+    const Likeness like = Signature(file, QByteArray("\x89PNG\r\n\x1A\n", 8), 4);
+    return like == Likeness::kNo && file.mid(8, 8) == QByteArray("\0\0\0\x0DIHDR", 8)
+               ? Likeness::kDamaged
+               : like;
 }
 
 Likeness Jpeg(const QByteArray& file) {
@@ -119,6 +122,22 @@ QString PictureFilePatterns() {
     for (const PictureFormat& format : PictureFormats())
         patterns += format.patterns;
     return patterns.join(QLatin1Char(' '));
+}
+
+bool PictureExtension(const QString& suffix) {
+    for (const PictureFormat& format : PictureFormats())
+        if (format.patterns.contains(QStringLiteral("*.") + suffix))
+            return true;
+    // The formats OtherFormat names, and their kin.
+    static const char* const others[] = {
+        "jxl", "jp2", "j2k",  "jpf", "jpx",  "jpm",   "jxr",  "wdp",  "hdp", "psd",   "psb",
+        "exr", "hdr", "dds",  "qoi", "icns", "bpg",   "flif", "xcf",  "pdf", "eps",   "ps",
+        "xpm", "xbm", "fits", "fit", "jb2",  "jbig2", "ico",  "cur",  "pnm", "pbm",   "pgm",
+        "ppm", "pam", "pfm",  "pcx", "svg",  "svgz",  "tga",  "apng", "mng", "heics", "avifs"};
+    for (const char* other : others)
+        if (suffix == QLatin1String(other))
+            return true;
+    return false;
 }
 
 namespace {

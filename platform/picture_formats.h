@@ -39,6 +39,10 @@ const std::vector<PictureFormat>& PictureFormats();
 // Every format's file name patterns, "*.bmp *.dib ...", for a dialog's filter.
 QString PictureFilePatterns();
 
+// Whether a file name's extension (lower case, without the dot) is a picture format's: one
+// read, or another one commonly met ("jxl", "psd", "svg", ...).
+bool PictureExtension(const QString& suffix);
+
 // The picture format a file that no reader takes is, where its first bytes (or, for TGA, its
 // last ones) tell: "JPEG XL", "PSD", "TGA"; empty when they tell none.
 QString OtherFormat(const QByteArray& file);

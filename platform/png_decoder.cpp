@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include <QList>
+
 #include "platform/orientation.h"
 #include "platform/picture_decoder.h"
 
@@ -60,15 +62,41 @@ bool ReadHeader(png_structp png, png_infop info, png_uint_32* width, png_uint_32
     return true;
 }
 
-// The chunks before the picture data, for the eXIf chunk among them.
+// A profile as ImageMagick and exiftool keep one in a text chunk: a line of its name, one of
+// its length, then its bytes in hex over as many lines as it takes. Empty when malformed.
+QByteArray RawProfile(const char* text, size_t size) {
+    const QList<QByteArray> lines = QByteArray(text, static_cast<qsizetype>(size)).split('\n');
+    if (lines.size() < 4 || !lines[0].isEmpty())
+        return {};
+    bool number = false;
+    const qsizetype length = lines[2].trimmed().toLongLong(&number);
+    const QByteArray bytes = QByteArray::fromHex(lines.mid(3).join());
+    return number && length >= 0 && length <= bytes.size() ? bytes.left(length) : QByteArray();
+}
+
+// The chunks before the picture data, for the Exif data among them: the eXIf chunk, or else
+// the raw profile other programs write in a text chunk, which photo viewers honour as well.
 bool ReadExif(png_structp png, png_infop info, QByteArray* exif) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_read_info(png, info);
     png_uint_32 length = 0;
     png_bytep data = nullptr;
-    if (png_get_eXIf_1(png, info, &length, &data) != 0 && data != nullptr)
+    if (png_get_eXIf_1(png, info, &length, &data) != 0 && data != nullptr) {
         *exif = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length));
+        return true;
+    }
+    png_textp texts = nullptr;
+    const int count = png_get_text(png, info, &texts, nullptr);
+    for (int i = 0; i < count; ++i) {
+        const char* key = texts[i].key;
+        if (std::strcmp(key, "Raw profile type exif") == 0 ||
+            std::strcmp(key, "Raw profile type APP1") == 0) {
+            *exif = RawProfile(texts[i].text, texts[i].text_length != 0 ? texts[i].text_length
+                                                                        : texts[i].itxt_length);
+            break;
+        }
+    }
     return true;
 }
 

@@ -4,7 +4,7 @@
 // CMYK with uninverted inks, R = round((255 - C)(255 - K) / 255), extra samples (alpha)
 // passed over. libtiff's own RGBA interface truncates 16-bit samples and CMYK, and multiplies
 // the colours by an alpha it is given, so it reads only what nothing else here does: YCbCr
-// without subsampling.
+// without subsampling, and old-style JPEG.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -165,6 +165,13 @@ struct Layout {
                     need(bits == 8, Variant::kBitsPerSample, bits);
                     break;
                 }
+                if (compression == COMPRESSION_OJPEG) {
+                    // Old-style JPEG comes out of its codec subsampled, as stored; libtiff's
+                    // RGBA interface puts the colours together.
+                    need(bits == 8, Variant::kBitsPerSample, bits);
+                    viaRgba = true;
+                    break;
+                }
                 std::uint16_t across = 1, down = 1;
                 TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &across, &down);
                 need(across == 1 && down == 1, Variant::kSubsampledYCbCr, 0);
@@ -209,13 +216,13 @@ public:
                 throw DecodeError{{Problem::kEmptyPalette}};
             const size_t entries = size_t{1} << layout.bits;
             // Old writers stored 8-bit values in the 16-bit map; libtiff's own reader takes a
-            // map of no value above 255 as such, and so is it taken here.
+            // map of no value above 255 as such, and so is it taken here. Otherwise an entry's
+            // high byte, as libtiff takes it: exact for writers of c x 256 and of c x 257 alike,
+            // where rounding would put c x 256 a level low.
             bool eightBit = true;
             for (size_t i = 0; i < entries; ++i)
                 eightBit = eightBit && r[i] < 256 && g[i] < 256 && b[i] < 256;
-            const auto level = [eightBit](std::uint16_t v) {
-                return eightBit ? static_cast<int>(v) : LevelOf(v, 16);
-            };
+            const auto level = [eightBit](std::uint16_t v) { return eightBit ? v : v >> 8; };
             for (size_t i = 0; i < entries; ++i)
                 palette_.push_back(qRgb(level(r[i]), level(g[i]), level(b[i])));
         }
@@ -266,71 +273,104 @@ private:
     std::vector<QRgb> palette_;
 };
 
-class TiffDecoder : public OrientedDecoder {
+// Rows written one after another into a band, which is handed on whenever it is full and
+// at the page's end.
+class BandFiller {
 public:
-    explicit TiffDecoder(const QByteArray& file) : TiffDecoder(file, Header(file)) {}
+    BandFiller(QImage& band, std::uint32_t height, const BandSink& sink)
+        : band_(band), height_(height), sink_(sink) {}
+
+    QRgb* Row() { return reinterpret_cast<QRgb*>(band_.scanLine(filled_)); }
+    // Once Row() is written; false when the sink stopped.
+    bool Next() {
+        ++filled_;
+        if (filled_ < band_.height() && static_cast<std::uint32_t>(top_ + filled_) < height_)
+            return true;
+        const bool going =
+            sink_(filled_ == band_.height() ? band_
+                                            : QImage(band_.constBits(), band_.width(), filled_,
+                                                     band_.bytesPerLine(), QImage::Format_RGB32),
+                  top_);
+        top_ += filled_;
+        filled_ = 0;
+        return going;
+    }
 
 private:
-    TiffDecoder(const QByteArray& file, const Layout& layout)
-        : OrientedDecoder(file, layout.width, layout.height, layout.orientation) {}
+    QImage& band_;
+    std::uint32_t height_;
+    const BandSink& sink_;
+    int top_ = 0;
+    int filled_ = 0;
+};
 
-    static Layout Header(const QByteArray& file) {
-        Reading reading{};
-        const auto tif = Open(file, reading);
-        Layout layout(tif.get());
-        layout.Check(tif.get());
-        return layout;
+// One pass over a page, its rows top to bottom into a band as wide as the picture.
+class Pass {
+public:
+    explicit Pass(const QByteArray& file) : file_(file) {
+        tif_ = Open(file, *readings_.emplace_back(std::make_unique<Reading>()));
+        layout_ = std::make_unique<Layout>(tif_.get());
+        layout_->Check(tif_.get());
     }
 
-    void DecodeInto(QImage& image) const override {
-        Reading reading{};
-        const auto tif = Open(File(), reading);
-        Layout layout(tif.get());
-        layout.Check(tif.get());
-        const auto failed = [&reading] {
-            throw DecodeError{Damaged(reading.failed ? reading.damage : Damage::kData)};
-        };
-        if (layout.viaRgba) {
-            std::vector<std::uint32_t> raster(static_cast<size_t>(layout.width) * layout.height);
-            if (!TIFFReadRGBAImageOriented(tif.get(), layout.width, layout.height, raster.data(),
-                                           ORIENTATION_TOPLEFT, 1))
-                failed();
-            for (std::uint32_t y = 0; y < layout.height; ++y) {
-                auto* out = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
-                for (std::uint32_t x = 0; x < layout.width; ++x) {
-                    const std::uint32_t p = raster[static_cast<size_t>(y) * layout.width + x];
-                    out[x] = qRgb(TIFFGetR(p), TIFFGetG(p), TIFFGetB(p));
-                }
-            }
-        } else if (TIFFIsTiled(tif.get())) {
-            Tiles(tif.get(), layout, image, failed);
-        } else {
-            Strips(tif.get(), layout, image, failed);
+    const Layout& Page() const { return *layout_; }
+
+    // False when sink stopped.
+    bool Read(QImage& band, const BandSink& sink) {
+        BandFiller out(band, layout_->height, sink);
+        const bool whole = layout_->viaRgba          ? ViaRgba(band, sink)
+                           : TIFFIsTiled(tif_.get()) ? Tiles(out)
+                                                     : Strips(out);
+        Check();
+        return whole;
+    }
+
+private:
+    // What libtiff reported of any handle, as a refusal; data damage when it said nothing.
+    [[noreturn]] void Fail() const {
+        for (const auto& r : readings_)
+            if (r->failed)
+                throw DecodeError{Damaged(r->damage)};
+        throw DecodeError{Damaged(Damage::kData)};
+    }
+    void Check() const {
+        for (const auto& r : readings_)
+            if (r->failed)
+                Fail();
+    }
+
+    // Strips decode forwards only, so each plane is read through a handle of its own: rows
+    // of every plane then come together without going back, and a strip of any size is
+    // decoded a row at a time.
+    bool Strips(BandFiller& out) {
+        const Converter convert(tif_.get(), *layout_);
+        std::vector<Tiff> others;
+        for (int p = 1; p < convert.Planes(); ++p) {
+            others.push_back(Open(file_, *readings_.emplace_back(std::make_unique<Reading>())));
+            Layout(others.back().get()).Check(others.back().get());
         }
-        if (reading.failed)
-            failed();
-    }
-
-    template <class Failed>
-    static void Strips(TIFF* tif, const Layout& layout, QImage& image, const Failed& failed) {
-        const Converter convert(tif, layout);
-        const auto bytes = static_cast<size_t>(TIFFScanlineSize64(tif));
+        const auto handle = [&](int p) { return p == 0 ? tif_.get() : others[p - 1].get(); };
+        const auto bytes = static_cast<size_t>(TIFFScanlineSize64(tif_.get()));
         std::vector<std::vector<std::uint8_t>> rows(static_cast<size_t>(convert.Planes()),
                                                     std::vector<std::uint8_t>(bytes));
         std::vector<const std::uint8_t*> planes;
         for (const auto& row : rows)
             planes.push_back(row.data());
-        for (std::uint32_t y = 0; y < layout.height; ++y) {
+        for (std::uint32_t y = 0; y < layout_->height; ++y) {
             for (int p = 0; p < convert.Planes(); ++p)
-                if (TIFFReadScanline(tif, rows[static_cast<size_t>(p)].data(), y,
+                if (TIFFReadScanline(handle(p), rows[static_cast<size_t>(p)].data(), y,
                                      static_cast<std::uint16_t>(p)) < 0)
-                    failed();
-            convert.Row(planes, reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y))));
+                    Fail();
+            convert.Row(planes, out.Row());
+            if (!out.Next())
+                return false;
         }
+        return true;
     }
 
-    template <class Failed>
-    static void Tiles(TIFF* tif, const Layout& layout, QImage& image, const Failed& failed) {
+    bool Tiles(BandFiller& out) {
+        TIFF* tif = tif_.get();
+        const Layout& layout = *layout_;
         const Converter convert(tif, layout);
         std::uint32_t tileWidth = 0, tileHeight = 0;
         TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
@@ -360,7 +400,7 @@ private:
                 for (std::uint32_t left = 0; left < layout.width; left += tileWidth) {
                     if (TIFFReadTile(tif, tile.data(), left, top, 0,
                                      static_cast<std::uint16_t>(p)) < 0)
-                        failed();
+                        Fail();
                     const size_t from = left * tilePixelBits / 8;
                     const size_t count =
                         std::min(tileRowBytes, rowBytes - std::min(rowBytes, from));
@@ -373,9 +413,75 @@ private:
                 std::vector<const std::uint8_t*> planes;
                 for (const auto& band : bands)
                     planes.push_back(band.data() + (y - top) * rowBytes);
-                convert.Row(planes, reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y))));
+                convert.Row(planes, out.Row());
+                if (!out.Next())
+                    return false;
             }
         }
+        return true;
+    }
+
+    // Through libtiff's RGBA interface, a band's rows at a time, as stored: asked for the
+    // page's own orientation, it turns nothing.
+    bool ViaRgba(QImage& band, const BandSink& sink) {
+        char why[1024];
+        TIFFRGBAImage rgba{};
+        if (!TIFFRGBAImageBegin(&rgba, tif_.get(), 1, why))
+            Fail();
+        const std::unique_ptr<TIFFRGBAImage, decltype(&TIFFRGBAImageEnd)> end(&rgba,
+                                                                              TIFFRGBAImageEnd);
+        rgba.req_orientation = rgba.orientation;
+        const std::uint32_t width = layout_->width;
+        std::vector<std::uint32_t> raster(static_cast<size_t>(width) * band.height());
+        for (std::uint32_t top = 0; top < layout_->height;) {
+            const std::uint32_t n =
+                std::min(static_cast<std::uint32_t>(band.height()), layout_->height - top);
+            rgba.row_offset = static_cast<int>(top);
+            rgba.col_offset = 0;
+            if (!TIFFRGBAImageGet(&rgba, raster.data(), width, n))
+                Fail();
+            for (std::uint32_t y = 0; y < n; ++y) {
+                auto* row = reinterpret_cast<QRgb*>(band.scanLine(static_cast<int>(y)));
+                for (std::uint32_t x = 0; x < width; ++x) {
+                    const std::uint32_t p = raster[static_cast<size_t>(y) * width + x];
+                    row[x] = qRgb(TIFFGetR(p), TIFFGetG(p), TIFFGetB(p));
+                }
+            }
+            if (!sink(static_cast<int>(n) == band.height()
+                          ? band
+                          : QImage(band.constBits(), band.width(), static_cast<int>(n),
+                                   band.bytesPerLine(), QImage::Format_RGB32),
+                      static_cast<int>(top)))
+                return false;
+            top += n;
+        }
+        return true;
+    }
+
+    const QByteArray& file_;
+    // Stable, as libtiff's handlers point at them.
+    std::vector<std::unique_ptr<Reading>> readings_;
+    Tiff tif_;
+    std::unique_ptr<Layout> layout_;
+};
+
+class TiffDecoder : public OrientedDecoder {
+public:
+    explicit TiffDecoder(const QByteArray& file) : TiffDecoder(file, Pass(file).Page()) {}
+
+private:
+    TiffDecoder(const QByteArray& file, const Layout& layout)
+        : OrientedDecoder(file, layout.width, layout.height, layout.orientation) {}
+
+    void DecodeInto(QImage& image) const override {
+        // The whole picture as one band.
+        Pass(File()).Read(image, [](const QImage&, int) { return true; });
+    }
+
+    void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const override {
+        CheckSize(maxPixels);
+        QImage band = NewPicture(StoredWidth(), std::min<qint64>(rows, StoredHeight()), maxPixels);
+        Pass(File()).Read(band, sink);
     }
 };
 

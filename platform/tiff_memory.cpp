@@ -47,12 +47,23 @@ toff_t Size(thandle_t handle) {
     return static_cast<toff_t>(Of(handle).bytes.size());
 }
 
+// Reading maps the bytes themselves: libtiff then decodes strips and tiles where they lie
+// instead of copying each into a buffer of its own, however large.
+int Map(thandle_t handle, tdata_t* base, toff_t* size) {
+    const QByteArray& bytes = Of(handle).bytes;
+    *base = const_cast<char*>(bytes.constData());
+    *size = static_cast<toff_t>(bytes.size());
+    return 1;
+}
+
+void Unmap(thandle_t, tdata_t, toff_t) {}
+
 }  // namespace
 
 Tiff OpenTiff(TiffMemory& memory, const char* mode, TIFFOpenOptions* options) {
-    const char* const modes = mode[0] == 'r' ? "rm" : mode;
-    return Tiff(TIFFClientOpenExt("colorsplit", modes, &memory, Read, Write, Seek, Close, Size,
-                                  nullptr, nullptr, options));
+    const bool reading = mode[0] == 'r';
+    return Tiff(TIFFClientOpenExt("colorsplit", mode, &memory, Read, Write, Seek, Close, Size,
+                                  reading ? Map : nullptr, reading ? Unmap : nullptr, options));
 }
 
 }  // namespace colorsplit

@@ -19,7 +19,7 @@ struct TiffCloser {
 };
 using Tiff = std::unique_ptr<TIFF, TiffCloser>;
 
-// The file opened through libtiff's client interface, mode "r" (with no memory mapping) or
+// The file opened through libtiff's client interface, mode "r" (the bytes mapped, not copied) or
 // "w", its reports going to the handlers options set; null when libtiff refuses it.
 Tiff OpenTiff(TiffMemory& memory, const char* mode, TIFFOpenOptions* options);
 

@@ -1,8 +1,11 @@
 // WebP files through libwebp: lossy, lossless, with alpha (the colours as stored), and
 // animated, of which the first frame as it shows on the animation's canvas.
+#include <sys/mman.h>
+#include <unistd.h>
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -51,6 +54,41 @@ void Opaque(QImage& image) {
     }
 }
 
+// Room for a decoder's whole output whose rows, once handed on, go back to the system:
+// libwebp writes a picture into one buffer of its size, which is then never held whole.
+class RowMemory {
+public:
+    explicit RowMemory(size_t bytes) : bytes_(bytes) {
+        void* at = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (at == MAP_FAILED)
+            throw DecodeError{{Problem::kNoMemoryForPicture}};
+        data_ = static_cast<std::uint8_t*>(at);
+    }
+    ~RowMemory() { munmap(data_, bytes_); }
+    RowMemory(const RowMemory&) = delete;
+    RowMemory& operator=(const RowMemory&) = delete;
+
+    std::uint8_t* Data() const { return data_; }
+    // Bytes up to this one are used: the whole pages among them are given back.
+    void UsedUpTo(size_t end) {
+        static const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const size_t to = end / page * page;
+        if (to > released_)
+            madvise(data_ + released_, to - released_, MADV_DONTNEED);
+        released_ = std::max(released_, to);
+    }
+
+private:
+    std::uint8_t* data_ = nullptr;
+    size_t bytes_;
+    size_t released_ = 0;
+};
+
+struct IDecoderDelete {
+    void operator()(WebPIDecoder* d) const { WebPIDelete(d); }
+};
+
 class WebPDecoder : public OrientedDecoder {
 public:
     explicit WebPDecoder(const QByteArray& file) : WebPDecoder(file, Features(file)) {}
@@ -66,6 +104,57 @@ private:
         else
             Still(image);
         Opaque(image);
+    }
+
+    // A still through the incremental decoder, fed the file a piece at a time: the rows each
+    // piece completes are handed on a band at a time, and their memory given back.
+    void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const override {
+        if (animated_) {
+            OrientedDecoder::DecodeBands(maxPixels, rows, sink);
+            return;
+        }
+        CheckSize(maxPixels);
+        const auto width = static_cast<int>(StoredWidth()),
+                   height = static_cast<int>(StoredHeight());
+        const size_t stride = static_cast<size_t>(width) * 4;
+        RowMemory memory(stride * static_cast<size_t>(height));
+        WebPDecBuffer output;
+        if (!WebPInitDecBuffer(&output))
+            throw DecodeError{{Problem::kNoMemoryForPicture}};
+        // B, G, R, A in memory: the words Format_RGB32 holds.
+        output.colorspace = MODE_BGRA;
+        output.is_external_memory = 1;
+        output.u.RGBA.rgba = memory.Data();
+        output.u.RGBA.stride = static_cast<int>(stride);
+        output.u.RGBA.size = stride * static_cast<size_t>(height);
+        const std::unique_ptr<WebPIDecoder, IDecoderDelete> decoder(WebPINewDecoder(&output));
+        if (!decoder)
+            throw DecodeError{{Problem::kNoMemoryForPicture}};
+        // Pieces of about a band's share of the file, so that each completes a band or so.
+        const auto size = static_cast<size_t>(File().size());
+        const size_t piece =
+            std::max<size_t>(4096, size / static_cast<size_t>((height + rows - 1) / rows));
+        int handed = 0;
+        for (size_t fed = 0; handed < height;) {
+            if (fed == size)
+                throw DecodeError{Damaged(VP8_STATUS_NOT_ENOUGH_DATA)};
+            fed = std::min(size, fed + piece);
+            const VP8StatusCode status = WebPIUpdate(decoder.get(), Bytes(File()), fed);
+            if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
+                throw DecodeError{Damaged(status)};
+            int done = 0;
+            WebPIDecGetRGB(decoder.get(), &done, nullptr, nullptr, nullptr);
+            while (done - handed >= rows || (done == height && handed < height)) {
+                const int n = std::min(rows, done - handed);
+                QImage band(memory.Data() + stride * static_cast<size_t>(handed), width, n,
+                            static_cast<qsizetype>(stride), QImage::Format_RGB32);
+                Opaque(band);
+                if (!sink(band, handed))
+                    return;
+                handed += n;
+                memory.UsedUpTo(stride * static_cast<size_t>(handed));
+            }
+        }
     }
 
     void Still(QImage& image) const {

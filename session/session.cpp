@@ -147,11 +147,12 @@ void Session::Button2Click() {
     quantizer_.Button2Click(picture_, view_);
 }
 
-void Session::Button4Click() {
+std::optional<std::string> Session::Button4Click() {
     // Before the dialog: there is nothing to choose a name for.
     if (!HasPicture())
         throw PictureError(PictureError::Action::kSave, {}, {Problem::kNothingToSave});
-    if (std::optional<std::string> name = saveDialog_.Execute()) {
+    std::optional<std::string> name = saveDialog_.Execute();
+    if (name) {
         // As the dialog does: a new name without an extension is a BMP's. What exists keeps
         // its name (a device, or a folder, which is refused).
         const QFileInfo chosen(QString::fromStdString(*name));
@@ -159,6 +160,7 @@ void Session::Button4Click() {
             *name += ".bmp";
         picture_.Shown().SaveToFile(*name);
     }
+    return name;
 }
 
 void Session::Button5Click() {

@@ -93,7 +93,8 @@ public:
     // larger than the table opens as a reduced copy when the view wants one.
     Opening OpenFile(const std::string& name);
     void Button2Click();  // execute
-    void Button4Click();  // save
+    // Save: the name written, which the window shows; none when the dialog was cancelled.
+    std::optional<std::string> Button4Click();
     void Button5Click();  // mean colour
     // Mask, keeping the group of the selected item of RadioGroup1 (0 is "color1").
     void Button7Click(int itemIndex);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/picture.h"
 #include "platform/picture_formats.h"
 #include "session/export_settings.h"
 
@@ -86,6 +87,8 @@ QString VariantText(Variant variant, qint64 value) {
             return T("無失真、階層式或超過 8 位元的 JPEG");
         case Variant::kNoDecoder:
             return T("缺少這種壓縮的解碼器");
+        case Variant::kLzwCodeSize:
+            return T("LZW 最小碼長 %1").arg(value);
         case Variant::kOther:
             break;
     }
@@ -164,6 +167,8 @@ QString ProblemText(const Problem& p) {
             return T("第%1行的值 %2 超過 255").arg(p.a).arg(p.b);
         case Problem::kNothingToSave:
             return T("沒有可儲存的圖片");
+        case Problem::kFormatNotWritten:
+            return T("無法儲存為 %1 圖片(可儲存為 %2)").arg(p.detail, SavedFormats());
         case Problem::kNotGrouped:
             return NotRun();
         case Problem::kCannotMakeFolder:
@@ -338,12 +343,24 @@ QString SystemCause(int code) {
     }
 }
 
+namespace {
+
+QString List(QStringList names) {
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : T("%1 與 %2").arg(names.join(T("、")), last);
+}
+
+}  // namespace
+
 QString ReadableFormats() {
     QStringList names;
     for (const PictureFormat& format : PictureFormats())
         names << format.name;
-    const QString last = names.takeLast();
-    return names.isEmpty() ? last : T("%1 與 %2").arg(names.join(T("、")), last);
+    return List(names);
+}
+
+QString SavedFormats() {
+    return List(Picture::SaveFormatNames());
 }
 
 QString Hex(TColor c) {
@@ -504,7 +521,11 @@ QString SaveDialogTitle() {
     return T("另存新檔");
 }
 QStringList SaveFilters() {
-    return {T("BMP 圖片 (*.bmp)"), T("PNG 圖片 (*.png)"), T("TIFF 圖片 (*.tif *.tiff)")};
+    return {T("BMP 圖片 (*.bmp)"), T("PNG 圖片 (*.png)"), T("JPEG 圖片 (*.jpg *.jpeg)"),
+            T("TIFF 圖片 (*.tif *.tiff)"), T("WebP 圖片 (*.webp)")};
+}
+QString Saved(const QString& file) {
+    return T("已儲存為 %1").arg(file);
 }
 QString ExportDialogTitle() {
     return T("匯出群組");
@@ -603,6 +624,24 @@ QString CliUsage() {
         "                            (--seeds FILE | --seed RRGGBB... | --auto-seeds) PICTURE...\n"
         "  or:  colorsplit-cli --help | --version\n");
 }
+namespace {
+
+QStringList ReadFormatNames() {
+    QStringList names;
+    for (const PictureFormat& format : PictureFormats())
+        names << format.name;
+    return names;
+}
+
+// "BMP, PNG or JPEG", for the English help.
+QString FormatList(QStringList names) {
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last
+                           : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+}  // namespace
+
 QString CliHelp(QSize pickArea) {
     return CliUsage() +
            T("Replays a use of the colorsplit window, command by command, through the same code "
@@ -613,11 +652,11 @@ QString CliHelp(QSize pickArea) {
              "terminal, on one line cleared at the end, and nothing otherwise.\n"
              "\n"
              "Commands:\n"
-             "  open PATH   the open command, with PATH chosen in the open dialog; a picture that\n"
-             "              opens starts a new round: no picks, no groups, no mask. A picture "
-             "larger\n"
-             "              than %1 x %2 prints \"%3\" and fails the run;\n"
-             "              with --fit it opens as a reduced copy instead\n"
+             "  open PATH   the open command, with PATH chosen in the open dialog: a picture of\n"
+             "              %6.\n"
+             "              A picture that opens starts a new round: no picks, no groups, no\n"
+             "              mask. One larger than %1 x %2 prints \"%3\" and\n"
+             "              fails the run; with --fit it opens as a reduced copy instead\n"
              "  pick X Y    a click at (X, Y) on the window's picture control, which is %4 x %5\n"
              "              pixels (0 <= X < %4, 0 <= Y < %5) and at 100 % shows the picture\n"
              "              unscaled from its top-left corner: (X, Y) is the picture's pixel,\n"
@@ -627,7 +666,8 @@ QString CliHelp(QSize pickArea) {
                .arg(kTableHeight)
                .arg(TooLarge())
                .arg(pickArea.width())
-               .arg(pickArea.height()) +
+               .arg(pickArea.height())
+               .arg(FormatList(ReadFormatNames())) +
            T("  unpick      take the last pick back (\"%1\"), while no execute has run\n"
              "              since it; with none to take back it prints nothing\n"
              "  repick      start the picks over on the picture as opened (\"%2\")\n"
@@ -654,8 +694,10 @@ QString CliHelp(QSize pickArea) {
              "              picture's colours), each picked as seed picks it: the same colours on\n"
              "              every run and machine\n"
              "  save PATH   the save command: the shown picture to PATH as its extension says,\n"
-             "              .png a PNG, .tif or .tiff a TIFF, any other a BMP file; a new PATH\n"
-             "              without an extension gets .bmp\n"
+             "              .png a PNG, .tif or .tiff a TIFF, .jpg or .jpeg a JPEG (quality 95),\n"
+             "              .webp a lossless WebP, any other a BMP file; the name of a picture\n"
+             "              format not written (.gif, .heic, .avif, .jxl, ...) is an error and\n"
+             "              writes nothing; a new PATH without an extension gets .bmp\n"
              "  export DIR  the last grouping's files into DIR (made if missing, files replaced):\n"
              "              STEM-quantised.png, STEM-groupN.png and STEM-groupN-film.png for each\n"
              "              group N, STEM-groups.csv and the palette STEM-groups.gpl, STEM being\n"

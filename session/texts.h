@@ -44,8 +44,9 @@ QString ExportCancelled();
 QString Describe(const PictureError& error);
 // Why a file could not be read or written, for an errno: the one table of causes.
 QString SystemCause(int code);
-// The formats pictures are read in, "BMP、PNG 與 JPEG".
+// The formats pictures are read in, "BMP、PNG 與 JPEG", and those a save writes.
 QString ReadableFormats();
+QString SavedFormats();
 
 // Colours as the swatches, the loupe and the statistics show them.
 QString Hex(TColor c);             // "#4B7AD3"
@@ -76,8 +77,10 @@ QString AccessibleDescription(const char* key);
 QString WindowTitle(const QString& file, const QString& zoom);
 QString OpenDialogTitle();
 QString SaveDialogTitle();
-// BMP, PNG and TIFF, in that order.
+// BMP, PNG, JPEG, TIFF and WebP, in that order.
 QStringList SaveFilters();
+// Where the window shows a save that succeeded.
+QString Saved(const QString& file);
 QString ExportDialogTitle();
 QString SeedsDialogTitle();
 QString InksDialogTitle();

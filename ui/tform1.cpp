@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolTip>
@@ -652,7 +653,11 @@ void TForm1::Button3Click() {
 
 void TForm1::Button4Click() {
     if (!Working())
-        Guard([this] { session_.Button4Click(); });
+        Guard([this] {
+            // Said where the eye is; the log keeps its designed lines.
+            if (const std::optional<std::string> saved = session_.Button4Click())
+                statusBar()->showMessage(texts::Saved(QString::fromStdString(*saved)));
+        });
 }
 
 void TForm1::Button5Click() {

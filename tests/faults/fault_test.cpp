@@ -192,6 +192,19 @@ TEST_F(Faults, EveryWritePathReportsKeepsTheOldFileAndLeavesNothingBehind) {
          [this](Faults& f, const Fault* fault, const QString& dir, bool noTmp) {
              return f.Batch({"open", picture, "save", dir + "/out.bmp"}, fault, dir, noTmp);
          }},
+        // Each kind of picture a save writes; PNG and TIFF go through the same safe writing.
+        {"batch save, JPEG",
+         [](const QString& w) { return w + "/save"; },
+         {"out.jpg"},
+         [this](Faults& f, const Fault* fault, const QString& dir, bool noTmp) {
+             return f.Batch({"open", picture, "save", dir + "/out.jpg"}, fault, dir, noTmp);
+         }},
+        {"batch save, WebP",
+         [](const QString& w) { return w + "/save"; },
+         {"out.webp"},
+         [this](Faults& f, const Fault* fault, const QString& dir, bool noTmp) {
+             return f.Batch({"open", picture, "save", dir + "/out.webp"}, fault, dir, noTmp);
+         }},
         {"batch summary",
          [](const QString& w) { return w + "/summary"; },
          {"s.json"},

@@ -32,7 +32,12 @@ protected:
     }
     // The picture a file shows; every word of it opaque, as Format_RGB32 has them.
     QImage Read(const Bytes& bytes) {
-        const QImage image = Picture::ReadFile(Write("picture", bytes));
+        QImage image;
+        try {
+            image = Picture::ReadFile(Write("picture", bytes));
+        } catch (const PictureError& e) {
+            ADD_FAILURE() << texts::Describe(e).toStdString();
+        }
         for (int y = 0; y < image.height(); ++y) {
             const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
             for (int x = 0; x < image.width(); ++x)
@@ -83,7 +88,7 @@ QImage Shown(const TiffPage& page) {
     const bool eightBitMap = std::all_of(page.colourMap.begin(), page.colourMap.end(),
                                          [](std::uint16_t v) { return v < 256; });
     const auto map = [&](size_t i) {
-        return eightBitMap ? static_cast<int>(page.colourMap[i]) : Level(page.colourMap[i], 16);
+        return eightBitMap ? page.colourMap[i] : page.colourMap[i] >> 8;
     };
     for (int y = 0; y < page.height; ++y)
         for (int x = 0; x < page.width; ++x) {
@@ -202,6 +207,12 @@ TEST_F(Formats, TiffPagesShowTheSamplesWritten) {
          with(page(3, 2, 1),
               [](TiffPage& p) { p.colourMap = {0, 255, 3, 9, 7, 100, 200, 1, 50, 60, 70, 80}; }),
          0},
+        // Entries of c x 256, as many writers store them, and of c x 257: both c.
+        {"palette of c x 256",
+         with(
+             page(3, 1, 1),
+             [](TiffPage& p) { p.colourMap = {200 * 256, 65280, 129 * 256, 65535, 128 * 257, 0}; }),
+         0},
         {"RGB 8 bits", page(2, 8, 3), 0},
         {"RGB 16 bits", page(2, 16, 3), 0},
         {"RGBA 8 bits", with(page(2, 8, 4), [](TiffPage& p) { p.extra = 1; }), 0},
@@ -218,6 +229,14 @@ TEST_F(Formats, TiffPagesShowTheSamplesWritten) {
               [](TiffPage& p) {
                   p.extra = 1;
                   p.planar = true;
+              }),
+         0},
+        // Compressed strips in planes, which decode only forwards.
+        {"planes, LZW",
+         with(page(2, 8, 3),
+              [](TiffPage& p) {
+                  p.planar = true;
+                  p.compression = 5;
               }),
          0},
         {"tiles", with(page(2, 8, 3), [](TiffPage& p) { p.tile = 16; }), 0},
@@ -300,26 +319,33 @@ QPoint Stored(int orientation, QPoint shown, QSize stored) {
 }
 
 TEST_F(Formats, TiffOrientationTurnsThePictureAsTheTagSays) {
-    TiffPage page;
-    page.width = 9;
-    page.height = 5;
-    page.photometric = 2;
-    page.samples = 3;
-    page = Filled(page, 7);
-    const QImage stored = Shown(page);
-    for (int orientation = 1; orientation <= 8; ++orientation) {
-        SCOPED_TRACE(orientation);
-        page.orientation = orientation;
-        const std::string path = Write("turned.tif", test::Tiff({page}));
-        const QSize size = orientation >= 5 ? QSize(5, 9) : QSize(9, 5);
-        EXPECT_EQ(Picture::ReadSize(path), size) << "from the headers";
-        const QImage shown = Picture::ReadFile(path);
-        ASSERT_EQ(shown.size(), size);
-        for (int y = 0; y < size.height(); ++y)
-            for (int x = 0; x < size.width(); ++x)
-                ASSERT_EQ(shown.pixel(x, y),
-                          stored.pixel(Stored(orientation, {x, y}, stored.size())))
-                    << x << "," << y;
+    TiffPage rgb;
+    rgb.width = 9;
+    rgb.height = 5;
+    rgb.photometric = 2;
+    rgb.samples = 3;
+    // YCbCr goes through libtiff's RGBA interface, which must turn nothing itself.
+    TiffPage ycbcr = rgb;
+    ycbcr.photometric = 6;
+    ycbcr.subsampling = {1, 1};
+    for (TiffPage page : {Filled(rgb, 7), Filled(ycbcr, 8)}) {
+        SCOPED_TRACE(page.photometric);
+        const QImage stored = Shown(page);
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            SCOPED_TRACE(orientation);
+            page.orientation = orientation;
+            const std::string path = Write("turned.tif", test::Tiff({page}));
+            const QSize size = orientation >= 5 ? QSize(5, 9) : QSize(9, 5);
+            EXPECT_EQ(Picture::ReadSize(path), size) << "from the headers";
+            QImage expected(size, QImage::Format_RGB32);
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    expected.setPixel(x, y,
+                                      stored.pixel(Stored(orientation, {x, y}, stored.size())));
+            const QImage shown = Picture::ReadFile(path);
+            ASSERT_EQ(shown.size(), size);
+            EXPECT_LE(MostApart(shown, expected), page.photometric == 6 ? 2 : 0);
+        }
     }
 }
 
@@ -400,6 +426,19 @@ std::vector<std::uint32_t> Quadrants(int w, int h) {
     return rgb;
 }
 
+// JPEG's own file in a strip: shown as libtiff's own reader shows it, near what was written.
+TEST_F(Formats, OldStyleJpegInTiffShowsAsLibtiffShowsIt) {
+    const QImage written = Image(48, 32, Quadrants(48, 32));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(written.save(&buffer, "jpeg", 95));
+    const Bytes file = test::OldJpegTiff(Bytes(jpeg.begin(), jpeg.end()), 48, 32);
+    const QImage shown = Read(file);
+    EXPECT_EQ(shown, Image(48, 32, test::TiffRgba(file)));
+    EXPECT_LE(MostApart(shown, written, 4), 12);
+}
+
 TEST_F(Formats, WebPShowsTheColoursStoredTransparentOnesToo) {
     const auto opaque = Noise(29, 17, 1, 0xFF000000u);
     const auto seeThrough = Noise(29, 17, 2, 0);  // every alpha, 0 among them
@@ -424,6 +463,71 @@ TEST_F(Formats, WebPShowsTheColoursStoredTransparentOnesToo) {
     for (size_t i = 30; i < scrambled.size(); ++i)
         scrambled[i] = static_cast<std::uint8_t>(i * 37);
     EXPECT_REFUSED(scrambled, "損壞的 WebP 檔案");
+}
+
+// Read in bands, fed a piece at a time to libwebp's incremental decoder: the rows of the whole
+// picture, and a file cut short refused as one.
+TEST_F(Formats, WebPInBandsIsTheWholePicture) {
+    const auto noise = Noise(700, 500, 10, 0xFF000000u);
+    for (const bool lossless : {true, false}) {
+        SCOPED_TRACE(lossless ? "lossless" : "lossy");
+        const Bytes bytes = test::WebP(700, 500, noise, lossless, lossless ? 0 : 100);
+        ASSERT_GT(bytes.size(), 300'000u) << "more than one piece";
+        const PictureFile file(Write("big.webp", bytes));
+        QImage joined(700, 500, QImage::Format_RGB32);
+        int next = 0;
+        file.DecodeBands(Picture::kReadLimitPixels, 16, [&](const QImage& band, int top) {
+            EXPECT_EQ(top, next);
+            for (int y = 0; y < band.height(); ++y)
+                std::memcpy(joined.scanLine(top + y), band.constScanLine(y), 700 * 4);
+            next += band.height();
+            return true;
+        });
+        EXPECT_EQ(next, 500);
+        EXPECT_EQ(joined, file.Decode(Picture::kReadLimitPixels));
+        const PictureFile cut(Write("cut.webp", Bytes(bytes.begin(), bytes.end() - 1000)));
+        try {
+            cut.DecodeBands(Picture::kReadLimitPixels, 16, [](const QImage&, int) { return true; });
+            ADD_FAILURE() << "read";
+        } catch (const PictureError& e) {
+            EXPECT_NE(texts::Describe(e).indexOf(QStringLiteral("損壞的 WebP 檔案(檔案不完整")), -1)
+                << texts::Describe(e).toStdString();
+        }
+    }
+}
+
+// A complete GIF of an 8 x 8 picture of indices 0 to 3 whose LZW codes are codeSize + 1 bits
+// wide: each of its first pixels a code of its own, between a clear code and the end code.
+Bytes WideCodeGif(int codeSize, int pixels = 64) {
+    Bytes file = {'G', 'I', 'F', '8', '9', 'a', 8, 0, 8, 0, 0x81, 0, 0};
+    for (const std::uint8_t c : {0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 0, 255})
+        file.push_back(c);
+    for (const std::uint8_t c : {0x2C, 0, 0, 0, 0, 8, 0, 8, 0, 0})
+        file.push_back(c);
+    file.push_back(static_cast<std::uint8_t>(codeSize));
+    std::vector<int> codes = {1 << codeSize};
+    for (int i = 0; i < pixels; ++i)
+        codes.push_back(i * 7 % 4);
+    codes.push_back((1 << codeSize) + 1);
+    Bytes data;
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (const int code : codes) {
+        bits |= static_cast<std::uint32_t>(code) << count;
+        for (count += codeSize + 1; count >= 8; count -= 8, bits >>= 8)
+            data.push_back(static_cast<std::uint8_t>(bits));
+    }
+    if (count > 0)
+        data.push_back(static_cast<std::uint8_t>(bits));
+    for (size_t at = 0; at < data.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, data.size() - at);
+        file.push_back(static_cast<std::uint8_t>(n));
+        file.insert(file.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                    data.begin() + static_cast<std::ptrdiff_t>(at + n));
+    }
+    file.push_back(0);
+    file.push_back(0x3B);
+    return file;
 }
 
 TEST_F(Formats, GifShowsItsFirstFrameOnItsScreen) {
@@ -488,6 +592,15 @@ TEST_F(Formats, GifShowsItsFirstFrameOnItsScreen) {
     mapless.erase(mapless.begin() + 13, mapless.begin() + 13 + 3 * (2 << (file[10] & 7)));
     mapless[10] &= 0x7F;
     EXPECT_REFUSED(mapless, "損壞的 GIF 檔案");
+    // Codes of 9 bits are GIF's widest at the start; of 12 they make a whole picture giflib
+    // does not read: not one cut short.
+    QImage coded(8, 8, QImage::Format_RGB32);
+    const QRgb colours[] = {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(255, 0, 0), qRgb(0, 0, 255)};
+    for (int i = 0; i < 64; ++i)
+        coded.setPixel(i % 8, i / 8, colours[i * 7 % 4]);
+    EXPECT_EQ(Read(WideCodeGif(8)), coded);
+    EXPECT_REFUSED(WideCodeGif(11), "不支援這種 GIF 圖片(LZW 最小碼長 11");
+    EXPECT_REFUSED(WideCodeGif(8, 40), "損壞的 GIF 檔案(圖片資料損壞");
 }
 
 // HEIC and AVIF: 8 and 10 bits, alpha, and the file's own rotation applied once.
@@ -527,6 +640,32 @@ TEST_F(Formats, HeicAndAvifShowThePrimaryPictureTurnedAsItsBoxesSay) {
         const Bytes file = test::Heif(avif, 48, 32, quadrants, 8);
         EXPECT_REFUSED(Bytes(file.begin(), file.begin() + file.size() / 2),
                        std::string("損壞的 ") + format + " 檔案");
+        // Files libheif reads, as their codec gives them whatever their header declares.
+        const auto edited = [](Bytes out, const char* box, size_t at, std::uint32_t value) {
+            const size_t where = static_cast<size_t>(
+                std::search(out.begin(), out.end(), box, box + 4) - out.begin());
+            for (int i = 0; i < 4; ++i)
+                out[where + at + static_cast<size_t>(i)] =
+                    static_cast<std::uint8_t>(value >> (24 - 8 * i));
+            return out;
+        };
+        const std::uint32_t mif2 = 'm' << 24 | 'i' << 16 | 'f' << 8 | '2';
+        const std::uint32_t xspe = 'x' << 24 | 's' << 16 | 'p' << 8 | 'e';
+        const struct {
+            const char* name;
+            Bytes file;
+        } read[] = {
+            {"main brand mif2", edited(file, "ftyp", 4, mif2)},
+            {"no size declared", edited(file, "ispe", 0, xspe)},
+            {"a smaller size declared", edited(file, "ispe", 8, 24)},
+        };
+        const QImage whole = Read(file);
+        for (const auto& c : read) {
+            SCOPED_TRACE(c.name);
+            EXPECT_EQ(Read(c.file), whole);
+        }
+        EXPECT_REFUSED(edited(edited(file, "ispe", 8, 60000), "ispe", 12, 60000),
+                       "圖片太大(60000x60000)");
     }
 }
 
@@ -573,7 +712,12 @@ TEST_F(Formats, EachRefusalSaysWhatTheFileIs) {
     const size_t length = static_cast<size_t>(badCrc[type - 4]) << 24 | badCrc[type - 3] << 16 |
                           badCrc[type - 2] << 8 | badCrc[type - 1];
     badCrc[type + 4 + length] ^= 0x55;
+    Bytes qng = encoded("png");
+    qng[1] = 'Q';
     const Bytes jpeg = encoded("jpeg");
+    // Bytes that are no marker between the first segment and the next.
+    Bytes strayBytes = jpeg;
+    strayBytes.insert(strayBytes.begin() + 4 + (jpeg[4] << 8 | jpeg[5]), {0x12, 0x34, 0x56});
     // Bombs: a few bytes that declare hundreds of megapixels. A lossless WebP's header holds
     // 14 bits of width - 1 and of height - 1.
     Bytes webpBomb = test::WebP(9, 6, Noise(9, 6, 1, 0xFF000000u), true);
@@ -596,12 +740,16 @@ TEST_F(Formats, EachRefusalSaysWhatTheFileIs) {
         {"PSD", Text("8BPS\0\1\0\0\0\0\0\0\0\3", 14), "不支援 PSD 格式的圖片"},
         {"two bytes of JPEG", Text("\xFF\xD8", 2), "損壞的 JPEG 檔案(檔案不完整"},
         {"PNG of a damaged signature", damagedSignature, "損壞的 PNG 檔案"},
+        {"PNG of a damaged first letter", qng, "損壞的 PNG 檔案(標頭損壞"},
         {"PNG of a bad checksum", badCrc, "損壞的 PNG 檔案(檢查碼不符)"},
         {"JPEG cut in half", Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 2),
          "損壞的 JPEG 檔案(檔案不完整"},
+        {"JPEG of stray bytes in its header", strayBytes, "損壞的 JPEG 檔案(標頭損壞"},
         {"PNG cut in its signature", Text("\x89PNG\r", 5), "損壞的 PNG 檔案(檔案不完整"},
         {"WebP of 16384 x 16384", webpBomb, "圖片太大"},
         {"GIF of 65535 x 65535", gifBomb, "圖片太大"},
+        // A RIFF container's header says nothing of its form: WAV and AVI begin so too.
+        {"a RIFF header alone", Text("RIFF\x04\0\0\0", 8), "不是可讀取的圖片"},
         {"noise", noise, "不是可讀取的圖片"},
         {"text", Text("hello, world\n", 13), "不是可讀取的圖片"},
     };

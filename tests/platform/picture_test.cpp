@@ -21,6 +21,7 @@
 #include "platform/safe_file.h"
 #include "session/texts.h"
 #include "support/bmp_builder.h"
+#include "support/library_files.h"
 #include "support/malformed.h"
 #include "support/other_files.h"
 
@@ -268,6 +269,7 @@ TEST_F(PictureFiles, PalettesAsPeopleWriteThem) {
         {"below 0", "GIMP Palette\n-1 0 0\n", {}, 2, {}},
         {"a name after the colours", "GIMP Palette\n1 2 3\nName: late\n", {}, 3, {}},
         {"five digits", "4B7AD3\n12345\n", {}, 2, {}},
+        {"seven digits", "4B7AD3\n#4B7AD31\n", {}, 2, {}},
         {"a name without a gap", "4B7AD3\nFF0000red\n", {}, 2, {}},
         {"not hex", "#GGHHII\n", {}, 1, {}},
         {"a picture", "\x89PNG\r\n\x1A\n", {}, 1, {}},
@@ -399,6 +401,36 @@ QImage Noise(int w, int h) {
         for (int x = 0; x < w; ++x)
             image.setPixel(x, y, 0xFF000000u | (rng() & 0xFFFFFF));
     return image;
+}
+
+// A JPEG is saved at quality 95 with colour at full resolution: its quantisation tables are
+// libjpeg's at 95 (the luminance table's first step 16 becomes 2), every component's sampling
+// is 1 x 1; it reads back within its loss. A lossless WebP reads back exactly.
+TEST_F(PictureFiles, SavedJpegAndWebPAreAsTheNameAsks) {
+    Picture picture;
+    picture.Assign(Noise(40, 24));
+    picture.SaveToFile(Path("out.jpg"));
+    const std::string jpeg = Slurp(Path("out.jpg"));
+    const auto marker = [&jpeg](unsigned char m) {
+        const size_t at = jpeg.find(std::string{'\xFF', static_cast<char>(m)});
+        EXPECT_NE(at, std::string::npos) << int(m);
+        return at == std::string::npos ? std::string(32, '\0') : jpeg.substr(at);
+    };
+    const std::string dqt = marker(0xDB), sof = marker(0xC0);
+    EXPECT_EQ(dqt[5], 2) << "quality 95";
+    ASSERT_EQ(sof[9], 3);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(sof[11 + 3 * c], 0x11) << "component " << c;
+    const QImage back = Picture::ReadFile(Path("out.jpg"));
+    int far = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 40; ++x)
+            far += std::abs(qRed(back.pixel(x, y)) - qRed(picture.Image().pixel(x, y))) > 24;
+    EXPECT_LT(far, 40 * 24 / 20) << "within its loss";
+
+    picture.SaveToFile(Path("out.webp"));
+    EXPECT_EQ(Slurp(Path("out.webp")).substr(12, 4), "VP8L") << "lossless";
+    EXPECT_EQ(Picture::ReadFile(Path("out.webp")), picture.Image());
 }
 
 TEST_F(PictureFiles, PngAndJpegDecodeCompletely) {
@@ -541,8 +573,10 @@ TEST_F(PictureFiles, CameraOrientationTurnsThePictureAsTaken) {
         for (const bool bigEndian : {true, false}) {
             SCOPED_TRACE(std::to_string(c.orientation) + (bigEndian ? " MM" : " II"));
             const test::Bytes exif = test::ExifBlock(c.orientation, bigEndian);
-            const test::Bytes files[] = {test::WithApp1(jpeg, test::ExifApp1(exif)),
-                                         test::WithChunk(png, "eXIf", exif)};
+            // ImageMagick writes a PNG's Exif as a text chunk, its APP1 payload in hex.
+            const test::Bytes files[] = {
+                test::WithApp1(jpeg, test::ExifApp1(exif)), test::WithChunk(png, "eXIf", exif),
+                test::WithChunk(png, "zTXt", test::RawProfileText(test::ExifApp1(exif)))};
             for (const test::Bytes& file : files) {
                 const std::string path = Write("turned", file);
                 const QSize size = c.orientation >= 5 ? QSize(32, 48) : QSize(48, 32);
@@ -562,6 +596,8 @@ TEST_F(PictureFiles, CameraOrientationTurnsThePictureAsTaken) {
         test::WithApp1(jpeg, cut),
         test::WithApp1(jpeg, test::ExifApp1(test::ExifBlock(9, false))),
         test::WithChunk(png, "eXIf", {'n', 'o', 't', ' ', 'e', 'x', 'i', 'f'}),
+        test::WithChunk(png, "zTXt",
+                        test::RawProfileText({'n', 'o', 't', ' ', 'e', 'x', 'i', 'f'})),
     };
     for (const test::Bytes& file : damaged) {
         const QImage shown = Picture::ReadFile(Write("damaged", file));
@@ -570,20 +606,76 @@ TEST_F(PictureFiles, CameraOrientationTurnsThePictureAsTaken) {
     }
 }
 
+// The picture's samples as a TIFF page of RGB, as layout says.
+test::Bytes TiffOf(const QImage& image, int orientation, test::TiffPage layout) {
+    layout.width = image.width();
+    layout.height = image.height();
+    layout.samples = 3;
+    layout.orientation = orientation;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            for (const int shift : {16, 8, 0})
+                layout.values.push_back((image.pixel(x, y) >> shift) & 0xFF);
+    return test::Tiff({layout});
+}
+
 // A picture larger than memory allows is read a band of rows at a time: the bands are the
-// stored rows in order, and the reduced copy made from them, for every orientation, both
-// readers that read in bands and several copy sizes, is pixel for pixel the copy of the whole
-// picture decoded and turned (the box filter and the turns commute). Stopped after the first
-// band, it gives nothing.
+// stored rows in order, and the reduced copy made from them, for every orientation, every
+// reader that reads in bands (TIFF's strips, strips in planes, tiles and libtiff's RGBA
+// interface; WebP and GIF, which have no orientation) and several copy sizes, is pixel for pixel
+// the copy of the whole picture decoded and turned (the box filter and the turns commute). Stopped
+// after the first band, it gives nothing.
 TEST_F(PictureFiles, ABandedReductionIsThatOfTheWholePicture) {
     const QImage stored = Noise(61, 37);
     const test::Bytes jpeg = Bytes(Encoded(stored, "jpeg")), png = Bytes(Encoded(stored, "png"));
+    std::vector<std::uint32_t> argb;
+    for (int y = 0; y < stored.height(); ++y)
+        for (int x = 0; x < stored.width(); ++x)
+            argb.push_back(stored.pixel(x, y));
     const auto always = [](int, int) { return true; };
+    const auto tiff = [](int photometric, int compression, bool planar, int tile) {
+        test::TiffPage page;
+        page.photometric = photometric;
+        page.compression = compression;
+        page.planar = planar;
+        page.tile = tile;
+        page.rowsPerStrip = 5;
+        page.subsampling = {photometric == 6 ? 1 : 0, 1};
+        return page;
+    };
     for (int orientation = 1; orientation <= 8; ++orientation) {
         const test::Bytes exif = test::ExifBlock(orientation, false);
-        for (const test::Bytes& bytes :
-             {test::WithApp1(jpeg, test::ExifApp1(exif)), test::WithChunk(png, "eXIf", exif)}) {
-            SCOPED_TRACE(std::to_string(orientation) + (bytes[1] == 'P' ? " PNG" : " JPEG"));
+        std::vector<std::pair<const char*, test::Bytes>> files = {
+            {"JPEG", test::WithApp1(jpeg, test::ExifApp1(exif))},
+            {"PNG", test::WithChunk(png, "eXIf", exif)},
+            {"TIFF strips", TiffOf(stored, orientation, tiff(2, 5, false, 0))},
+            {"TIFF planes", TiffOf(stored, orientation, tiff(2, 5, true, 0))},
+            {"TIFF tiles", TiffOf(stored, orientation, tiff(2, 8, true, 16))},
+            {"TIFF YCbCr", TiffOf(stored, orientation, tiff(6, 1, false, 0))},
+        };
+        if (orientation == 1) {
+            files.emplace_back("WebP lossless", test::WebP(61, 37, argb, true));
+            files.emplace_back("WebP lossy", test::WebP(61, 37, argb, false));
+            // GIF: a frame inside its screen, and one interlaced.
+            test::GifFrame frame;
+            for (int i = 0; i < 61 * 37; ++i)
+                frame.indices.push_back(
+                    static_cast<std::uint8_t>(argb[static_cast<size_t>(i)] % 4));
+            frame.width = 61;
+            frame.height = 37;
+            frame.interlaced = true;
+            const std::vector<std::uint32_t> map = {0x102030, 0xFF8000, 0x00FFFF, 0x808080};
+            files.emplace_back("GIF interlaced", test::Gif(61, 37, map, 2, {frame}));
+            frame.interlaced = false;
+            frame.width = 50;
+            frame.height = 20;
+            frame.left = 5;
+            frame.top = 9;
+            frame.indices.resize(50 * 20);
+            files.emplace_back("GIF inside its screen", test::Gif(61, 37, map, 2, {frame}));
+        }
+        for (const auto& [name, bytes] : files) {
+            SCOPED_TRACE(std::to_string(orientation) + " " + name);
             const PictureFile file(Write("banded", bytes));
             const QImage whole = file.Decode(Picture::kReadLimitPixels);
             QImage joined(61, 37, QImage::Format_RGB32);

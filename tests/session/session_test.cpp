@@ -19,6 +19,7 @@
 #include <random>
 
 #include "platform/picture_error.h"
+#include "session/batch.h"
 #include "session/picture_stage.h"
 #include "session/texts.h"
 #include "support/bmp_builder.h"
@@ -413,10 +414,11 @@ TEST_F(Rounds, ExportedFilesHoldTheGroupsPixelForPixel) {
     using Picks = std::vector<std::pair<int, int>>;
     const auto [p0, p1, p2, p3] = kSecondPicks;
     // Widths whose films end in a part of a byte.
+    // And the table's size, whose rows an export takes in more than one band.
     std::vector<std::string> narrow;
-    for (const int width : {195, 323, 451}) {
-        test::RgbImage photo{width, 5, {}};
-        for (const TColor c : test::PhotoLike(width, 5, static_cast<unsigned>(width)))
+    for (const auto& [width, height] : {std::pair{195, 5}, {323, 5}, {451, 5}, {1280, 960}}) {
+        test::RgbImage photo{width, height, {}};
+        for (const TColor c : test::PhotoLike(width, height, static_cast<unsigned>(width)))
             photo.rgb.push_back(
                 static_cast<std::uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c)));
         narrow.push_back(Path(("w" + std::to_string(width) + ".bmp").c_str()));
@@ -436,6 +438,7 @@ TEST_F(Rounds, ExportedFilesHoldTheGroupsPixelForPixel) {
         {"195 wide", narrow[0], {{0, 0}, {194, 4}, {97, 2}}, {}, -1},
         {"323 wide", narrow[1], {{0, 0}, {322, 4}}, {}, -1},
         {"451 wide", narrow[2], {{0, 0}, {450, 4}, {225, 2}, {7, 3}}, {}, -1},
+        {"the table's size", narrow[3], {{0, 0}, {1279, 959}, {640, 900}}, {}, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -551,6 +554,28 @@ TEST(GroupsCsv, SharesAreHundredthsOfAPercentRoundedHalfUp) {
               "group,hex,red,green,blue,pixels,percent,area_cm2,ink,delta_e\n"
               "1,#C80A0A,200,10,10,30000,75.00,3.00,,\n"
               "2,#0AC8FF,10,200,255,10000,25.00,1.00,,\n");
+}
+
+// A batch's file field is the name as given, quoted where a comma, a quote or a line's end
+// would break the row, its quotes doubled.
+TEST(BatchCsv, NamesAreQuotedWhereTheyMustBe) {
+    const struct {
+        const char* name;
+        const char* field;
+    } cases[] = {
+        {"plain.bmp", "plain.bmp"},
+        {"photo,1.bmp", "\"photo,1.bmp\""},
+        {"say\"hi,1.bmp", "\"say\"\"hi,1.bmp\""},
+        {"say\"hi.bmp", "\"say\"\"hi.bmp\""},
+        {"two\nlines.bmp", "\"two\nlines.bmp\""},
+    };
+    const auto groups = Statistics({PackColor(200, 10, 10)}, {3});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(BatchCsv({c.name}, {BatchOutcome{groups, std::nullopt}}).toStdString(),
+                  std::string("file,group,hex,red,green,blue,pixels,percent\n") + c.field +
+                      ",1,#C80A0A,200,10,10,3,100.00\n");
+    }
 }
 
 // 匯出群組… asks once before files are replaced: No writes nothing, Yes replaces them all.
@@ -876,7 +901,8 @@ TEST_F(Rounds, StoppedWorkChangesNothing) {
 }
 
 // Larger than a reduced copy is made from: refused from the headers, naming the size, before
-// any pixel is read (these files hold none to read) and without asking.
+// any pixel is read (these files hold none to read) and without asking. A hundred megapixels
+// exactly are not.
 TEST_F(Rounds, PicturesOverAHundredMegapixelsAreRefusedFromTheirHeaders) {
     std::vector<std::uint8_t> bmp = test::EncodeBmp(test::RgbImage{1, 1, {0}}, 24);
     test::PutLe32(bmp, test::kBmpWidthOffset, 12001);
@@ -912,6 +938,14 @@ TEST_F(Rounds, PicturesOverAHundredMegapixelsAreRefusedFromTheirHeaders) {
         EXPECT_EQ(w.view.log.back(), "圖片超過1280x960,無法載入");
         EXPECT_EQ(Snapshot(w), before);
     }
+    // A hundred megapixels exactly is reduced: the question is asked (and declined here).
+    test::PutLe32(bmp, test::kBmpWidthOffset, 10000);
+    test::PutLe32(bmp, test::kBmpHeightOffset, 10000);
+    test::WriteFile(Path("hundred.bmp"), bmp);
+    Window w;
+    w.view.reduce = false;
+    EXPECT_NO_THROW(w.Open(Path("hundred.bmp")));
+    EXPECT_EQ(w.view.sizesAsked.size(), 1u);
 }
 
 }  // namespace

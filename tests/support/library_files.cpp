@@ -181,6 +181,45 @@ Bytes Tiff(const std::vector<TiffPage>& pages) {
     return memory.bytes;
 }
 
+Bytes OldJpegTiff(const Bytes& jpeg, int width, int height) {
+    const auto put = [](Bytes& out, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    const std::uint32_t entries = 13, bits = 8 + 2 + 12 * entries + 4, data = bits + 6;
+    const auto size = static_cast<std::uint32_t>(jpeg.size());
+    // Tag, type (3 SHORT, 4 LONG), count, value; in order of tag.
+    const std::uint32_t tags[][4] = {
+        {256, 4, 1, static_cast<std::uint32_t>(width)},
+        {257, 4, 1, static_cast<std::uint32_t>(height)},
+        {258, 3, 3, bits},
+        {259, 3, 1, 6},
+        {262, 3, 1, 6},
+        {273, 4, 1, data},
+        {277, 3, 1, 3},
+        {278, 4, 1, static_cast<std::uint32_t>(height)},
+        {279, 4, 1, size},
+        {284, 3, 1, 1},
+        {513, 4, 1, data},
+        {514, 4, 1, size},
+        {530, 3, 2, 2 | 2 << 16},
+    };
+    Bytes out = {'I', 'I', 42, 0};
+    put(out, 8, 4);
+    put(out, entries, 2);
+    for (const auto& t : tags) {
+        put(out, t[0], 2);
+        put(out, t[1], 2);
+        put(out, t[2], 4);
+        put(out, t[3], 4);
+    }
+    put(out, 0, 4);
+    for (int i = 0; i < 3; ++i)
+        put(out, 8, 2);
+    out.insert(out.end(), jpeg.begin(), jpeg.end());
+    return out;
+}
+
 std::vector<std::uint32_t> TiffRgba(const Bytes& file) {
     Memory memory{file, 0};
     TIFF* tif = TIFFClientOpen("test", "r", &memory, MemoryRead, MemoryWrite, MemorySeek,

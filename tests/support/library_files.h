@@ -29,6 +29,9 @@ struct TiffPage {
     std::vector<std::uint32_t> values;     // width x height x samples, pixel after pixel
 };
 Bytes Tiff(const std::vector<TiffPage>& pages);
+// An old-style JPEG TIFF (compression 6) as its writers made them: a whole JPEG file of
+// 4:2:0 YCbCr in one strip, which the interchange format tags point to as well.
+Bytes OldJpegTiff(const Bytes& jpeg, int width, int height);
 // What libtiff's own RGBA reader shows of a file's first page, 0xRRGGBB, row by row.
 std::vector<std::uint32_t> TiffRgba(const Bytes& file);
 

@@ -3,9 +3,11 @@
 #include <cstdio>  // jpeglib.h needs FILE
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <jpeglib.h>
 #include <png.h>
+#include <zlib.h>
 
 namespace colorsplit::test {
 
@@ -70,6 +72,29 @@ Bytes WithChunk(const Bytes& png, const char type[4], const Bytes& data) {
     out.insert(out.end(), body.begin(), body.end());
     Put(out, Crc32(body), 4, true);
     out.insert(out.end(), png.begin() + 33, png.end());
+    return out;
+}
+
+Bytes RawProfileText(const Bytes& profile) {
+    char length[16];
+    std::snprintf(length, sizeof length, "%8zu\n", profile.size());
+    std::string text = std::string("\nexif\n") + length;
+    for (size_t i = 0; i < profile.size(); ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", profile[i]);
+        text += hex;
+        if (i % 36 == 35)
+            text += '\n';
+    }
+    text += '\n';
+    uLongf size = compressBound(static_cast<uLong>(text.size()));
+    Bytes packed(size);
+    compress(packed.data(), &size, reinterpret_cast<const Bytef*>(text.data()),
+             static_cast<uLong>(text.size()));
+    const char keyword[] = "Raw profile type exif";
+    Bytes out(keyword, keyword + sizeof keyword);  // with its NUL
+    out.push_back(0);                              // zlib
+    out.insert(out.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(size));
     return out;
 }
 

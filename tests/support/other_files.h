@@ -22,6 +22,10 @@ Bytes WithApp1(const Bytes& jpeg, const Bytes& payload);
 // A PNG file with one more chunk right after its header chunk, checksum and all.
 Bytes WithChunk(const Bytes& png, const char type[4], const Bytes& data);
 
+// A PNG's zTXt chunk data holding a profile as ImageMagick writes it: the keyword "Raw
+// profile type exif", then, compressed, the profile's name, its length and its bytes in hex.
+Bytes RawProfileText(const Bytes& profile);
+
 // A 16-bit PNG of one row, a pixel per entry of samples, each entry the pixel's channels:
 // 1 (grey), 2 (grey, alpha), 3 (RGB) or 4 (RGBA) of them, colour type to match.
 Bytes Png16(int channels, const std::vector<std::vector<std::uint16_t>>& samples);

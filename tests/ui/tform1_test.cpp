@@ -25,6 +25,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -222,8 +223,12 @@ TEST_F(FormTest, WholeUseLogsExactlyAsDesigned) {
     EXPECT_EQ(form->LogLines(), expected);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 
-    // Only the top-right quadrant (group 1) keeps its colours.
+    // Only the top-right quadrant (group 1) keeps its colours. The save says so in the
+    // status bar, not in the log.
     Save(Path("masked.bmp"));
+    EXPECT_EQ(form->statusBar()->currentMessage(),
+              Q("已儲存為 ") + QString::fromStdString(Path("masked.bmp")));
+    EXPECT_EQ(form->LogLines(), expected);
     Picture saved;
     saved.LoadFromFile(Path("masked.bmp"));
     const test::RgbImage original = test::QuadrantPicture();
@@ -452,6 +457,7 @@ TEST_F(FormTest, FailedSavesLoseNothing) {
         errors.clear();
         Save(target);
         EXPECT_EQ(errors.size(), 1);
+        EXPECT_TRUE(form->statusBar()->currentMessage().isEmpty()) << "no word of a save";
     }
     EXPECT_EQ(Slurp(existing), "old");
     EXPECT_EQ(Slurp(lockedFile), "keep");
@@ -1006,8 +1012,9 @@ TEST_F(FormTest, LongWorkRunsBesideAWindowThatAnswers) {
         return std::make_shared<const LongWork>(
             LongWork::Kind::kExport, QStringLiteral("folder"),
             [&steps](Progress& progress) {
+                // A third done from the start: the bar shows thousandths of it.
                 for (int i = 0; i < 2000; ++i) {
-                    progress.Advance(i, 2000);
+                    progress.Advance(1000 + i, 3000);
                     progress.Check();
                     ++steps;
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -1026,7 +1033,7 @@ TEST_F(FormTest, LongWorkRunsBesideAWindowThatAnswers) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->windowTitle(), Q("匯出群組"));
-    EXPECT_GT(dialog->value(), 0) << "the bar advances";
+    EXPECT_GT(dialog->value(), 333) << "the bar advances from a third";
     EXPECT_FALSE(form->Button2->isEnabled());
     EXPECT_FALSE(form->MenuItem(Q("開啟檔案"))->isEnabled());
     const QStringList log = form->LogLines();
