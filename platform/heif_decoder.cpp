@@ -102,6 +102,33 @@ struct Primary {
     }
 };
 
+// The colr box's ICC profile (when there are two, libheif gives it first), or its nclx.
+StoredColours ColoursOf(heif_image_handle* handle) {
+    StoredColours colours;
+    const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+    if (type == heif_color_profile_type_rICC || type == heif_color_profile_type_prof) {
+        colours.icc.resize(
+            static_cast<qsizetype>(heif_image_handle_get_raw_color_profile_size(handle)));
+        colours.damaged =
+            colours.icc.isEmpty() ||
+            heif_image_handle_get_raw_color_profile(handle, colours.icc.data()).code !=
+                heif_error_Ok;
+        return colours;
+    }
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok ||
+        nclx == nullptr)
+        return colours;
+    colours.nclx = StoredColours::Nclx{
+        nclx->color_primaries,
+        nclx->transfer_characteristics,
+        {nclx->color_primary_red_x, nclx->color_primary_red_y, nclx->color_primary_green_x,
+         nclx->color_primary_green_y, nclx->color_primary_blue_x, nclx->color_primary_blue_y,
+         nclx->color_primary_white_x, nclx->color_primary_white_y}};
+    heif_nclx_color_profile_free(nclx);
+    return colours;
+}
+
 QString FormatOf(const QByteArray& file) {
     return MimeType(file).startsWith("image/avif") ? QStringLiteral("AVIF")
                                                    : QStringLiteral("HEIC");
@@ -118,7 +145,10 @@ private:
         : OrientedDecoder(file, heif_image_handle_get_width(primary.handle.get()),
                           heif_image_handle_get_height(primary.handle.get()), 1),
           format_(format),
-          deep_(heif_image_handle_get_luma_bits_per_pixel(primary.handle.get()) > 8) {}
+          deep_(heif_image_handle_get_luma_bits_per_pixel(primary.handle.get()) > 8),
+          colours_(ColoursOf(primary.handle.get())) {}
+
+    StoredColours Colours() const override { return colours_; }
 
     void DecodeInto(QImage& image) const override {
         const Primary primary(File(), format_);
@@ -160,6 +190,7 @@ private:
 
     QString format_;
     bool deep_;
+    StoredColours colours_;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/picture_decoder.h"
@@ -179,6 +180,27 @@ struct Layout {
     }
 };
 
+// The profile of tag 34675, for the samples the page stores.
+StoredColours ColoursOf(TIFF* tif, const Layout& layout) {
+    StoredColours colours;
+    switch (layout.photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+            colours.samples = StoredColours::Samples::kGrey;
+            break;
+        case PHOTOMETRIC_SEPARATED:
+            colours.samples = StoredColours::Samples::kCmyk;
+            break;
+        default:
+            break;
+    }
+    std::uint32_t length = 0;
+    const void* profile = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &length, &profile) && profile != nullptr)
+        colours.icc = QByteArray(static_cast<const char*>(profile), static_cast<qsizetype>(length));
+    return colours;
+}
+
 // Sample i of a row of n-bit samples, packed from the highest bit (libtiff undoes the other
 // fill order itself).
 unsigned Sample(const std::uint8_t* row, size_t i, int bits) {
@@ -202,7 +224,8 @@ int LevelOf(unsigned v, int bits) {
 // A page's pixels, a row of every plane at a time, into colours.
 class Converter {
 public:
-    Converter(TIFF* tif, const Layout& layout) : layout_(layout) {
+    Converter(TIFF* tif, const Layout& layout, const ColourConversion* cmyk)
+        : layout_(layout), cmyk_(cmyk) {
         if (layout.photometric == PHOTOMETRIC_PALETTE) {
             std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
             if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b))
@@ -229,6 +252,15 @@ public:
             return contiguous ? Sample(planes[0], static_cast<size_t>(x) * l.samples + s, l.bits)
                               : Sample(planes[static_cast<size_t>(s)], x, l.bits);
         };
+        if (l.photometric == PHOTOMETRIC_SEPARATED && cmyk_ != nullptr) {
+            // Through the profile, each ink rounded to 8 bits first.
+            std::vector<std::uint8_t> inks(4 * static_cast<size_t>(l.width));
+            for (std::uint32_t x = 0; x < l.width; ++x)
+                for (int s = 0; s < 4; ++s)
+                    inks[4 * x + s] = static_cast<std::uint8_t>(LevelOf(sample(x, s), l.bits));
+            cmyk_->ConvertCmyk(inks.data(), static_cast<int>(l.width), out);
+            return;
+        }
         for (std::uint32_t x = 0; x < l.width; ++x) {
             switch (l.photometric) {
                 case PHOTOMETRIC_MINISBLACK:
@@ -263,6 +295,7 @@ public:
 
 private:
     const Layout& layout_;
+    const ColourConversion* cmyk_;
     std::vector<QRgb> palette_;
 };
 
@@ -271,16 +304,19 @@ public:
     explicit TiffDecoder(const QByteArray& file) : TiffDecoder(file, Header(file)) {}
 
 private:
-    TiffDecoder(const QByteArray& file, const Layout& layout)
-        : OrientedDecoder(file, layout.width, layout.height, layout.orientation) {}
+    TiffDecoder(const QByteArray& file, const std::pair<Layout, StoredColours>& header)
+        : OrientedDecoder(file, header.first.width, header.first.height, header.first.orientation),
+          colours_(header.second) {}
 
-    static Layout Header(const QByteArray& file) {
+    static std::pair<Layout, StoredColours> Header(const QByteArray& file) {
         Reading reading{};
         const auto tif = Open(file, reading);
         Layout layout(tif.get());
         layout.Check(tif.get());
-        return layout;
+        return {layout, ColoursOf(tif.get(), layout)};
     }
+
+    StoredColours Colours() const override { return colours_; }
 
     void DecodeInto(QImage& image) const override {
         Reading reading{};
@@ -303,17 +339,18 @@ private:
                 }
             }
         } else if (TIFFIsTiled(tif.get())) {
-            Tiles(tif.get(), layout, image, failed);
+            Tiles(tif.get(), layout, CmykConversion(), image, failed);
         } else {
-            Strips(tif.get(), layout, image, failed);
+            Strips(tif.get(), layout, CmykConversion(), image, failed);
         }
         if (reading.failed)
             failed();
     }
 
     template <class Failed>
-    static void Strips(TIFF* tif, const Layout& layout, QImage& image, const Failed& failed) {
-        const Converter convert(tif, layout);
+    static void Strips(TIFF* tif, const Layout& layout, const ColourConversion* cmyk, QImage& image,
+                       const Failed& failed) {
+        const Converter convert(tif, layout, cmyk);
         const auto bytes = static_cast<size_t>(TIFFScanlineSize64(tif));
         std::vector<std::vector<std::uint8_t>> rows(static_cast<size_t>(convert.Planes()),
                                                     std::vector<std::uint8_t>(bytes));
@@ -330,8 +367,9 @@ private:
     }
 
     template <class Failed>
-    static void Tiles(TIFF* tif, const Layout& layout, QImage& image, const Failed& failed) {
-        const Converter convert(tif, layout);
+    static void Tiles(TIFF* tif, const Layout& layout, const ColourConversion* cmyk, QImage& image,
+                      const Failed& failed) {
+        const Converter convert(tif, layout, cmyk);
         std::uint32_t tileWidth = 0, tileHeight = 0;
         TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
         TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
@@ -377,6 +415,8 @@ private:
             }
         }
     }
+
+    StoredColours colours_;
 };
 
 }  // namespace
