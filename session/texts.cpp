@@ -380,7 +380,7 @@ QString MenuItem(const char* key) {
         {"loupe", "放大鏡(&L)"},          {"fit", "符合視窗(&F)"},
         {"actual", "實際大小(&A)"},       {"zoomIn", "放大(&I)"},
         {"zoomOut", "縮小(&O)"},          {"quantised", "顯示分群結果(&G)"},
-        {"about", "關於 colorsplit(&A)"},
+        {"about", "關於 colorsplit(&A)"}, {"profiles", "套用色彩描述檔(&P)"},
     };
     return Lookup(items, key);
 }
@@ -399,9 +399,29 @@ QString AccessibleDescription(const char* key) {
     };
     return Lookup(descriptions, key);
 }
-QString WindowTitle(const QString& file, const QString& zoom) {
-    return file.isEmpty() ? QStringLiteral("colorsplit")
-                          : T("%1 (%2) - colorsplit").arg(file, zoom);
+QString WindowTitle(const QString& file, const QString& zoom, const QString& profile) {
+    if (file.isEmpty())
+        return QStringLiteral("colorsplit");
+    return profile.isEmpty() ? T("%1 (%2) - colorsplit").arg(file, zoom)
+                             : T("%1 (%2) [%3] - colorsplit").arg(file, zoom, profile);
+}
+QString ProfileStatus(const ProfileUse& use) {
+    const QString name = use.description.isEmpty() ? T("(未命名)") : use.description;
+    switch (use.kind) {
+        case ProfileUse::Kind::kNone:
+            break;
+        case ProfileUse::Kind::kSrgb:
+            return T("色彩描述檔:%1(即 sRGB,未轉換)").arg(name);
+        case ProfileUse::Kind::kApplied:
+            return T("已套用色彩描述檔:%1").arg(name);
+        case ProfileUse::Kind::kOff:
+            return T("未套用色彩描述檔:%1").arg(name);
+        case ProfileUse::Kind::kBroken:
+            return T("色彩描述檔損壞,未套用");
+        case ProfileUse::Kind::kUnsuitable:
+            return T("無法套用色彩描述檔:%1").arg(name);
+    }
+    return QString();
 }
 QString OpenDialogTitle() {
     return T("開啟");
@@ -496,9 +516,10 @@ QString VersionOption() {
 }
 QString CliUsage() {
     return T(
-        "Usage: colorsplit-cli [--fit] [--summary FILE] COMMAND...\n"
-        "  or:  colorsplit-cli batch [--fit] [--jobs N] [--csv FILE] [--export DIR]\n"
-        "                            (--seeds FILE | --seed RRGGBB...) PICTURE...\n"
+        "Usage: colorsplit-cli [--fit] [--no-profile] [--summary FILE] COMMAND...\n"
+        "  or:  colorsplit-cli batch [--fit] [--no-profile] [--jobs N] [--csv FILE]\n"
+        "                            [--export DIR] (--seeds FILE | --seed RRGGBB...)\n"
+        "                            PICTURE...\n"
         "  or:  colorsplit-cli --help | --version\n");
 }
 QString CliHelp(QSize pickArea) {
@@ -564,6 +585,10 @@ QString CliHelp(QSize pickArea) {
            T("Options:\n"
              "  --fit           open pictures larger than %1 x %2 (up to 100 megapixels) as\n"
              "                  reduced copies; export then writes them at their full size\n"
+             "  --no-profile    open pictures with the values their files store: an embedded\n"
+             "                  colour profile is not applied (by default the pixels are\n"
+             "                  converted to sRGB through it; a broken one is passed over with\n"
+             "                  a note on standard error)\n"
              "  --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
              "                  code_book, sel_color, mean_color, color_count, run_count,\n"
              "                  distortion, last_distortion, mask_done, group_counts, and groups:\n"
@@ -571,10 +596,10 @@ QString CliHelp(QSize pickArea) {
              "  --help          show this text\n"
              "  --version       show the version\n"
              "\n"
-             "batch: every PICTURE opened (as open, with --fit as given), the seeds picked, and\n"
-             "executed, with --export its files into DIR as export writes them; --jobs N of them\n"
-             "at once (the machine's cores without it). One CSV for the whole run, to FILE once\n"
-             "all are done (written safely) or to standard output:\n"
+             "batch: every PICTURE opened (as open, with --fit and --no-profile as given), the\n"
+             "seeds picked, and executed, with --export its files into DIR as export writes\n"
+             "them; --jobs N of them at once (the machine's cores without it). One CSV for the\n"
+             "whole run, to FILE once all are done (written safely) or to standard output:\n"
              "file,group,hex,red,green,blue,pixels,percent, pictures in the order given, "
              "full-size\n"
              "pixels for reduced copies; the same whatever N. A picture that fails gets one line\n"
