@@ -19,14 +19,12 @@
 #include <random>
 
 #include "platform/picture_error.h"
-#include "platform/reduce.h"
 #include "session/picture_stage.h"
 #include "session/texts.h"
 #include "support/bmp_builder.h"
 #include "support/fake_host.h"
 #include "support/photo.h"
 #include "support/pictures.h"
-#include "support/profiles.h"
 
 namespace colorsplit {
 namespace {
@@ -879,37 +877,6 @@ TEST_F(Rounds, PicksCanBeTakenBackUntilAnExecuteAndStartedOver) {
     for (const auto& [x, y] : kFirstPicks)
         w.session.Image1MouseDown(x, y);
     EXPECT_EQ(w.session.State().ColorCount, 4);
-}
-
-// A profile applies on opening, to a reduced copy too, and adds no line to the log; turned off,
-// from the next open, the stored values.
-TEST_F(Rounds, ProfilesApplyFromTheNextOpenWithoutALogLine) {
-    const auto picture = [this](const char* name, int width) {
-        const std::vector<TColor> colours = test::PhotoLike(width, 12, 3);
-        std::vector<std::uint32_t> rgb;
-        for (const TColor c : colours)
-            rgb.push_back(static_cast<std::uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c)));
-        test::WriteFile(Path(name),
-                        test::Png8(width, 12, false, rgb, test::Profile(test::Icc::kAdobeRgb)));
-        return Path(name);
-    };
-    const std::string small = picture("small.png", 40), wide = picture("wide.png", 1300);
-    const QImage converted = PictureFile(small).Decode(Picture::kReadLimitPixels),
-                 stored = PictureFile(small, false).Decode(Picture::kReadLimitPixels);
-    ASSERT_NE(converted, stored);
-    Window w;
-    w.Open(small);
-    EXPECT_EQ(w.view.log, (std::vector<std::string>{"尚未載入檔案", "開檔完成,請選擇四種顏色"}));
-    EXPECT_EQ(w.session.ShownPicture().Image(), converted);
-    EXPECT_EQ(w.session.PictureProfile().kind, ProfileUse::Kind::kApplied);
-    w.Open(wide);
-    EXPECT_EQ(w.session.ShownPicture().Image(),
-              Reduce(PictureFile(wide).Decode(Picture::kReadLimitPixels), {1280, 12}));
-    w.session.SetApplyProfiles(false);
-    EXPECT_EQ(w.session.PictureProfile().kind, ProfileUse::Kind::kApplied) << "as it was opened";
-    w.Open(small);
-    EXPECT_EQ(w.session.ShownPicture().Image(), stored);
-    EXPECT_EQ(w.session.PictureProfile().kind, ProfileUse::Kind::kOff);
 }
 
 }  // namespace

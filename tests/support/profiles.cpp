@@ -5,10 +5,10 @@
 #include <webp/mux.h>
 #include <zlib.h>
 
-#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
+#include "support/bmp_builder.h"
 #include "support/other_files.h"
 
 namespace colorsplit::test {
@@ -33,24 +33,29 @@ Bytes Saved(cmsHPROFILE profile, const char* description) {
     return bytes;
 }
 
-cmsHPROFILE Rgb(const cmsCIExyY& white, const cmsCIExyYTRIPLE& primaries, double gamma) {
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);
+// Primaries (x, y of red, green, blue) and a white, D65 unless given; gamma, or sRGB's curve
+// for 0.
+cmsHPROFILE Rgb(const cmsCIExyYTRIPLE& primaries, double gamma,
+                const cmsCIExyY& white = {0.3127, 0.3290, 1}) {
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsToneCurve* curve =
+        gamma > 0 ? cmsBuildGamma(nullptr, gamma)
+                  : cmsDupToneCurve(static_cast<cmsToneCurve*>(cmsReadTag(srgb, cmsSigRedTRCTag)));
     cmsToneCurve* curves[3] = {curve, curve, curve};
     cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
     cmsFreeToneCurve(curve);
+    cmsCloseProfile(srgb);
     return profile;
 }
 
-const cmsCIExyY kD65{0.3127, 0.3290, 1};
 const cmsCIExyYTRIPLE kAdobe{{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
 
-// CMYK inks to Lab through plain sRGB: R = (1 - C)(1 - K), and so on, over paper that
-// reflects a tenth even under all the ink (black point compensation has work to do).
+// Plain inks, R = (1 - C)(1 - K) and so on, on paper that still reflects a tenth under all of
+// them: black point compensation has work to do.
 int CmykSampler(const cmsUInt16Number in[], cmsUInt16Number out[], void* toLab) {
-    const double k = 1 - in[3] / 65535.0;
     double rgb[3];
     for (int c = 0; c < 3; ++c)
-        rgb[c] = 0.1 + 0.9 * (1 - in[c] / 65535.0) * k;
+        rgb[c] = 0.1 + 0.9 * (1 - in[c] / 65535.0) * (1 - in[3] / 65535.0);
     cmsCIELab lab;
     cmsDoTransform(static_cast<cmsHTRANSFORM>(toLab), rgb, &lab, 1);
     cmsFloat2LabEncoded(out, &lab);
@@ -67,50 +72,20 @@ cmsHPROFILE Cmyk() {
     cmsSetColorSpace(profile, cmsSigCmykData);
     cmsSetPCS(profile, cmsSigLabData);
     cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
-    // A, CLUT and B stages: a table alone is no lutAtoBType.
+    // A, CLUT and B stages, which a lutAtoBType needs; relative colorimetric's own table too,
+    // or its black point is taken as 0.
     cmsPipeline* lut = cmsPipelineAlloc(nullptr, 4, 3);
-    cmsStage* table = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStage* table = cmsStageAllocCLut16bit(nullptr, 6, 4, 3, nullptr);
     cmsStageSampleCLut16bit(table, CmykSampler, toLab, 0);
     cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr));
     cmsPipelineInsertStage(lut, cmsAT_END, table);
     cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    // Relative colorimetric's own table too, or its black point is taken as 0.
     cmsWriteTag(profile, cmsSigAToB0Tag, lut);
     cmsWriteTag(profile, cmsSigAToB1Tag, lut);
     cmsPipelineFree(lut);
     cmsDeleteTransform(toLab);
     cmsCloseProfile(srgb);
     cmsCloseProfile(lab);
-    return profile;
-}
-
-// As HP's, which cameras and editors embed: version 2, its own rounded colorants, a D65 white
-// point and no adaptation tag, sRGB's curve in 1024 steps.
-cmsHPROFILE SrgbV2() {
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetProfileVersion(profile, 2.1);
-    cmsSetDeviceClass(profile, cmsSigDisplayClass);
-    cmsSetColorSpace(profile, cmsSigRgbData);
-    cmsSetPCS(profile, cmsSigXYZData);
-    const cmsCIEXYZ white{0.9505, 1.0, 1.0891},
-        colorants[3] = {
-            {0.4361, 0.2225, 0.0139}, {0.3851, 0.7169, 0.0971}, {0.1431, 0.0606, 0.7141}};
-    cmsWriteTag(profile, cmsSigMediaWhitePointTag, &white);
-    std::vector<cmsUInt16Number> steps;
-    for (int i = 0; i < 1024; ++i) {
-        const double v = i / 1023.0;
-        steps.push_back(static_cast<cmsUInt16Number>(
-            std::lround(65535 * (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4)))));
-    }
-    cmsToneCurve* curve = cmsBuildTabulatedToneCurve16(nullptr, 1024, steps.data());
-    const cmsTagSignature tags[3][2] = {{cmsSigRedColorantTag, cmsSigRedTRCTag},
-                                        {cmsSigGreenColorantTag, cmsSigGreenTRCTag},
-                                        {cmsSigBlueColorantTag, cmsSigBlueTRCTag}};
-    for (int c = 0; c < 3; ++c) {
-        cmsWriteTag(profile, tags[c][0], &colorants[c]);
-        cmsWriteTag(profile, tags[c][1], curve);
-    }
-    cmsFreeToneCurve(curve);
     return profile;
 }
 
@@ -122,12 +97,13 @@ void AppendBytes(png_structp png, png_bytep data, size_t length) {
 }  // namespace
 
 Bytes Profile(Icc icc) {
+    const cmsCIExyYTRIPLE srgb{{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
     switch (icc) {
         case Icc::kAdobeRgb:
-            return Saved(Rgb(kD65, kAdobe, 563 / 256.0), "Adobe RGB (1998)");
+            return Saved(Rgb(kAdobe, 563 / 256.0), "Adobe RGB (1998)");
         case Icc::kProPhoto:
-            return Saved(Rgb({0.3457, 0.3585, 1},
-                             {{0.7347, 0.2653, 1}, {0.1596, 0.8404, 1}, {0.0366, 0.0001, 1}}, 1.8),
+            return Saved(Rgb({{0.7347, 0.2653, 1}, {0.1596, 0.8404, 1}, {0.0366, 0.0001, 1}}, 1.8,
+                             *cmsD50_xyY()),
                          "ProPhoto RGB");
         case Icc::kGrey: {
             cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
@@ -139,25 +115,28 @@ Bytes Profile(Icc icc) {
             return Saved(Cmyk(), "Plain inks");
         case Icc::kSrgb:
             return Saved(cmsCreate_sRGBProfile(), "sRGB built-in");
-        case Icc::kSrgbV2:
-            return Saved(SrgbV2(), "sRGB IEC61966-2.1");
+        case Icc::kSrgbV2: {
+            // Version 2 stores the curves as tables, and this white point with no adaptation.
+            cmsHPROFILE profile = Rgb(srgb, 0);
+            cmsSetProfileVersion(profile, 2.1);
+            const cmsCIEXYZ d65{0.9505, 1.0, 1.0891};
+            cmsWriteTag(profile, cmsSigMediaWhitePointTag, &d65);
+            cmsWriteTag(profile, cmsSigChromaticAdaptationTag, nullptr);
+            return Saved(profile, "sRGB IEC61966-2.1");
+        }
+        case Icc::kGamma22:
+            return Saved(Rgb(srgb, 2.2), "sRGB 2.2");
         case Icc::kFalseSrgb:
-            return Saved(Rgb(kD65, kAdobe, 2.2), "sRGB IEC61966-2.1");
+            return Saved(Rgb(kAdobe, 0), "sRGB IEC61966-2.1");
         case Icc::kD50Srgb: {
-            cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+            cmsHPROFILE profile = Rgb(srgb, 0);
             const cmsFloat64Number none[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-            cmsWriteTag(srgb, cmsSigChromaticAdaptationTag, none);
-            return Saved(srgb, "sRGB D50");
+            cmsWriteTag(profile, cmsSigChromaticAdaptationTag, none);
+            return Saved(profile, "sRGB D50");
         }
-        case Icc::kDisplayP3: {
-            cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-            auto* curve = static_cast<cmsToneCurve*>(cmsReadTag(srgb, cmsSigRedTRCTag));
-            cmsToneCurve* curves[3] = {curve, curve, curve};
-            const cmsCIExyYTRIPLE p3{{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}};
-            cmsHPROFILE p3Profile = cmsCreateRGBProfile(&kD65, &p3, curves);
-            cmsCloseProfile(srgb);
-            return Saved(p3Profile, "Display P3");
-        }
+        case Icc::kDisplayP3:
+            return Saved(Rgb({{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, 0),
+                         "Display P3");
     }
     return {};
 }
@@ -179,7 +158,6 @@ std::vector<std::uint32_t> ToSrgb(const Bytes& icc, const std::vector<std::uint8
                                                    : TYPE_RGB_8;
     cmsHTRANSFORM t = cmsCreateTransform(in, format, srgb, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC,
                                          cmsFLAGS_BLACKPOINTCOMPENSATION);
-    Require(t != nullptr, "cmsCreateTransform");
     const size_t n = samples.size() / channels;
     Bytes rgb(3 * n);
     cmsDoTransform(t, samples.data(), rgb.data(), static_cast<cmsUInt32Number>(n));
@@ -207,11 +185,9 @@ Bytes Png8(int width, int height, bool grey, const std::vector<std::uint32_t>& r
     png_write_info(png, info);
     for (int y = 0; y < height; ++y) {
         Bytes row;
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = rgb[static_cast<size_t>(y) * width + x];
-            for (int shift : grey ? std::vector<int>{8} : std::vector<int>{16, 8, 0})
-                row.push_back(static_cast<std::uint8_t>(c >> shift));
-        }
+        for (int x = 0; x < width; ++x)
+            for (int shift = grey ? 8 : 16; shift >= (grey ? 8 : 0); shift -= 8)
+                row.push_back(static_cast<std::uint8_t>(rgb[size_t(y) * width + x] >> shift));
         png_write_row(png, row.data());
     }
     png_write_end(png, info);
@@ -222,37 +198,28 @@ Bytes Png8(int width, int height, bool grey, const std::vector<std::uint32_t>& r
     uLongf size = compressBound(static_cast<uLong>(icc.size()));
     Bytes chunk = {'i', 'c', 'c', 0, 0};
     chunk.resize(5 + size);
-    Require(compress2(chunk.data() + 5, &size, icc.data(), icc.size(), 9) == Z_OK, "compress2");
+    Require(compress(chunk.data() + 5, &size, icc.data(), icc.size()) == Z_OK, "compress");
     chunk.resize(5 + size);
     return WithChunk(out, "iCCP", chunk);
 }
 
 Bytes WithJpegIcc(const Bytes& jpeg, const Bytes& icc) {
-    // After the start marker: APP2 segments of "ICC_PROFILE\0", part n of count, and a part.
-    Bytes out(jpeg.begin(), jpeg.begin() + 2);
-    const size_t part = 60000, count = (icc.size() + part - 1) / part;
-    for (size_t n = 0; n < count; ++n) {
-        const size_t size = std::min(part, icc.size() - n * part), length = size + 16;
-        const char* tag = "ICC_PROFILE";
-        out.insert(out.end(), {0xFF, 0xE2, static_cast<std::uint8_t>(length >> 8),
-                               static_cast<std::uint8_t>(length)});
-        out.insert(out.end(), tag, tag + 12);
-        out.insert(out.end(), {static_cast<std::uint8_t>(n + 1), static_cast<std::uint8_t>(count)});
-        out.insert(out.end(), icc.begin() + static_cast<std::ptrdiff_t>(n * part),
-                   icc.begin() + static_cast<std::ptrdiff_t>(n * part + size));
-    }
-    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    // One APP2 segment: "ICC_PROFILE\0", part 1 of 1, the profile.
+    Bytes payload = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+    payload.insert(payload.end(), icc.begin(), icc.end());
+    Bytes out = WithApp1(jpeg, payload);
+    out[3] = 0xE2;
     return out;
 }
 
 Bytes WithWebPIcc(const Bytes& webp, const Bytes& icc) {
     const WebPData in{webp.data(), webp.size()}, profile{icc.data(), icc.size()};
     WebPMux* mux = WebPMuxCreate(&in, 1);
-    Require(mux != nullptr && WebPMuxSetChunk(mux, "ICCP", &profile, 1) == WEBP_MUX_OK,
-            "WebPMuxSetChunk");
     WebPData data;
     WebPDataInit(&data);
-    Require(WebPMuxAssemble(mux, &data) == WEBP_MUX_OK, "WebPMuxAssemble");
+    Require(WebPMuxSetChunk(mux, "ICCP", &profile, 1) == WEBP_MUX_OK &&
+                WebPMuxAssemble(mux, &data) == WEBP_MUX_OK,
+            "WebPMuxAssemble");
     Bytes out(data.bytes, data.bytes + data.size);
     WebPDataClear(&data);
     WebPMuxDelete(mux);
@@ -261,15 +228,11 @@ Bytes WithWebPIcc(const Bytes& webp, const Bytes& icc) {
 
 Bytes WithBmpIcc(const Bytes& bmp, const Bytes& icc) {
     Bytes out = bmp;
-    const auto put = [&out](size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    put(70, 0x4D424544);  // 'MBED'
-    put(126, static_cast<std::uint32_t>(bmp.size() - 14));
-    put(130, static_cast<std::uint32_t>(icc.size()));
     out.insert(out.end(), icc.begin(), icc.end());
-    put(2, static_cast<std::uint32_t>(out.size()));
+    PutLe32(out, 2, static_cast<std::uint32_t>(out.size()));
+    PutLe32(out, 70, 0x4D424544);  // 'MBED'
+    PutLe32(out, 126, static_cast<std::uint32_t>(bmp.size() - 14));
+    PutLe32(out, 130, static_cast<std::uint32_t>(icc.size()));
     return out;
 }
 
