@@ -5,6 +5,7 @@
 #include <webp/mux.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -205,8 +206,9 @@ Bytes Png8(int width, int height, bool grey, const std::vector<std::uint32_t>& r
 
 Bytes WithJpegIcc(const Bytes& jpeg, const Bytes& icc) {
     // One APP2 segment: "ICC_PROFILE\0", part 1 of 1, the profile.
-    Bytes payload = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
-    payload.insert(payload.end(), icc.begin(), icc.end());
+    Bytes payload(14 + icc.size());
+    std::memcpy(payload.data(), "ICC_PROFILE\0\1\1", 14);
+    std::copy(icc.begin(), icc.end(), payload.begin() + 14);
     Bytes out = WithApp1(jpeg, payload);
     out[3] = 0xE2;
     return out;
