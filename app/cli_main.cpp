@@ -61,6 +61,7 @@ struct Options {
     std::optional<std::string> inksFile;
     bool fit = false;
     colorsplit::ExportSettings exportSettings;
+    bool applyProfiles = true;
     std::vector<Command> commands;
 };
 
@@ -198,6 +199,8 @@ Options Parse(const std::vector<std::string>& args) {
     for (; i < args.size() && args[i].starts_with("--"); ++i) {
         if (args[i] == "--fit") {
             options.fit = true;
+        } else if (args[i] == "--no-profile") {
+            options.applyProfiles = false;
         } else if (args[i] == "--summary") {
             if (++i >= args.size())
                 throw UsageError{"--summary needs a FILE"};
@@ -376,6 +379,10 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
             openDialog.Answer(c.path);
             const colorsplit::Opening opening = session.Button1Click();
             RunWork(opening.work);
+            if (opening.result != colorsplit::Opening::kCancelled &&
+                opening.result != colorsplit::Opening::kTooLarge)
+                if (const auto note = colorsplit::ProfileNote(c.path, session.PictureProfile()))
+                    std::fprintf(stderr, "colorsplit-cli: %s\n", note->toUtf8().constData());
             // The window goes on with the picture it had; a batch run would process that
             // picture as if it were this one.
             if (opening.result == colorsplit::Opening::kTooLarge)
@@ -452,6 +459,8 @@ BatchLine ParseBatch(const std::vector<std::string>& args) {
     for (; i < args.size() && args[i].starts_with("--"); ++i) {
         if (args[i] == "--fit") {
             line.options.fit = true;
+        } else if (args[i] == "--no-profile") {
+            line.options.applyProfiles = false;
         } else if (args[i] == "--jobs") {
             size_t at = i + 1;
             line.options.jobs = IntArgument(args, at, "--jobs", 1, 256);
@@ -518,6 +527,8 @@ int Batch(const std::vector<std::string>& args) {
     }
     int status = kExitOk;
     for (const colorsplit::BatchOutcome& outcome : outcomes) {
+        if (outcome.note)
+            std::fprintf(stderr, "colorsplit-cli: %s\n", outcome.note->toUtf8().constData());
         if (!outcome.failure)
             continue;
         std::fprintf(stderr, "colorsplit-cli: %s\n", outcome.failure->toUtf8().constData());
@@ -568,6 +579,7 @@ int main(int argc, char** argv) {
     colorsplit::ScriptedDialog exportDialog;  // unused: export names its folder itself
     colorsplit::Session session(view, openDialog, saveDialog, exportDialog);
     session.SetExportSettings(options.exportSettings);
+    session.SetApplyProfiles(options.applyProfiles);
     // The log's designed first line, then start-up as the window runs it.
     view.LogLine(colorsplit::texts::FirstLogLine());
     session.FormCreate();

@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -23,7 +24,9 @@
 #include "session/grouping.h"
 #include "session/picture_stage.h"
 #include "session/session.h"
+#include "support/bmp_builder.h"
 #include "support/photo.h"
+#include "support/profiles.h"
 #include "support/quiet_view.h"
 #include "support/reference_quantizer.h"
 
@@ -323,6 +326,26 @@ const QString& PhoneFile() {
     }();
     return photo;
 }
+
+// The photo with an Adobe RGB profile, decoded whole: as stored (0), converted to sRGB (1).
+void BM_OpenPhotoWithProfile(benchmark::State& state) {
+    static const std::string file = [] {
+        QFile photo(PhoneFile());
+        if (!photo.open(QIODevice::ReadOnly))
+            std::abort();
+        const QByteArray jpeg = photo.readAll();
+        const std::string path = OutputFolder().filePath(QStringLiteral("adobe.jpg")).toStdString();
+        test::WriteFile(path, test::WithJpegIcc({jpeg.begin(), jpeg.end()},
+                                                test::Profile(test::Icc::kAdobeRgb)));
+        return path;
+    }();
+    for (auto _ : state) {
+        const QImage image =
+            PictureFile(file, state.range(0) != 0).Decode(Session::kMostPixelsToReduce);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_OpenPhotoWithProfile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The photo opened as a reduced copy, four picks, execute.
 struct PhoneSession {

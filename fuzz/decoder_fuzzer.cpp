@@ -1,10 +1,12 @@
-// libFuzzer entry: arbitrary bytes straight into the picture decoders, in memory. A decoder
-// must refuse with DecodeError or give a picture of the size its headers declared whose
-// every pixel it wrote (opaque: decoders write 0xFF alpha, fresh memory seldom holds it).
+// libFuzzer entry: arbitrary bytes straight into the picture decoders, in memory, with the
+// file's colour profile applied as picture files apply it. A decoder must refuse with
+// DecodeError or give a picture of the size its headers declared whose every pixel it wrote
+// (opaque: decoders write 0xFF alpha, fresh memory seldom holds it, and conversions keep it).
 #include <QByteArray>
 #include <QImage>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
 #include "platform/picture_decoder.h"
 
@@ -13,7 +15,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const auto decoder = colorsplit::DecoderFor(bytes);
         const QSize declared = decoder->Size();
-        const QImage image = decoder->Decode(4 * 1024 * 1024);
+        const auto colours =
+            std::make_shared<const colorsplit::ColourConversion>(decoder->Colours(), true);
+        if (colours->ConvertsCmyk())
+            decoder->ConvertCmykWith(colours);
+        QImage image = decoder->Decode(4 * 1024 * 1024);
+        colours->Convert(image, image);
         if (image.size() != declared || image.format() != QImage::Format_RGB32)
             std::abort();
         for (int y = 0; y < image.height(); ++y) {

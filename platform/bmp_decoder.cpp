@@ -221,6 +221,21 @@ Layout Parse(const Bytes& b) {
     return l;
 }
 
+// A V5 header's embedded profile (colour space 'MBED'), whose place counts from the header.
+StoredColours ColoursOf(const Bytes& b) {
+    StoredColours colours;
+    constexpr std::uint32_t kEmbedded = 0x4D424544;
+    if (b.size() < 14 + 124 || b.U32(14) != 124 || b.U32(70) != kEmbedded)
+        return colours;
+    const qint64 at = 14 + static_cast<qint64>(b.U32(126)), size = b.U32(130);
+    if (size == 0 || at + size > b.size()) {
+        colours.damaged = true;
+        return colours;
+    }
+    colours.icc = QByteArray(reinterpret_cast<const char*>(b.at(at)), static_cast<qsizetype>(size));
+    return colours;
+}
+
 QRgb* Row(QImage& image, const Layout& l, qint64 fileRow) {
     const qint64 y = l.topDown ? fileRow : l.rows - 1 - fileRow;
     return reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
@@ -333,7 +348,8 @@ void DecodeRle(const Bytes& b, const Layout& l, QImage& image) {
 
 class BmpDecoder : public PictureDecoder {
 public:
-    explicit BmpDecoder(const QByteArray& file) : file_(file), layout_(Parse(Bytes(file_))) {
+    explicit BmpDecoder(const QByteArray& file)
+        : file_(file), layout_(Parse(Bytes(file_))), colours_(ColoursOf(Bytes(file_))) {
         if (layout_.embedded > 0) {
             const QByteArray inner = file_.mid(layout_.pixelsAt, layout_.embedded);
             inner_ = layout_.compression == kPng ? MakePngDecoder(inner) : MakeJpegDecoder(inner);
@@ -361,9 +377,27 @@ public:
         return image;
     }
 
+    // A profile of the BMP's own, else that of the file inside.
+    StoredColours Colours() const override {
+        if (!inner_)
+            return colours_;
+        StoredColours inner = inner_->Colours();
+        if (!colours_.icc.isEmpty() || colours_.damaged) {
+            inner.icc = colours_.icc;
+            inner.damaged = colours_.damaged;
+        }
+        return inner;
+    }
+    void ConvertCmykWith(std::shared_ptr<const ColourConversion> conversion) override {
+        if (inner_)
+            inner_->ConvertCmykWith(conversion);
+        PictureDecoder::ConvertCmykWith(std::move(conversion));
+    }
+
 private:
     QByteArray file_;
     Layout layout_;
+    StoredColours colours_;
     std::unique_ptr<PictureDecoder> inner_;
 };
 

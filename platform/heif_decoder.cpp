@@ -145,6 +145,33 @@ Image DecodePrimary(const Primary& primary, bool deep, const QString& format) {
     return owned;
 }
 
+// The colr box's ICC profile (when there are two, libheif gives it first), or its nclx.
+StoredColours ColoursOf(heif_image_handle* handle) {
+    StoredColours colours;
+    const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+    if (type == heif_color_profile_type_rICC || type == heif_color_profile_type_prof) {
+        colours.icc.resize(
+            static_cast<qsizetype>(heif_image_handle_get_raw_color_profile_size(handle)));
+        colours.damaged =
+            colours.icc.isEmpty() ||
+            heif_image_handle_get_raw_color_profile(handle, colours.icc.data()).code !=
+                heif_error_Ok;
+        return colours;
+    }
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok ||
+        nclx == nullptr)
+        return colours;
+    colours.nclx = StoredColours::Nclx{
+        nclx->color_primaries,
+        nclx->transfer_characteristics,
+        {nclx->color_primary_red_x, nclx->color_primary_red_y, nclx->color_primary_green_x,
+         nclx->color_primary_green_y, nclx->color_primary_blue_x, nclx->color_primary_blue_y,
+         nclx->color_primary_white_x, nclx->color_primary_white_y}};
+    heif_nclx_color_profile_free(nclx);
+    return colours;
+}
+
 QSize SizeOf(const Image& image) {
     return QSize(heif_image_get_width(image.get(), heif_channel_interleaved),
                  heif_image_get_height(image.get(), heif_channel_interleaved));
@@ -186,6 +213,7 @@ public:
     explicit HeifDecoder(const QByteArray& file) : file_(file), format_(Kind(file)) {
         const Primary primary(file, format_);
         deep_ = heif_image_handle_get_luma_bits_per_pixel(primary.handle.get()) > 8;
+        colours_ = ColoursOf(primary.handle.get());
         size_ = QSize(heif_image_handle_get_width(primary.handle.get()),
                       heif_image_handle_get_height(primary.handle.get()));
         if (static_cast<qint64>(size_.width()) * size_.height() <=
@@ -196,6 +224,7 @@ public:
     }
 
     QSize Size() const override { return size_; }
+    StoredColours Colours() const override { return colours_; }
 
     QImage Decode(qint64 maxPixels) const override {
         Image decoded;
@@ -245,6 +274,7 @@ private:
     bool deep_ = false;
     QSize size_;
     Image ahead_;
+    StoredColours colours_;
 };
 
 }  // namespace

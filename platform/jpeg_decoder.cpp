@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/orientation.h"
@@ -72,6 +73,35 @@ void CmykToRgb(uchar* row, JDIMENSION width) {
     }
 }
 
+// The same through the profile's conversion, the inks turned the right way first.
+void CmykThrough(const ColourConversion& cmyk, uchar* row, JDIMENSION width) {
+    for (JDIMENSION i = 0; i < 4 * width; ++i)
+        row[i] = static_cast<uchar>(255 - row[i]);
+    cmyk.ConvertCmyk(row, static_cast<int>(width), reinterpret_cast<std::uint32_t*>(row));
+}
+
+bool JoinIcc(jpeg_decompress_struct* cinfo, Errors* errors, JOCTET** data, unsigned int* length) {
+    if (setjmp(errors->jump))
+        return false;
+    return jpeg_read_icc_profile(cinfo, data, length) != FALSE;
+}
+
+// The profile the APP2 markers hold, joined in order; false when there is none or they do not
+// join. A broken profile is no damage to the picture: what libjpeg warns of here is forgotten.
+bool ReadIcc(jpeg_decompress_struct* cinfo, Errors* errors, QByteArray* icc) {
+    const int code = errors->code;
+    const bool warned = errors->warned;
+    JOCTET* data = nullptr;
+    unsigned int length = 0;
+    const bool read = JoinIcc(cinfo, errors, &data, &length);
+    errors->code = code;
+    errors->warned = warned;
+    if (read)
+        *icc = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length));
+    std::free(data);
+    return read;
+}
+
 // The decompression started, asking for 0xFFRRGGBB words.
 bool Start(jpeg_decompress_struct* cinfo, Errors* errors) {
     if (setjmp(errors->jump))
@@ -86,13 +116,17 @@ bool Start(jpeg_decompress_struct* cinfo, Errors* errors) {
 
 // The next count scanlines into rows of 0xFFRRGGBB words.
 bool ReadRows(jpeg_decompress_struct* cinfo, Errors* errors, uchar* pixels, qsizetype stride,
-              JDIMENSION count) {
+              JDIMENSION count, const ColourConversion* cmyk) {
     if (setjmp(errors->jump))
         return false;
     for (JDIMENSION y = 0; y < count;) {
         JSAMPROW row = pixels + static_cast<qsizetype>(y) * stride;
         y += jpeg_read_scanlines(cinfo, &row, 1);
-        if (cinfo->out_color_space == JCS_CMYK)
+        if (cinfo->out_color_space != JCS_CMYK)
+            continue;
+        if (cmyk != nullptr)
+            CmykThrough(*cmyk, row, cinfo->output_width);
+        else
             CmykToRgb(row, cinfo->output_width);
     }
     return true;
@@ -184,12 +218,15 @@ public:
                      static_cast<unsigned long>(file.size()));
         // APP1 holds the Exif data, and with it how the camera was held.
         jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
+        // APP2, the colour profile.
+        jpeg_save_markers(&cinfo_, JPEG_APP0 + 2, 0xFFFF);
         if (!ReadHeader(&cinfo_, &errors_)) {
             const Problem problem = Damaged(errors_.code, true);
             jpeg_destroy_decompress(&cinfo_);
             throw DecodeError{problem};
         }
         warnedInHeader_ = errors_.warned;
+        ReadColours();
     }
     ~Pass() { jpeg_destroy_decompress(&cinfo_); }
     Pass(const Pass&) = delete;
@@ -207,10 +244,11 @@ public:
         }
         return 1;
     }
+    const StoredColours& Colours() const { return colours_; }
 
     // Every scanline, a band of rows at a time into band (Format_RGB32, as wide as the
     // picture), each band handed to sink; then the rest of the file. False when sink stopped.
-    bool Read(QImage& band, const BandSink& sink) {
+    bool Read(QImage& band, const BandSink& sink, const ColourConversion* cmyk) {
         if (!Start(&cinfo_, &errors_))
             Fail();
         while (cinfo_.output_scanline < cinfo_.output_height) {
@@ -218,7 +256,7 @@ public:
             const JDIMENSION n =
                 std::min<JDIMENSION>(static_cast<JDIMENSION>(band.height()),
                                      cinfo_.output_height - cinfo_.output_scanline);
-            if (!ReadRows(&cinfo_, &errors_, band.bits(), band.bytesPerLine(), n))
+            if (!ReadRows(&cinfo_, &errors_, band.bits(), band.bytesPerLine(), n, cmyk))
                 Fail();
             if (!sink(n == static_cast<JDIMENSION>(band.height())
                           ? band
@@ -241,9 +279,23 @@ public:
 private:
     [[noreturn]] void Fail() const { throw DecodeError{Damaged(errors_.code)}; }
 
+    void ReadColours() {
+        const J_COLOR_SPACE space = cinfo_.jpeg_color_space;
+        colours_.samples = space == JCS_GRAYSCALE                   ? StoredColours::Samples::kGrey
+                           : space == JCS_CMYK || space == JCS_YCCK ? StoredColours::Samples::kCmyk
+                                                                    : StoredColours::Samples::kRgb;
+        if (ReadIcc(&cinfo_, &errors_, &colours_.icc))
+            return;
+        for (jpeg_saved_marker_ptr m = cinfo_.marker_list; m != nullptr; m = m->next)
+            if (m->marker == JPEG_APP0 + 2 && m->data_length >= 12 &&
+                std::memcmp(m->data, "ICC_PROFILE", 12) == 0)
+                colours_.damaged = true;
+    }
+
     jpeg_decompress_struct cinfo_{};
     Errors errors_{};
     bool warnedInHeader_ = false;
+    StoredColours colours_;
 };
 
 class JpegDecoder : public OrientedDecoder {
@@ -254,12 +306,16 @@ private:
     // The header pass tells the size and the orientation; warnings refuse the file at once.
     JpegDecoder(const QByteArray& file, const Pass& header)
         : OrientedDecoder(file, (header.CheckWarnings(), header.Width()), header.Height(),
-                          header.Orientation()) {}
+                          header.Orientation()),
+          colours_(header.Colours()) {}
+
+    StoredColours Colours() const override { return colours_; }
 
     void DecodeInto(QImage& image) const override {
         // The whole picture as one band.
         Pass pass(File());
-        pass.Read(image, [](const QImage&, int) { return true; });
+        pass.Read(
+            image, [](const QImage&, int) { return true; }, CmykConversion());
         pass.CheckWarnings();
     }
 
@@ -268,12 +324,17 @@ private:
         QImage band = NewPicture(StoredWidth(), std::min<qint64>(rows, StoredHeight()), maxPixels);
         Pass pass(File());
         // A warning refuses the picture, also when it comes after the first bands were used.
-        if (pass.Read(band, [&](const QImage& rowsOf, int top) {
-                pass.CheckWarnings();
-                return sink(rowsOf, top);
-            }))
+        if (pass.Read(
+                band,
+                [&](const QImage& rowsOf, int top) {
+                    pass.CheckWarnings();
+                    return sink(rowsOf, top);
+                },
+                CmykConversion()))
             pass.CheckWarnings();
     }
+
+    StoredColours colours_;
 };
 
 }  // namespace

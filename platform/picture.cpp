@@ -30,13 +30,17 @@ constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 
 }  // namespace
 
-PictureFile::PictureFile(const std::string& fileName) : fileName_(fileName) {
+PictureFile::PictureFile(const std::string& fileName, bool applyProfile) : fileName_(fileName) {
     const QByteArray bytes = ReadWholeFile(fileName, kMaxFileBytes, PictureError::Action::kOpen);
     try {
         decoder_ = DecoderFor(bytes);
     } catch (const DecodeError& e) {
         FailOpen(fileName, e.problem);
     }
+    // Once a file: the profile is read and its transform made here, whatever is decoded later.
+    colours_ = std::make_shared<const ColourConversion>(decoder_->Colours(), applyProfile);
+    if (colours_->ConvertsCmyk())
+        decoder_->ConvertCmykWith(colours_);
 }
 
 PictureFile::~PictureFile() = default;
@@ -45,12 +49,19 @@ QSize PictureFile::Size() const {
     return decoder_->Size();
 }
 
+const ProfileUse& PictureFile::Profile() const {
+    return colours_->Use();
+}
+
 QImage PictureFile::Decode(qint64 maxPixels) const {
+    QImage image;
     try {
-        return decoder_->Decode(maxPixels);
+        image = decoder_->Decode(maxPixels);
     } catch (const DecodeError& e) {
         FailOpen(fileName_, e.problem);
     }
+    colours_->Convert(image, image);
+    return image;
 }
 
 int PictureFile::Orientation() const {
@@ -58,9 +69,22 @@ int PictureFile::Orientation() const {
 }
 
 void PictureFile::DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const {
+    // Each band converted into one of the file's own, as large as the largest.
+    QImage converted;
+    const BandSink convert = [&](const QImage& band, int top) {
+        if (converted.width() != band.width() || converted.height() < band.height()) {
+            converted = QImage(band.width(), band.height(), QImage::Format_RGB32);
+            if (converted.isNull())
+                throw DecodeError{{Problem::kNoMemoryForPicture}};
+        }
+        QImage out(converted.bits(), band.width(), band.height(), converted.bytesPerLine(),
+                   QImage::Format_RGB32);
+        colours_->Convert(band, out);
+        return sink(out, top);
+    };
     // What sink throws is its own; only the decoder's refusals are about the file.
     try {
-        decoder_->DecodeBands(maxPixels, rows, sink);
+        decoder_->DecodeBands(maxPixels, rows, colours_->ConvertsPixels() ? convert : sink);
     } catch (const DecodeError& e) {
         FailOpen(fileName_, e.problem);
     }

@@ -15,13 +15,17 @@
 namespace colorsplit {
 
 // A picture file read whole into memory with its headers checked: its size is known before
-// anything is decoded. Every failure throws PictureError naming the file and the cause.
+// anything is decoded. Every failure throws PictureError naming the file and the cause. Its
+// pixels come converted to sRGB through the profile it embeds, on every road alike, unless
+// applyProfile is false: then as stored.
 class PictureFile {
 public:
-    explicit PictureFile(const std::string& fileName);
+    explicit PictureFile(const std::string& fileName, bool applyProfile = true);
     ~PictureFile();
 
     QSize Size() const;
+    // What came of the file's colour profile.
+    const ProfileUse& Profile() const;
     // Every pixel, as Format_RGB32. Files of more than maxPixels pixels are refused before
     // anything large is allocated.
     QImage Decode(qint64 maxPixels) const;
@@ -38,6 +42,7 @@ public:
 private:
     std::string fileName_;
     std::unique_ptr<PictureDecoder> decoder_;
+    std::shared_ptr<const ColourConversion> colours_;
 };
 
 // The shown picture: a bitmap held as 32-bit RGB so that every pixel can be read and set.
@@ -46,7 +51,7 @@ class Picture {
 public:
     // The declared size of a picture file, read from its headers without decoding the pixels.
     static QSize ReadSize(const std::string& fileName);
-    // Decodes a whole picture file.
+    // Decodes a whole picture file, its profile applied.
     static QImage ReadFile(const std::string& fileName, qint64 maxPixels = kReadLimitPixels);
 
     int Width() const { return image_.width(); }

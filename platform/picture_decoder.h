@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/colour_profile.h"
 #include "platform/picture_error.h"
 
 namespace colorsplit {
@@ -47,6 +48,21 @@ public:
     // interlaced) the whole picture is never held. Refusals as Decode's; the decoding stops
     // when sink returns false.
     virtual void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const;
+    // What the file says of its colours (colour_profile.h), read with the headers.
+    virtual StoredColours Colours() const { return {}; }
+    // The conversion CMYK samples go through instead of the plain inks; set before decoding.
+    virtual void ConvertCmykWith(std::shared_ptr<const ColourConversion> conversion) {
+        cmyk_ = std::move(conversion);
+    }
+
+protected:
+    // Null when CMYK samples take the plain inks.
+    const ColourConversion* CmykConversion() const {
+        return cmyk_ && cmyk_->ConvertsCmyk() ? cmyk_.get() : nullptr;
+    }
+
+private:
+    std::shared_ptr<const ColourConversion> cmyk_;
 };
 
 // A decoder of a format that may carry the camera's orientation (Exif): it reports the size

@@ -23,6 +23,7 @@ struct Reading {
     size_t size;
     size_t at;
     char error[200];
+    bool profileRefused;  // libpng passed over an iCCP chunk it found broken
 };
 
 void OnError(png_structp png, png_const_charp message) {
@@ -31,8 +32,12 @@ void OnError(png_structp png, png_const_charp message) {
     png_longjmp(png, 1);
 }
 
-// Warnings are about ancillary chunks libpng then skips; the picture stands without them.
-void OnWarning(png_structp, png_const_charp) {}
+// Warnings are about ancillary chunks libpng then skips; the picture stands without them, a
+// broken profile with a note.
+void OnWarning(png_structp png, png_const_charp message) {
+    if (std::strncmp(message, "iCCP", 4) == 0)
+        static_cast<Reading*>(png_get_error_ptr(png))->profileRefused = true;
+}
 
 void OnRead(png_structp png, png_bytep out, size_t length) {
     auto* reading = static_cast<Reading*>(png_get_io_ptr(png));
@@ -98,6 +103,24 @@ bool ReadExif(png_structp png, png_infop info, QByteArray* exif) {
         }
     }
     return true;
+}
+
+// After ReadExif: the iCCP chunk's profile, which libpng has checked against the colour type.
+// An sRGB chunk or none says sRGB.
+StoredColours ColoursOf(png_structp png, png_infop info, bool refused) {
+    StoredColours colours;
+    colours.samples = (png_get_color_type(png, info) & PNG_COLOR_MASK_COLOR) != 0
+                          ? StoredColours::Samples::kRgb
+                          : StoredColours::Samples::kGrey;
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &length) != 0 && profile != nullptr)
+        colours.icc =
+            QByteArray(reinterpret_cast<const char*>(profile), static_cast<qsizetype>(length));
+    colours.damaged = colours.icc.isEmpty() && refused;
+    return colours;
 }
 
 // Every row, then every chunk up to the end chunk, checksums included.
@@ -170,7 +193,8 @@ public:
         : reading_{reinterpret_cast<const png_byte*>(file.constData()),
                    static_cast<size_t>(file.size()),
                    0,
-                   {}},
+                   {},
+                   false},
           png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, &reading_, OnError, OnWarning)),
           info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {
         if (png_ != nullptr)
@@ -184,6 +208,7 @@ public:
     png_structp Png() const { return png_; }
     png_infop Info() const { return info_; }
     const char* Error() const { return reading_.error[0] != '\0' ? reading_.error : "unreadable"; }
+    bool ProfileRefused() const { return reading_.profileRefused; }
 
 private:
     Reading reading_;
@@ -198,6 +223,7 @@ struct Header {
     qint64 width = 0;
     qint64 height = 0;
     int orientation = 1;
+    StoredColours colours;
 
     explicit Header(const QByteArray& file) {
         // The signature, then the header chunk's length, type, width and height.
@@ -213,8 +239,11 @@ struct Header {
             throw DecodeError{{Problem::kInvalidSize, width, height}};
         Reader reader(file);
         QByteArray exif;
-        if (reader.Ready() && ReadExif(reader.Png(), reader.Info(), &exif) && !exif.isEmpty())
+        if (!reader.Ready() || !ReadExif(reader.Png(), reader.Info(), &exif))
+            return;
+        if (!exif.isEmpty())
             orientation = ExifOrientation(exif);
+        colours = ColoursOf(reader.Png(), reader.Info(), reader.ProfileRefused());
     }
 };
 
@@ -226,7 +255,10 @@ private:
     PngDecoder(const QByteArray& file, const Header& header)
         : OrientedDecoder(file, header.width, header.height, header.orientation),
           width_(header.width),
-          height_(header.height) {}
+          height_(header.height),
+          colours_(header.colours) {}
+
+    StoredColours Colours() const override { return colours_; }
 
     void DecodeInto(QImage& image) const override {
         std::vector<png_bytep> rows(static_cast<size_t>(height_));
@@ -280,6 +312,7 @@ private:
 
     qint64 width_;
     qint64 height_;
+    StoredColours colours_;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/picture_decoder.h"
@@ -186,6 +187,27 @@ struct Layout {
     }
 };
 
+// The profile of tag 34675, for the samples the page stores.
+StoredColours ColoursOf(TIFF* tif, const Layout& layout) {
+    StoredColours colours;
+    switch (layout.photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+            colours.samples = StoredColours::Samples::kGrey;
+            break;
+        case PHOTOMETRIC_SEPARATED:
+            colours.samples = StoredColours::Samples::kCmyk;
+            break;
+        default:
+            break;
+    }
+    std::uint32_t length = 0;
+    const void* profile = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &length, &profile) && profile != nullptr)
+        colours.icc = QByteArray(static_cast<const char*>(profile), static_cast<qsizetype>(length));
+    return colours;
+}
+
 // Sample i of a row of n-bit samples, packed from the highest bit (libtiff undoes the other
 // fill order itself).
 unsigned Sample(const std::uint8_t* row, size_t i, int bits) {
@@ -209,7 +231,8 @@ int LevelOf(unsigned v, int bits) {
 // A page's pixels, a row of every plane at a time, into colours.
 class Converter {
 public:
-    Converter(TIFF* tif, const Layout& layout) : layout_(layout) {
+    Converter(TIFF* tif, const Layout& layout, const ColourConversion* cmyk)
+        : layout_(layout), cmyk_(cmyk) {
         if (layout.photometric == PHOTOMETRIC_PALETTE) {
             std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
             if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b))
@@ -236,6 +259,15 @@ public:
             return contiguous ? Sample(planes[0], static_cast<size_t>(x) * l.samples + s, l.bits)
                               : Sample(planes[static_cast<size_t>(s)], x, l.bits);
         };
+        if (l.photometric == PHOTOMETRIC_SEPARATED && cmyk_ != nullptr) {
+            // Through the profile, each ink rounded to 8 bits first.
+            std::vector<std::uint8_t> inks(4 * static_cast<size_t>(l.width));
+            for (std::uint32_t x = 0; x < l.width; ++x)
+                for (int s = 0; s < 4; ++s)
+                    inks[4 * x + s] = static_cast<std::uint8_t>(LevelOf(sample(x, s), l.bits));
+            cmyk_->ConvertCmyk(inks.data(), static_cast<int>(l.width), out);
+            return;
+        }
         for (std::uint32_t x = 0; x < l.width; ++x) {
             switch (l.photometric) {
                 case PHOTOMETRIC_MINISBLACK:
@@ -270,6 +302,7 @@ public:
 
 private:
     const Layout& layout_;
+    const ColourConversion* cmyk_;
     std::vector<QRgb> palette_;
 };
 
@@ -314,9 +347,11 @@ public:
     }
 
     const Layout& Page() const { return *layout_; }
+    StoredColours Colours() const { return ColoursOf(tif_.get(), *layout_); }
 
-    // False when sink stopped.
-    bool Read(QImage& band, const BandSink& sink) {
+    // False when sink stopped. CMYK goes through cmyk where there is one.
+    bool Read(QImage& band, const BandSink& sink, const ColourConversion* cmyk) {
+        cmyk_ = cmyk;
         BandFiller out(band, layout_->height, sink);
         const bool whole = layout_->viaRgba          ? ViaRgba(band, sink)
                            : TIFFIsTiled(tif_.get()) ? Tiles(out)
@@ -343,7 +378,7 @@ private:
     // of every plane then come together without going back, and a strip of any size is
     // decoded a row at a time.
     bool Strips(BandFiller& out) {
-        const Converter convert(tif_.get(), *layout_);
+        const Converter convert(tif_.get(), *layout_, cmyk_);
         std::vector<Tiff> others;
         for (int p = 1; p < convert.Planes(); ++p) {
             others.push_back(Open(file_, *readings_.emplace_back(std::make_unique<Reading>())));
@@ -371,7 +406,7 @@ private:
     bool Tiles(BandFiller& out) {
         TIFF* tif = tif_.get();
         const Layout& layout = *layout_;
-        const Converter convert(tif, layout);
+        const Converter convert(tif, layout, cmyk_);
         std::uint32_t tileWidth = 0, tileHeight = 0;
         TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
         TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
@@ -463,26 +498,34 @@ private:
     std::vector<std::unique_ptr<Reading>> readings_;
     Tiff tif_;
     std::unique_ptr<Layout> layout_;
+    const ColourConversion* cmyk_ = nullptr;
 };
 
 class TiffDecoder : public OrientedDecoder {
 public:
-    explicit TiffDecoder(const QByteArray& file) : TiffDecoder(file, Pass(file).Page()) {}
+    explicit TiffDecoder(const QByteArray& file) : TiffDecoder(file, Pass(file)) {}
 
 private:
-    TiffDecoder(const QByteArray& file, const Layout& layout)
-        : OrientedDecoder(file, layout.width, layout.height, layout.orientation) {}
+    TiffDecoder(const QByteArray& file, const Pass& header)
+        : OrientedDecoder(file, header.Page().width, header.Page().height,
+                          header.Page().orientation),
+          colours_(header.Colours()) {}
+
+    StoredColours Colours() const override { return colours_; }
 
     void DecodeInto(QImage& image) const override {
         // The whole picture as one band.
-        Pass(File()).Read(image, [](const QImage&, int) { return true; });
+        Pass(File()).Read(
+            image, [](const QImage&, int) { return true; }, CmykConversion());
     }
 
     void DecodeBands(qint64 maxPixels, int rows, const BandSink& sink) const override {
         CheckSize(maxPixels);
         QImage band = NewPicture(StoredWidth(), std::min<qint64>(rows, StoredHeight()), maxPixels);
-        Pass(File()).Read(band, sink);
+        Pass(File()).Read(band, sink, CmykConversion());
     }
+
+    StoredColours colours_;
 };
 
 }  // namespace

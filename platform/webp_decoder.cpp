@@ -45,6 +45,23 @@ WebPBitstreamFeatures Features(const QByteArray& file) {
     return features;
 }
 
+// The ICCP chunk's profile; a file the demuxer cannot take has none it can tell.
+StoredColours ColoursOf(const QByteArray& file) {
+    StoredColours colours;
+    const WebPData data{Bytes(file), static_cast<size_t>(file.size())};
+    WebPDemuxer* demux = WebPDemux(&data);
+    if (demux == nullptr)
+        return colours;
+    WebPChunkIterator chunk;
+    if (WebPDemuxGetChunk(demux, "ICCP", 1, &chunk)) {
+        colours.icc = QByteArray(reinterpret_cast<const char*>(chunk.chunk.bytes),
+                                 static_cast<qsizetype>(chunk.chunk.size));
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    WebPDemuxDelete(demux);
+    return colours;
+}
+
 // Opaque: the colours as stored, whatever their alpha.
 void Opaque(QImage& image) {
     for (int y = 0; y < image.height(); ++y) {
@@ -96,7 +113,10 @@ public:
 private:
     WebPDecoder(const QByteArray& file, const WebPBitstreamFeatures& features)
         : OrientedDecoder(file, features.width, features.height, 1),
-          animated_(features.has_animation != 0) {}
+          animated_(features.has_animation != 0),
+          colours_(ColoursOf(file)) {}
+
+    StoredColours Colours() const override { return colours_; }
 
     void DecodeInto(QImage& image) const override {
         if (animated_)
@@ -199,6 +219,7 @@ private:
     }
 
     bool animated_;
+    StoredColours colours_;
 };
 
 }  // namespace

@@ -45,10 +45,13 @@ BatchOutcome Treat(const std::string& picture, const BatchOptions& options) {
     ScriptedDialog open, save, folder;
     Session session(view, open, save, folder);
     session.SetExportSettings(options.exportSettings);
+    session.SetApplyProfiles(options.applyProfiles);
     NoProgress quietly;
     BatchOutcome outcome;
     try {
         const Opening opening = session.OpenFile(picture);
+        if (const std::optional<QString> note = ProfileNote(picture, session.PictureProfile()))
+            outcome.note = note;
         // As the batch program's open: a picture it would not take is no run at all.
         if (opening.result == Opening::kTooLarge)
             throw PictureError(
@@ -107,6 +110,12 @@ QByteArray BatchCsv(const std::vector<std::string>& pictures,
             csv.append(CsvField(pictures[i]) + ',' + CsvRow(g) + '\n');
     }
     return csv;
+}
+
+std::optional<QString> ProfileNote(const std::string& picture, const ProfileUse& use) {
+    if (use.kind != ProfileUse::Kind::kBroken && use.kind != ProfileUse::Kind::kUnsuitable)
+        return std::nullopt;
+    return QString::fromStdString(picture) + QStringLiteral(": ") + texts::ProfileStatus(use);
 }
 
 std::optional<std::pair<std::string, std::string>> SharedExportNames(

@@ -11,6 +11,7 @@
 
 #include "core/colors.h"
 #include "core/delta_e.h"
+#include "platform/colour_profile.h"
 #include "session/export_settings.h"
 #include "session/grouping.h"
 
@@ -22,6 +23,7 @@ namespace colorsplit {
 // is given; its groups matched to inks, if there are any.
 struct BatchOptions {
     bool fit = false;
+    bool applyProfiles = true;  // colour profiles applied on opening
     std::vector<TColor> seeds;
     bool autoSeeds = false;  // instead of seeds
     std::shared_ptr<const InkTable> inks = std::make_shared<const InkTable>();
@@ -32,10 +34,11 @@ struct BatchOptions {
 };
 
 // What came of one picture: its groups, counted at full size, or the one line that says why
-// it failed.
+// it failed; and a line on a colour profile passed over, if one was.
 struct BatchOutcome {
     std::vector<GroupStatistic> groups;
     std::optional<QString> failure;
+    std::optional<QString> note;
 };
 
 // Every picture, jobs of them at once and no more in memory; the outcomes in the pictures'
@@ -47,6 +50,10 @@ std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& pictures,
 // not fail, in the pictures' order; the file as given, quoted where it must be.
 QByteArray BatchCsv(const std::vector<std::string>& pictures,
                     const std::vector<BatchOutcome>& outcomes);
+
+// The line that says a picture's colour profile was passed over (broken, or not for its
+// colours); none when it was applied, or there was none, or profiles are off.
+std::optional<QString> ProfileNote(const std::string& picture, const ProfileUse& use);
 
 // Two pictures whose exports would have the same file names (the same name without folder and
 // extension), the first such pair; none when every name is its own.

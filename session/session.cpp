@@ -69,10 +69,10 @@ Opening Session::Button1Click() {
 Opening Session::OpenFile(const std::string& name) {
     // Refused pictures change nothing: the size is checked from the headers, before anything
     // is decoded, and OpenFileName is only taken once the picture is shown.
-    auto file = std::make_shared<const PictureFile>(name);
+    auto file = std::make_shared<const PictureFile>(name, applyProfiles_);
     const QSize size = file->Size();
     if (FitsTable(size)) {
-        Show(file->Decode(Picture::kReadLimitPixels), name, nullptr, {});
+        Show(file->Decode(Picture::kReadLimitPixels), name, file->Profile(), nullptr, {});
         return {Opening::kOpened, size, nullptr};
     }
     view_.LogLine(texts::TooLarge());
@@ -96,14 +96,15 @@ Opening Session::OpenFile(const std::string& name) {
             progress.Check();
         },
         [this, copy, name, file, size, reduced] {
-            Show(*copy, name, file, texts::Reduced(size, reduced));
+            Show(*copy, name, file->Profile(), file, texts::Reduced(size, reduced));
         },
         [this] { view_.LogLine(texts::OpenCancelled()); });
     return {Opening::kReduced, size, std::move(work)};
 }
 
-void Session::Show(const QImage& image, const std::string& name,
+void Session::Show(const QImage& image, const std::string& name, const ProfileUse& profile,
                    std::shared_ptr<const PictureFile> original, const QString& line) {
+    profile_ = profile;
     picture_.Open(image);
     original_ = std::move(original);
     // Picks, groups and the mask of another picture mean nothing for this one.

@@ -166,6 +166,13 @@ public:
     // Each of the table's groups, 0 to kMaxColors - 1, counted over the picture's area.
     std::array<qint64, kMaxColors> TableGroupCounts() const;
 
+    // Whether pictures open with their colour profiles applied (at first they do). A change
+    // holds from the next open: the picture shown stays as it was opened.
+    void SetApplyProfiles(bool apply) { applyProfiles_ = apply; }
+    bool AppliesProfiles() const { return applyProfiles_; }
+    // What came of the shown picture's colour profile when it was opened.
+    const ProfileUse& PictureProfile() const { return profile_; }
+
 private:
     // True when a picture is shown; otherwise logs that none is and returns false.
     bool RequirePicture();
@@ -178,7 +185,7 @@ private:
     // A new round on the picture as opened: no picks, groups, mask or swatches.
     void BeginRound();
     // Shows a picture that opened and begins a new round; line, if any, is logged first.
-    void Show(const QImage& image, const std::string& name,
+    void Show(const QImage& image, const std::string& name, const ProfileUse& profile,
               std::shared_ptr<const PictureFile> original, const QString& line);
     // The last grouping's picture at its full size, a band at a time, as the export writes it:
     // the picture as opened with the table's groups, or a reduced copy's file grouped again.
@@ -212,6 +219,8 @@ private:
     // Shared with the export's worker, which reads it while the window may load another.
     std::shared_ptr<const InkTable> inks_ = std::make_shared<const InkTable>();
     ExportSettings exportSettings_;
+    bool applyProfiles_ = true;
+    ProfileUse profile_;
 };
 
 }  // namespace colorsplit

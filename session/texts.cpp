@@ -448,6 +448,7 @@ QString MenuItem(const char* key) {
         {"zoomOut", "縮小(&O)"},
         {"quantised", "顯示分群結果(&G)"},
         {"about", "關於 colorsplit(&A)"},
+        {"profiles", "套用色彩描述檔(&P)"},
     };
     return Lookup(items, key);
 }
@@ -510,9 +511,29 @@ QString AccessibleDescription(const char* key) {
     };
     return Lookup(descriptions, key);
 }
-QString WindowTitle(const QString& file, const QString& zoom) {
-    return file.isEmpty() ? QStringLiteral("colorsplit")
-                          : T("%1 (%2) - colorsplit").arg(file, zoom);
+QString WindowTitle(const QString& file, const QString& zoom, const QString& profile) {
+    if (file.isEmpty())
+        return QStringLiteral("colorsplit");
+    return profile.isEmpty() ? T("%1 (%2) - colorsplit").arg(file, zoom)
+                             : T("%1 (%2) [%3] - colorsplit").arg(file, zoom, profile);
+}
+QString ProfileStatus(const ProfileUse& use) {
+    const QString name = use.description.isEmpty() ? T("(未命名)") : use.description;
+    switch (use.kind) {
+        case ProfileUse::Kind::kNone:
+            break;
+        case ProfileUse::Kind::kSrgb:
+            return T("色彩描述檔:%1(即 sRGB,未轉換)").arg(name);
+        case ProfileUse::Kind::kApplied:
+            return T("已套用色彩描述檔:%1").arg(name);
+        case ProfileUse::Kind::kOff:
+            return T("未套用色彩描述檔:%1").arg(name);
+        case ProfileUse::Kind::kBroken:
+            return T("色彩描述檔損壞,未套用");
+        case ProfileUse::Kind::kUnsuitable:
+            return T("無法套用色彩描述檔:%1").arg(name);
+    }
+    return QString();
 }
 QString OpenDialogTitle() {
     return T("開啟");
@@ -617,10 +638,10 @@ QString VersionOption() {
 }
 QString CliUsage() {
     return T(
-        "Usage: colorsplit-cli [--fit] [--inks FILE] [--summary FILE] [EXPORT OPTION...]\n"
-        "                      COMMAND...\n"
-        "  or:  colorsplit-cli batch [--fit] [--jobs N] [--csv FILE] [--export DIR] [--inks FILE]\n"
-        "                            [EXPORT OPTION...]\n"
+        "Usage: colorsplit-cli [--fit] [--no-profile] [--inks FILE] [--summary FILE]\n"
+        "                      [EXPORT OPTION...] COMMAND...\n"
+        "  or:  colorsplit-cli batch [--fit] [--no-profile] [--jobs N] [--csv FILE]\n"
+        "                            [--export DIR] [--inks FILE] [EXPORT OPTION...]\n"
         "                            (--seeds FILE | --seed RRGGBB... | --auto-seeds) PICTURE...\n"
         "  or:  colorsplit-cli --help | --version\n");
 }
@@ -719,6 +740,10 @@ QString CliHelp(QSize pickArea) {
              "                  palette file as seeds reads, its colours named (GIMP palette "
              "names,\n"
              "                  or RRGGBB name lines); read before the commands run\n"
+             "  --no-profile    open pictures with the values their files store: an embedded\n"
+             "                  colour profile is not applied (by default the pixels are\n"
+             "                  converted to sRGB through it; a broken one is passed over with\n"
+             "                  a note on standard error)\n"
              "  --summary FILE  write the final state to FILE as one JSON object: swatches,\n"
              "                  code_book, sel_color, mean_color, color_count, run_count,\n"
              "                  distortion, last_distortion, mask_done, group_counts, and groups:\n"
@@ -760,8 +785,9 @@ QString CliHelp(QSize pickArea) {
                .arg(ExportSettings::kMarginMm)
                .arg(ExportSettings::kMostSmoothing)
                .arg(ExportSettings::kDefaultSmoothing) +
-           T("batch: every PICTURE opened (as open, with --fit as given), the seeds picked (with\n"
-             "--auto-seeds each picture's own, as autoseed picks them), and executed, with\n"
+           T("batch: every PICTURE opened (as open, with --fit and --no-profile as given), the\n"
+             "seeds picked (with --auto-seeds each picture's own, as autoseed picks them), and\n"
+             "executed, with\n"
              "--export its files into DIR as export writes them; --jobs N of them at once (the\n"
              "machine's cores without it). One CSV for the whole run, to FILE once all are done\n"
              "(written safely) or to standard output:\n"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/colors.h"
+#include "platform/colour_profile.h"
 #include "platform/picture_error.h"
 
 // Every text a user reads, in one place and through Qt's translate(), so that the program can
@@ -73,8 +74,12 @@ QString AccessibleName(const char* key);
 // 匯出設定…: its title, captions and the sentence on what each setting does, by key.
 QString ExportSettingText(const char* key);
 QString AccessibleDescription(const char* key);
-// The open file's name and the zoom it is shown at, "photo.jpg (50%) - colorsplit".
-QString WindowTitle(const QString& file, const QString& zoom);
+// The open file's name and the zoom it is shown at, "photo.jpg (50%) - colorsplit", and what
+// came of its colour profile, if it has one (ProfileStatus).
+QString WindowTitle(const QString& file, const QString& zoom, const QString& profile = {});
+// What came of the shown picture's colour profile, "已套用色彩描述檔:Adobe RGB (1998)"; empty
+// for a picture without one. Also the batch program's note on a profile passed over.
+QString ProfileStatus(const ProfileUse& use);
 QString OpenDialogTitle();
 QString SaveDialogTitle();
 // BMP, PNG, JPEG, TIFF and WebP, in that order.

@@ -45,6 +45,7 @@ inline constexpr char kLoupe[] = "loupe";
 inline constexpr char kZoom[] = "zoom";
 inline constexpr char kInks[] = "inks";
 inline constexpr char kExport[] = "export";
+inline constexpr char kProfiles[] = "applyProfiles";
 QString Folder(const char* key);
 bool Flag(const char* key, bool otherwise);
 // Whatever is kept under key; undefined when nothing is.

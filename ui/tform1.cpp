@@ -242,6 +242,7 @@ void TForm1::BuildMenus() {
         {"colour", "unpick", QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::UnpickClick},
         {"colour", "repick", QKeySequence(Qt::CTRL | Qt::Key_R), &TForm1::RepickClick},
         {"view", "loupe", QKeySequence(Qt::CTRL | Qt::Key_L), nullptr},
+        {"view", "profiles", {}, nullptr},
         {"view", nullptr, {}, nullptr},
         {"view", "fit", QKeySequence(Qt::CTRL | Qt::Key_0), &TForm1::FitClick},
         {"view", "actual", QKeySequence(Qt::CTRL | Qt::Key_1), &TForm1::ActualSizeClick},
@@ -274,6 +275,15 @@ void TForm1::BuildMenus() {
     connect(loupe, &QAction::toggled, this, [this](bool shown) {
         Image1->SetLoupeShown(shown);
         remembered::SetFlag(remembered::kLoupe, shown, ErrorBox());
+    });
+    // Profiles applied or not, as last time; the picture shown stays as it was opened.
+    QAction* profiles = findChild<QAction*>(QStringLiteral("profiles"));
+    profiles->setCheckable(true);
+    profiles->setChecked(remembered::Flag(remembered::kProfiles, true));
+    session_.SetApplyProfiles(profiles->isChecked());
+    connect(profiles, &QAction::toggled, this, [this](bool apply) {
+        session_.SetApplyProfiles(apply);
+        remembered::SetFlag(remembered::kProfiles, apply, ErrorBox());
     });
     // Keyboards where + needs Shift have = on the same key.
     findChild<QAction*>(QStringLiteral("zoomIn"))
@@ -385,7 +395,8 @@ void TForm1::LayOutDesign() {
 
 void TForm1::UpdateTitle() {
     const QString file = QFileInfo(QString::fromStdString(State().OpenFileName)).fileName();
-    setWindowTitle(texts::WindowTitle(file, ZoomPercent(Image1->Zoom())));
+    setWindowTitle(texts::WindowTitle(file, ZoomPercent(Image1->Zoom()),
+                                      texts::ProfileStatus(session_.PictureProfile())));
 }
 
 void TForm1::DescribeForScreenReaders() {

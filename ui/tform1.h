@@ -177,7 +177,7 @@ private:
     // The designed controls at their places, the frame grown by what the window has beyond the
     // designed size and the controls right of it moved along.
     void LayOutDesign();
-    // The program's name, the open file's and the zoom it is shown at.
+    // The program's name, the open file's, the zoom it is shown at and its profile.
     void UpdateTitle();
     void ShowPickHint();
     void DescribeForScreenReaders();

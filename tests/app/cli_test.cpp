@@ -18,6 +18,7 @@
 #include "support/malformed.h"
 #include "support/photo.h"
 #include "support/pictures.h"
+#include "support/profiles.h"
 #include "support/qt_printers.h"
 #include "ui/picture_view.h"
 #include "ui/radio_group.h"
@@ -503,6 +504,35 @@ TEST_F(CliTest, FitOpensAReducedCopyAndExportsAtFullSize) {
     for (const char* work : {"開啟圖片", "匯出群組"})
         EXPECT_TRUE(terminal.contains(Q("\rcolorsplit-cli: %1 ").replace("%1", Q(work)))) << work;
     EXPECT_EQ(terminal.count(QStringLiteral("\r\x1b[K")), 2) << "each cleared at its end";
+}
+
+// Profiles apply by default, in batch too; --no-profile gives the stored values; a broken one
+// is passed over with a note, and the run goes on.
+TEST_F(CliTest, NoProfileOpensTheStoredValuesAndABrokenProfileIsANote) {
+    std::vector<std::uint32_t> rgb;
+    for (const TColor c : test::PhotoLike(24, 24, 5))
+        rgb.push_back(static_cast<std::uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c)));
+    const QString adobe = Path("adobe.png"), broken = Path("broken.png");
+    test::WriteFile(adobe.toStdString(),
+                    test::Png8(24, 24, false, rgb, test::Profile(test::Icc::kAdobeRgb)));
+    test::WriteFile(broken.toStdString(), test::Png8(24, 24, false, rgb, test::BrokenProfile()));
+    for (const bool apply : {true, false}) {
+        const QStringList option = apply ? QStringList{} : QStringList{"--no-profile"};
+        const CliRun run = RunCli(option + QStringList{"open", adobe, "save", Path("out.png")});
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(Picture::ReadFile(Path("out.png").toStdString()),
+                  PictureFile(adobe.toStdString(), apply).Decode(Picture::kReadLimitPixels));
+    }
+    const CliRun note = RunCli({"open", broken, "execute"});
+    EXPECT_EQ(note.status, 0);
+    EXPECT_EQ(note.err, Q("colorsplit-cli: %1: 色彩描述檔損壞,未套用\n").arg(broken));
+    const QStringList batch = {"batch", "--seed", "336699", broken, adobe};
+    const CliRun applied = RunCli(batch),
+                 stored = RunCli(QStringList{"batch", "--no-profile"} + batch.mid(1));
+    EXPECT_EQ(applied.status, 0);
+    EXPECT_EQ(applied.err, note.err);
+    EXPECT_NE(applied.out.last(), stored.out.last()) << "the Adobe RGB picture's group";
+    EXPECT_EQ(applied.out[1], stored.out[1]) << "the broken one's, as stored either way";
 }
 
 }  // namespace

@@ -124,6 +124,9 @@ void WritePage(TIFF* tif, const TiffPage& page) {
         TIFFSetField(tif, TIFFTAG_COLORMAP, page.colourMap.data(), page.colourMap.data() + n,
                      page.colourMap.data() + 2 * n);
     }
+    if (!page.icc.empty())
+        TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(page.icc.size()),
+                     page.icc.data());
     if (page.subsampling[0] != 0)
         TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, page.subsampling[0], page.subsampling[1]);
     if (page.compression == COMPRESSION_JPEG) {
@@ -404,7 +407,7 @@ void Check(const heif_error& error) {
 }  // namespace
 
 Bytes Heif(bool avif, int width, int height, const std::vector<std::uint32_t>& rgb, int bits,
-           int orientation, bool alpha) {
+           int orientation, bool alpha, const Bytes& icc, std::array<int, 2> nclxCodes) {
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
     Check(heif_context_get_encoder_for_format(
@@ -441,14 +444,24 @@ Bytes Heif(bool avif, int width, int height, const std::vector<std::uint32_t>& r
                     std::memcpy(at + 2 * x, &v, 2);
             }
     }
+    if (!icc.empty())
+        Check(heif_image_set_raw_color_profile(image, "prof", icc.data(), icc.size()));
     heif_encoding_options* options = heif_encoding_options_alloc();
+    // The nclx box says how the samples are coded, also beside a profile.
+    options->save_two_colr_boxes_when_ICC_and_nclx_available = 1;
     options->image_orientation = static_cast<heif_orientation>(orientation);
     heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
     if (!(avif && bits > 8)) {
         nclx->matrix_coefficients = heif_matrix_coefficients_RGB_GBR;
+        Check(heif_nclx_color_profile_set_color_primaries(
+            nclx, static_cast<std::uint16_t>(nclxCodes[0])));
+        Check(heif_nclx_color_profile_set_transfer_characteristics(
+            nclx, static_cast<std::uint16_t>(nclxCodes[1])));
         nclx->full_range_flag = 1;
         options->macOS_compatibility_workaround = 0;
         options->output_nclx_profile = nclx;
+        // The colr box is written from the picture's own.
+        Check(heif_image_set_nclx_color_profile(image, nclx));
     }
     Check(heif_context_encode_image(context, image, encoder, options, nullptr));
     heif_encoding_options_free(options);

@@ -27,6 +27,7 @@ struct TiffPage {
     std::array<int, 2> subsampling{};      // YCbCr, written when not zero
     std::vector<std::uint16_t> colourMap;  // palette: 2^bits reds, then greens, then blues
     std::vector<std::uint32_t> values;     // width x height x samples, pixel after pixel
+    std::vector<std::uint8_t> icc;         // an ICC profile, tag 34675
 };
 Bytes Tiff(const std::vector<TiffPage>& pages);
 // An old-style JPEG TIFF (compression 6) as its writers made them: a whole JPEG file of
@@ -58,8 +59,10 @@ Bytes Gif(int width, int height, const std::vector<std::uint32_t>& globalMap, in
 
 // A HEIC (HEVC) or AVIF (AV1) file of rgb (0xRRGGBB, row by row) at 8 or 10 bits, with an
 // alpha plane of 128 if asked, its orientation (1-8, as Exif numbers them) written as the
-// file's own rotation and mirroring boxes.
+// file's own rotation and mirroring boxes, and an ICC profile if given (with the nclx box),
+// the nclx's primaries and transfer as given.
 Bytes Heif(bool avif, int width, int height, const std::vector<std::uint32_t>& rgb, int bits,
-           int orientation = 1, bool alpha = false);
+           int orientation = 1, bool alpha = false, const Bytes& icc = {},
+           std::array<int, 2> nclx = {2, 2});
 
 }  // namespace colorsplit::test

@@ -42,6 +42,7 @@
 #include "support/malformed.h"
 #include "support/modal.h"
 #include "support/pictures.h"
+#include "support/profiles.h"
 #include "support/qt_printers.h"
 #include "ui/image_control.h"
 #include "ui/loupe.h"
@@ -1234,6 +1235,33 @@ TEST_F(FormTest, ALargerWindowGrowsThePictureFrame) {
     form->resize(form->size() - grow);
     QApplication::processEvents();
     EXPECT_EQ(form->GroupBox1->geometry(), QRect(0, 10, 474, 395));
+}
+
+// 檢視 → 套用色彩描述檔: on at first, remembered, and for the next open; the title says what
+// came of the shown picture's profile, and the log stays as designed.
+TEST_F(FormTest, TheProfileSwitchHoldsFromTheNextOpenAndTheTitleSaysWhatCameOfIt) {
+    const std::string adobe =
+        Write("adobe.png", test::Png8(8, 8, false, std::vector<std::uint32_t>(64, 0xC80A0A),
+                                      test::Profile(test::Icc::kAdobeRgb)));
+    QAction* item = form->MenuItem(Q("套用色彩描述檔"));
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(item->isChecked());
+    Open(adobe);
+    EXPECT_EQ(form->windowTitle(),
+              Q("adobe.png (100%) [已套用色彩描述檔:Adobe RGB (1998)] - colorsplit"));
+    EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色")}));
+    const QImage converted = form->ShownPicture().Image();
+    item->trigger();
+    EXPECT_EQ(form->ShownPicture().Image(), converted) << "as it was opened";
+    EXPECT_FALSE(TForm1().MenuItem(Q("套用色彩描述檔"))->isChecked()) << "remembered";
+    Open(adobe);
+    EXPECT_EQ(form->ShownPicture().Image(),
+              PictureFile(adobe, false).Decode(Picture::kReadLimitPixels));
+    EXPECT_NE(form->ShownPicture().Image(), converted);
+    EXPECT_EQ(form->windowTitle(),
+              Q("adobe.png (100%) [未套用色彩描述檔:Adobe RGB (1998)] - colorsplit"));
+    item->trigger();
+    EXPECT_TRUE(TForm1().MenuItem(Q("套用色彩描述檔"))->isChecked());
 }
 
 // The save and export dialogs start where a file can be written: the last save or export's
