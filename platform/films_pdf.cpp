@@ -138,32 +138,31 @@ public:
     }
 
     void Proof(const ProofPicture& proof) {
-        const QSize size = ProofSize(sheet_.Picture());
-        QImage picture = proof ? proof(size) : QImage();
-        if (!picture.isNull()) {
-            picture.convertTo(QImage::Format_RGB32);
-            Surface image(cairo_image_surface_create_for_data(
-                picture.bits(), CAIRO_FORMAT_RGB24, picture.width(), picture.height(),
-                static_cast<int>(picture.bytesPerLine())));
+        cairo_t* cr = cr_.get();
+        if (proof) {
+            const QSize size = ProofSize(sheet_.Picture());
+            Surface image(
+                cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width(), size.height()));
             Check(cairo_surface_status(image.get()), device_);
-            cairo_t* cr = cr_.get();
+            // Cairo's own pixels, which it takes over rather than copies when they go.
+            QImage picture(cairo_image_surface_get_data(image.get()), size.width(), size.height(),
+                           cairo_image_surface_get_stride(image.get()), QImage::Format_RGB32);
+            proof(picture);
+            cairo_surface_mark_dirty(image.get());
             cairo_save(cr);
             const int m = sheet_.Margin();
             cairo_translate(cr, m, m);
-            cairo_scale(cr, static_cast<double>(sheet_.Picture().width()) / picture.width(),
-                        static_cast<double>(sheet_.Picture().height()) / picture.height());
+            cairo_scale(cr, static_cast<double>(sheet_.Picture().width()) / size.width(),
+                        static_cast<double>(sheet_.Picture().height()) / size.height());
             cairo_set_source_surface(cr, image.get(), 0, 0);
-            cairo_rectangle(cr, 0, 0, picture.width(), picture.height());
+            cairo_rectangle(cr, 0, 0, size.width(), size.height());
             cairo_fill(cr);
             cairo_restore(cr);
             FillAll(cr, sheet_.CropMarks());
             EndPage();
-            // Cairo reads the pixels until the page is out, and copies them if it still
-            // wants them when they go.
-            cairo_surface_finish(image.get());
             return;
         }
-        FillAll(cr_.get(), sheet_.CropMarks());
+        FillAll(cr, sheet_.CropMarks());
         EndPage();
     }
 
@@ -195,11 +194,9 @@ public:
                         static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(tile);
                     const int tw = cairo_image_surface_get_width(tile);
                     const std::uint8_t* in = row.data() + t * (kTileSide / 8);
+                    // A row's bits past the film's width are not the picture's: readers pass them.
                     for (int i = 0; i < (tw + 7) / 8; ++i)
                         out[i] = kCoverage[in[i]];
-                    // The last byte's pixels past the film are left unpainted.
-                    if (tw % 8 != 0)
-                        out[tw / 8] &= static_cast<std::uint8_t>((1 << (tw % 8)) - 1);
                 }
             }
             for (std::size_t t = 0; t < tiles.size(); ++t) {

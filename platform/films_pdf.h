@@ -25,12 +25,13 @@ struct FilmPage {
     FilmRows rows;
 };
 
-// The quantised picture, Format_RGB32, at the size asked for (ProofSize of the picture's).
-using ProofPicture = std::function<QImage(QSize size)>;
+// Paints the quantised picture over proof, a Format_RGB32 picture of ProofSize of the picture's
+// size (its pixels are the PDF's own, so no copy is made).
+using ProofPicture = std::function<void(QImage& proof)>;
 
 // The proof is for the eye: the picture's size, reduced to at most this many pixels on its
 // longer side, keeping its aspect ratio.
-constexpr int kProofSide = 2048;
+constexpr int kProofSide = 1600;
 QSize ProofSize(QSize picture);
 
 // A PDF of films for a print shop, written as it is made: a first page with the quantised
