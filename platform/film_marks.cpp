@@ -16,16 +16,17 @@ namespace {
 
 // Sizes in units of the margin, up to 10 mm: marks keep their shape in any margin and stay
 // near the picture in a wide one.
-constexpr double kRadius = 0.2;     // the registration circle
-constexpr double kArm = 0.3;        // half the registration cross
-constexpr double kCropFrom = 0.2;   // a crop line's gap from the picture
-constexpr double kCropTo = 0.7;     // and its far end
-constexpr double kLabelEm = 0.25;   // the label's font size
-constexpr double kLabelGap = 0.1;   // between the label and a mark
-constexpr double kLineMm = 0.15;    // every line's width, at least a pixel
-constexpr double kGlyphEm = 100.0;  // outlines are taken at this size, then scaled
+constexpr double kRadius = 0.2;    // the registration circle
+constexpr double kArm = 0.3;       // half the registration cross
+constexpr double kCropFrom = 0.2;  // a crop line's gap from the picture
+constexpr double kCropTo = 0.7;    // and its far end
+constexpr double kLabelEm = 0.25;  // the label's font size
+constexpr double kLabelGap = 0.1;  // between the label and a mark
 
-// The shapes filled over region of the sheet, one bit a pixel, rows of rowBytes.
+constexpr double kLineMm = 0.15;    // every line's width, at least a pixel
+constexpr double kGlyphEm = 100.0;  // the label's outlines are taken at this size, then scaled
+
+// The shapes filled over a region of the sheet, one bit a pixel, rows of rowBytes.
 std::vector<std::uint8_t> Rasterise(const std::vector<QPainterPath>& shapes, const QRect& region,
                                     std::size_t rowBytes) {
     std::vector<std::uint8_t> bits(rowBytes * static_cast<std::size_t>(region.height()));

@@ -13,7 +13,7 @@ namespace colorsplit {
 // The sheet a film is printed on: the picture at its print resolution with a margin all round
 // for the marks and the label. Everything is measured in the sheet's pixels, the picture's own
 // pixels at dpi. The margin is a whole number of them (the millimetres asked for, to the nearest
-// pixel), so that the picture's pixels fall on the grid of a device printing at dpi.
+// pixel), so that the picture's pixels fall on the grid of a device printing at dpi (above 0).
 class FilmSheet {
 public:
     static constexpr double kMarginMm = 10.0;

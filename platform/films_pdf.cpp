@@ -12,8 +12,8 @@
 namespace colorsplit {
 namespace {
 
-// Cairo rather than QPdfWriter: Qt writes every page size in whole points, and a sheet is the
-// print size plus its margins, to the hundredth of a point.
+// Cairo rather than QPdfWriter: Qt rounds every page size to whole points, up to a third of a
+// millimetre off the sheet; cairo writes it as it is.
 
 constexpr int kRowsBetweenAsking = 256;
 // Cairo's image surfaces are at most 32767 pixels a side; a larger film goes in as tiles,
@@ -139,12 +139,13 @@ public:
 
     void Proof(const ProofPicture& proof) {
         cairo_t* cr = cr_.get();
+        Surface image;
         if (proof) {
             const QSize size = ProofSize(sheet_.Picture());
-            Surface image(
+            image.reset(
                 cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width(), size.height()));
             Check(cairo_surface_status(image.get()), device_);
-            // Cairo's own pixels, which it takes over rather than copies when they go.
+            // Painted in cairo's own pixels, which it takes over rather than copies.
             QImage picture(cairo_image_surface_get_data(image.get()), size.width(), size.height(),
                            cairo_image_surface_get_stride(image.get()), QImage::Format_RGB32);
             proof(picture);
@@ -158,9 +159,6 @@ public:
             cairo_rectangle(cr, 0, 0, size.width(), size.height());
             cairo_fill(cr);
             cairo_restore(cr);
-            FillAll(cr, sheet_.CropMarks());
-            EndPage();
-            return;
         }
         FillAll(cr, sheet_.CropMarks());
         EndPage();
@@ -206,8 +204,6 @@ public:
         }
         FillAll(cr_.get(), sheet_.Marks(page.label));
         EndPage();
-        for (Surface& tile : held)
-            cairo_surface_finish(tile.get());
     }
 
     void Finish() {

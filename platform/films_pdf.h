@@ -37,12 +37,13 @@ QSize ProofSize(QSize picture);
 // A PDF of films for a print shop, written as it is made: a first page with the quantised
 // picture in colour as a proof, with the crop marks, then a page for each film, black on white,
 // with every mark and its label. Each page is the sheet, the print size plus the margins,
-// exactly; a film goes in as a 1-bit image of the picture's own pixels at dpi, never resampled,
-// marks and label as vector shapes (the label's outlines, so no font needs to travel with it).
-// Only one film's bits are held at a time. going is asked between pages and every few rows:
-// once it says no, the writing stops and false comes back, the device holding part of a file.
-// Memory running out throws std::bad_alloc; a device that fails to write, EncodeError, or what
-// a SinkDevice's sink threw.
+// exactly; a film goes in as a 1-bit image of the picture's own pixels at dpi, never resampled
+// (in tiles past 32736 pixels a side), marks and label as vector shapes (the label's outlines,
+// so no font needs to travel with it). One film's bits are held at a time, and cairo's copy of
+// them while their page goes out. going is asked between pages and every 256 rows: once it says
+// no, the writing stops and false comes back, the device holding part of a file. Memory running
+// out throws std::bad_alloc; a device that fails to write, EncodeError, or what a SinkDevice's
+// sink threw.
 bool WriteFilmsPdf(QIODevice& device, const FilmSheet& sheet, const ProofPicture& proof,
                    const std::vector<FilmPage>& films, const std::function<bool()>& going);
 
