@@ -32,7 +32,7 @@ for f in ./usr/bin/colorsplit ./usr/bin/colorsplit-cli \
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 for d in libqt6gui6 libqt6widgets6 qt6-qpa-plugins libtiff6 libwebp7 libwebpdemux2 libgif7 libheif1 \
-         libcairo2 "fonts-noto-cjk | fonts-wqy-microhei"; do
+         "fonts-noto-cjk | fonts-wqy-microhei"; do
     grep -q -- "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$(cat "$build_dir/version.txt")-1" ] || fail "version"
