@@ -2,11 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -19,6 +21,9 @@
 #include "core/dither.h"
 #include "core/quantizer.h"
 #include "core/trap.h"
+#include "platform/film_marks.h"
+#include "platform/films_pdf.h"
+#include "platform/grouped_picture.h"
 #include "platform/picture.h"
 #include "session/export.h"
 #include "session/grouping.h"
@@ -568,6 +573,123 @@ void BM_Trap(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Trap)->Arg(0)->Arg(2)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+// Films: a photo's groups at any size, a tile of a photo-like picture's four groups repeated,
+// so that a 96-megapixel run holds no map of its own.
+class TiledGroups {
+public:
+    TiledGroups() : groups_(static_cast<size_t>(kTileW) * kTileH) {
+        const std::vector<TColor> pixels = test::PhotoLike(kTileW, kTileH, 11);
+        const TColor seeds[] = {PackColor(75, 122, 211), PackColor(250, 206, 74),
+                                PackColor(66, 136, 45), PackColor(175, 30, 30)};
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            int best = 0, nearest = 1 << 30;
+            for (int n = 0; n < 4; ++n) {
+                const int dr = RedOf(pixels[i]) - RedOf(seeds[n]);
+                const int dg = GreenOf(pixels[i]) - GreenOf(seeds[n]);
+                const int db = BlueOf(pixels[i]) - BlueOf(seeds[n]);
+                if (const int d = dr * dr + dg * dg + db * db; d < nearest) {
+                    nearest = d;
+                    best = n;
+                }
+            }
+            groups_[i] = static_cast<std::uint8_t>(best);
+        }
+    }
+    // Row y's groups across width.
+    void Row(int y, int width, std::uint8_t* out) const {
+        const std::uint8_t* tile = groups_.data() + static_cast<size_t>(y % kTileH) * kTileW;
+        for (int x = 0; x < width; x += kTileW)
+            std::memcpy(out + x, tile, static_cast<size_t>(std::min(kTileW, width - x)));
+    }
+
+private:
+    static constexpr int kTileW = 1008, kTileH = 756;
+    std::vector<std::uint8_t> groups_;
+};
+
+const TiledGroups& Tiles() {
+    static const TiledGroups tiles;
+    return tiles;
+}
+
+// Labels are drawn in a font, and fonts need the application.
+void NeedGui() {
+    static int argc = 1;
+    static char name[] = "colorsplit_bench";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() == nullptr) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        new QGuiApplication(argc, argv);
+    }
+}
+
+// The PDF of films, k = 4, at 300 dpi, written to nothing: the proof reduced from the groups
+// as the export would, then each film from its rows. Arguments: width, height. Peak memory is
+// the process's; run one size alone to read it:
+//   colorsplit_bench --benchmark_filter=BM_FilmsPdf/12000
+void BM_FilmsPdf(benchmark::State& state) {
+    NeedGui();
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+    const FilmSheet sheet({w, h}, 300);
+    const std::vector<QRgb> colours = {qRgb(75, 122, 211), qRgb(250, 206, 74), qRgb(66, 136, 45),
+                                       qRgb(175, 30, 30)};
+    std::vector<std::uint8_t> groups(static_cast<size_t>(w));
+    std::vector<FilmPage> pages;
+    for (int n = 0; n < 4; ++n)
+        pages.push_back(
+            {QStringLiteral("photo 群組%1").arg(n + 1), [&, n](int y, std::uint8_t* row) {
+                 Tiles().Row(y, w, groups.data());
+                 FilmRow(groups.data(), w, n, row);
+             }});
+    const ProofPicture proof = [&](QImage& picture) {
+        std::vector<std::uint8_t> full(static_cast<size_t>(w));
+        for (int y = 0; y < picture.height(); ++y) {
+            Tiles().Row(static_cast<int>(static_cast<qint64>(y) * h / picture.height()), w,
+                        full.data());
+            auto* out = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < picture.width(); ++x)
+                out[x] = colours[full[static_cast<size_t>(static_cast<qint64>(x) * w /
+                                                          picture.width())]];
+        }
+    };
+    double bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        SinkDevice nothing(
+            [&bytes](const char*, std::size_t n) { bytes += static_cast<double>(n); });
+        WriteFilmsPdf(nothing, sheet, proof, pages, [] { return true; });
+    }
+    state.counters["pdf_MB"] = bytes / 1e6;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_FilmsPdf)->Args({4032, 3024})->Args({12000, 8000})->Unit(benchmark::kMillisecond);
+
+// The rows of four marked PNG films, 12 MP at 300 dpi, as the export hands them to PngStream:
+// the margins rasterised once a film, then every picture row put between its side margins.
+void BM_MarkedFilmRows(benchmark::State& state) {
+    NeedGui();
+    constexpr int w = 4032, h = 3024;
+    const FilmSheet sheet({w, h}, 300);
+    std::vector<std::uint8_t> groups(w), film((w + 7) / 8);
+    std::uint64_t check = 0;
+    for (auto _ : state) {
+        for (int n = 0; n < 4; ++n) {
+            const MarkedFilmRows marked(sheet, QStringLiteral("photo 群組%1").arg(n + 1));
+            std::vector<std::uint8_t> row(marked.RowBytes());
+            for (int y = 0; y < h; ++y) {
+                Tiles().Row(y, w, groups.data());
+                FilmRow(groups.data(), w, n, film.data());
+                marked.Row(y, film.data(), row.data());
+                check += row[row.size() / 2];
+            }
+        }
+    }
+    benchmark::DoNotOptimize(check);
+}
+BENCHMARK(BM_MarkedFilmRows)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace colorsplit
