@@ -1,10 +1,13 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <vector>
 
 #include "core/colors.h"
+#include "core/group_map.h"
+#include "core/group_pass.h"
 
 namespace colorsplit::test {
 
@@ -45,6 +48,32 @@ inline std::vector<TColor> PhotoLike(int w, int h, unsigned seed) {
         }
     }
     return pixels;
+}
+
+// A photo-like picture's groups: each pixel to the nearest of four colours picked from it at
+// fixed places, as four clicks and a grouping pass would give. colours gets the four.
+inline GroupMap PhotoGroups(int w, int h, unsigned seed, std::vector<TColor>* colours = nullptr) {
+    const std::vector<TColor> pixels = PhotoLike(w, h, seed);
+    std::array<PixelRec, kMaxColors> codeBook{};
+    const int picks[kMaxColors][2] = {{1, 1}, {7, 2}, {3, 6}, {8, 8}};
+    for (int i = 0; i < kMaxColors; ++i) {
+        const TColor c = pixels[static_cast<size_t>(picks[i][1] * (h - 1) / 9) * w +
+                                static_cast<size_t>(picks[i][0] * (w - 1) / 9)];
+        codeBook[i] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
+        if (colours)
+            colours->push_back(c);
+    }
+    GroupMap map(w, h);
+    std::vector<std::uint8_t> row(static_cast<size_t>(w));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const TColor c = pixels[static_cast<size_t>(y) * w + x];
+            row[static_cast<size_t>(x)] = static_cast<std::uint8_t>(
+                GroupOf({RedOf(c), GreenOf(c), BlueOf(c), 0}, codeBook, kMaxColors));
+        }
+        map.SetRow(y, row.data());
+    }
+    return map;
 }
 
 }  // namespace colorsplit::test
