@@ -94,7 +94,10 @@ void Reverse(OutlinePoint start, std::vector<OutlineSegment>& segments) {
 // Fits curves to a border's pixel edges (see the top of the file, step 4).
 class Smoother {
 public:
-    explicit Smoother(double tolerance) : tolerance_(tolerance), window_(2 + 2 * tolerance) {}
+    explicit Smoother(double tolerance)
+        : tolerance_(tolerance),
+          window_(2 + 2 * tolerance),
+          keepPixels_(tolerance <= kKeepPixelsUpTo) {}
 
     // A stretch from its first turning point to its last, both kept.
     void Open(const std::vector<Lattice>& turns, std::vector<OutlineSegment>& out) {
@@ -102,6 +105,7 @@ public:
         closed_ = false;
         Prepare();
         samples_.clear();
+        along_.clear();
         breaks_.clear();
         Add(turns.front(), true);
         for (std::size_t i = 0; i + 1 < turns.size(); ++i) {
@@ -120,6 +124,7 @@ public:
         closed_ = true;
         Prepare();
         samples_.clear();
+        along_.clear();
         breaks_.clear();
         const std::size_t n = turns.size();
         std::size_t first = n;
@@ -132,6 +137,7 @@ public:
                 Run(i);
             const std::size_t m = samples_.size(), reach = std::min<std::size_t>(3, m / 2);
             samples_.push_back(samples_.front());
+            along_.push_back(along_.front());
             const Vec t = Unit(samples_[reach] - samples_[m - reach]);
             out.clear();
             Fit(0, samples_.size() - 1, t, t * -1, out);
@@ -197,14 +203,17 @@ private:
         if (isBreak)
             breaks_.push_back(samples_.size());
         samples_.push_back({static_cast<double>(p.x), static_cast<double>(p.y)});
+        along_.push_back({});
     }
     // The midpoints of run i's pixel edges.
     void Run(std::size_t i) {
         const Lattice a = From(i), b = To(i);
         const int len = std::abs(b.x - a.x) + std::abs(b.y - a.y);
         const int dx = (b.x > a.x) - (b.x < a.x), dy = (b.y > a.y) - (b.y < a.y);
-        for (int k = 0; k < len; ++k)
+        for (int k = 0; k < len; ++k) {
             samples_.push_back({a.x + dx * (k + 0.5), a.y + dy * (k + 0.5)});
+            along_.push_back({static_cast<double>(dx), static_cast<double>(dy)});
+        }
     }
 
     // A direction along the samples from a to b, over a few of them to see past the steps.
@@ -243,8 +252,12 @@ private:
             error = Error(a, b, c1, c2, split);
         }
         if (error <= tolerance_) {
-            out.push_back({Rounded(c1), Rounded(c2), Rounded(p3), true});
-            return;
+            const std::size_t crossed = Crossed(a, b, c1, c2);
+            if (crossed == 0) {
+                out.push_back({Rounded(c1), Rounded(c2), Rounded(p3), true});
+                return;
+            }
+            split = crossed;
         }
         const Vec across = Unit(samples_[std::min(b, split + 2)] -
                                 samples_[split - std::min<std::size_t>(split - a, 2)]);
@@ -252,16 +265,51 @@ private:
         Fit(split, b, across, t2, out);
     }
 
+    // Whether every sample lies within the tolerance of the line from a to b: of the line
+    // itself, not of its extension, which an outline going out and back along it would meet.
     bool Straight(std::size_t a, std::size_t b) const {
         const Vec p0 = samples_[a], d = samples_[b] - p0;
-        const double len = Length(d);
+        const double squared = Dot(d, d);
         for (std::size_t i = a + 1; i < b; ++i) {
             const Vec v = samples_[i] - p0;
-            const double off = len > 0 ? std::abs(v.x * d.y - v.y * d.x) / len : Length(v);
-            if (off > tolerance_)
+            const double t = squared > 0 ? std::clamp(Dot(v, d) / squared, 0.0, 1.0) : 0;
+            if (Length(v - d * t) > tolerance_ || !Keeps(i, p0, d))
                 return false;
         }
         return true;
+    }
+
+    // Whether the pixels on either side of sample i's edge keep their sides of a curve that
+    // passes at, going along: their centres at least a sixteenth of a pixel from it, past what
+    // rounding to eighths moves. A cut corner or bump would change their groups.
+    bool Keeps(std::size_t i, Vec at, Vec going) const {
+        const Vec e = along_[i];
+        if (!keepPixels_ || (e.x == 0 && e.y == 0))
+            return true;
+        const double length = Length(going);
+        if (length == 0)
+            return false;
+        const Vec left = samples_[i] + Vec{e.y, -e.x} * 0.5,
+                  right = samples_[i] - Vec{e.y, -e.x} * 0.5;
+        const auto side = [&](Vec c) {
+            const Vec v = c - at;
+            return (going.x * v.y - going.y * v.x) / length;
+        };
+        constexpr double kMargin = 1.0 / 16;
+        return side(left) <= -kMargin && side(right) >= kMargin;
+    }
+
+    // The first sample whose pixels the curve would move to the other side, or 0.
+    std::size_t Crossed(std::size_t a, std::size_t b, Vec c1, Vec c2) const {
+        const Vec p0 = samples_[a], p3 = samples_[b];
+        for (std::size_t i = a + 1; i < b; ++i) {
+            const double u = u_[i - a], v = 1 - u;
+            const Vec going =
+                (c1 - p0) * (3 * v * v) + (c2 - c1) * (6 * u * v) + (p3 - c2) * (3 * u * u);
+            if (!Keeps(i, Point(p0, c1, c2, p3, u), going))
+                return i;
+        }
+        return 0;
     }
 
     // Each sample's place along the curve, by the length of the samples' polyline.
@@ -338,11 +386,14 @@ private:
 
     double tolerance_;
     double window_;
+    bool keepPixels_;
     const std::vector<Lattice>* turns_ = nullptr;
     bool closed_ = false;
     std::vector<double> at_;
     std::vector<char> corner_;
     std::vector<Vec> samples_;
+    // The direction of each sample's pixel edge; none for the turning points kept.
+    std::vector<Vec> along_;
     std::vector<std::size_t> breaks_;
     std::vector<double> u_;
 };

@@ -47,14 +47,19 @@ using TraceProgress = std::function<bool(std::int64_t done, std::int64_t total)>
 
 // The smoothing's tolerance when none is chosen, in pixels.
 inline constexpr double kDefaultSmoothing = 1.0;
+// Up to this tolerance smoothing moves no pixel's centre to another group: it takes the
+// staircase out of the outline, never a pixel. Above it, curves may cut through pixels as far as
+// the tolerance allows.
+inline constexpr double kKeepPixelsUpTo = 1.0;
 
 // The groups of a map as shapes that cover the picture with no gap and no overlap: each
 // group's region is bounded by rings along the pixels' edges, and every border between two
 // groups runs from junction to junction (points where three or more groups meet, or where a
 // border meets the picture's edge), the same stretch for the groups on both of its sides. With
-// a tolerance above 0 each such stretch is smoothed into curves that stay within the tolerance
-// of the midpoints of its pixel edges, keeping its ends and its sharp corners; the picture's
-// edge stays straight. The rings are meant to be filled even-odd.
+// a tolerance above 0 each such stretch is smoothed into lines and curves that stay within the
+// tolerance of the midpoints of its pixel edges (and up to kKeepPixelsUpTo leave every pixel's
+// centre on its own side), keeping its ends and its sharp corners; the picture's edge stays
+// straight. The rings are meant to be filled even-odd.
 //
 // Nothing is kept between groups or rings: a group's rings are traced when asked for, in
 // memory for the map, one bit a pixel and the stretch at hand. It only reads the map, which

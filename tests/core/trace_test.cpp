@@ -316,5 +316,33 @@ TEST(TraceTest, NeighboursShareEachBorderExactly) {
     }
 }
 
+// Smoothed up to kKeepPixelsUpTo, the shapes still hold every pixel's centre in its own group.
+TEST(TraceTest, SmoothingKeepsEveryPixel) {
+    for (const double tolerance : {0.3, kDefaultSmoothing}) {
+        for (const auto& [name, map] : Corpus()) {
+            SCOPED_TRACE(name + " tolerance " + std::to_string(tolerance));
+            ExpectExact(map, TraceAll(map, Groups(map), tolerance), 1);
+        }
+    }
+}
+
+// Progress runs over the rows to the end, and a stop is kept to.
+TEST(TraceTest, ProgressAndStop) {
+    const GroupMap map = test::PhotoGroups(50, 40, 5);
+    const Tracing tracing(map, 4, kDefaultSmoothing);
+    Collector all;
+    std::int64_t last = -1;
+    EXPECT_TRUE(tracing.Rings(0, all, [&](std::int64_t done, std::int64_t total) {
+        EXPECT_EQ(total, 40);
+        EXPECT_GE(done, last);
+        last = done;
+        return true;
+    }));
+    EXPECT_EQ(last, 40);
+    Collector part;
+    EXPECT_FALSE(tracing.Rings(0, part, [](std::int64_t done, std::int64_t) { return done < 20; }));
+    EXPECT_LT(part.rings.size(), all.rings.size());
+}
+
 }  // namespace
 }  // namespace colorsplit
