@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <random>
 #include <string>
@@ -322,6 +323,47 @@ TEST(TraceTest, SmoothingKeepsEveryPixel) {
         for (const auto& [name, map] : Corpus()) {
             SCOPED_TRACE(name + " tolerance " + std::to_string(tolerance));
             ExpectExact(map, TraceAll(map, Groups(map), tolerance), 1);
+        }
+    }
+}
+
+// Every smoothed border passes within the tolerance of each midpoint of the pixel edges it
+// replaces (and of an eighth's rounding): the same stretch, without smoothing, gives them.
+TEST(TraceTest, SmoothingStaysWithinTheTolerance) {
+    const auto distance = [](P p, const std::vector<P>& line) {
+        double best = 1e9;
+        for (size_t i = 0; i + 1 < line.size(); ++i) {
+            const P a = line[i], b = line[i + 1];
+            const double dx = b.x - a.x, dy = b.y - a.y, l2 = dx * dx + dy * dy;
+            const double t =
+                l2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / l2, 0.0, 1.0) : 0;
+            best = std::min(best, std::hypot(a.x + t * dx - p.x, a.y + t * dy - p.y));
+        }
+        return best;
+    };
+    for (const double tolerance : {0.5, kDefaultSmoothing, 3.0}) {
+        for (const auto& [name, map] : Corpus()) {
+            SCOPED_TRACE(name + " tolerance " + std::to_string(tolerance));
+            const int k = Groups(map);
+            const auto exact = TraceAll(map, k, 0), smooth = TraceAll(map, k, tolerance);
+            for (int g = 0; g < k; ++g) {
+                ASSERT_EQ(exact[g].size(), smooth[g].size());
+                for (size_t r = 0; r < exact[g].size(); ++r) {
+                    // Each ring as one polyline: a closed border starts elsewhere when smoothed.
+                    const std::vector<P> edges = Polygon(exact[g][r]);
+                    const std::vector<P> curve = Polygon(smooth[g][r]);
+                    for (size_t i = 0; i + 1 < edges.size(); ++i) {
+                        const P a = edges[i], b = edges[i + 1];
+                        const int n = static_cast<int>(std::abs(b.x - a.x) + std::abs(b.y - a.y));
+                        for (int e = 0; e < n; ++e) {
+                            const double t = (e + 0.5) / n;
+                            const P mid{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+                            ASSERT_LE(distance(mid, curve), tolerance + 0.07)
+                                << "group " << g << " at " << mid.x << "," << mid.y;
+                        }
+                    }
+                }
+            }
         }
     }
 }

@@ -51,9 +51,21 @@ inline std::vector<TColor> PhotoLike(int w, int h, unsigned seed) {
 }
 
 // A photo-like picture's groups: each pixel to the nearest of four colours picked from it at
-// fixed places, as four clicks and a grouping pass would give. colours gets the four.
-inline GroupMap PhotoGroups(int w, int h, unsigned seed, std::vector<TColor>* colours = nullptr) {
-    const std::vector<TColor> pixels = PhotoLike(w, h, seed);
+// fixed places, as four clicks and a grouping pass would give. colours gets the four. noise
+// moves each channel by up to that much at random first, for a grainier picture.
+inline GroupMap PhotoGroups(int w, int h, unsigned seed, std::vector<TColor>* colours = nullptr,
+                            int noise = 0) {
+    std::vector<TColor> pixels = PhotoLike(w, h, seed);
+    std::mt19937 rng(seed + 1);
+    for (TColor& c : pixels) {
+        if (noise == 0)
+            break;
+        const auto grain = [&](int v) {
+            v += static_cast<int>(rng() % (2 * noise + 1)) - noise;
+            return v < 0 ? 0 : v > 255 ? 255 : v;
+        };
+        c = PackColor(grain(RedOf(c)), grain(GreenOf(c)), grain(BlueOf(c)));
+    }
     std::array<PixelRec, kMaxColors> codeBook{};
     const int picks[kMaxColors][2] = {{1, 1}, {7, 2}, {3, 6}, {8, 8}};
     for (int i = 0; i < kMaxColors; ++i) {

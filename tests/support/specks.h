@@ -17,12 +17,12 @@ inline void RemoveSpecks(GroupMap& map, int n) {
     for (int y = 0; y < h; ++y)
         map.GetRow(y, groups.data() + static_cast<std::size_t>(y) * w);
     std::vector<std::uint8_t> seen(groups.size(), 0);
-    std::vector<std::size_t> region;
+    std::vector<std::uint32_t> region;  // pictures of up to 4 gigapixels
     for (std::size_t start = 0; start < groups.size(); ++start) {
         if (seen[start])
             continue;
         const std::uint8_t g = groups[start];
-        region.assign(1, start);
+        region.assign(1, static_cast<std::uint32_t>(start));
         seen[start] = 1;
         std::array<std::int64_t, 4> around{};
         for (std::size_t i = 0; i < region.size(); ++i) {
@@ -35,7 +35,7 @@ inline void RemoveSpecks(GroupMap& map, int n) {
                     ++around[groups[next]];
                 else if (!seen[next]) {
                     seen[next] = 1;
-                    region.push_back(next);
+                    region.push_back(static_cast<std::uint32_t>(next));
                 }
             };
             visit(x > 0, at - 1);
@@ -48,7 +48,7 @@ inline void RemoveSpecks(GroupMap& map, int n) {
         const auto most = std::max_element(around.begin(), around.end());
         if (*most == 0)
             continue;
-        for (const std::size_t at : region)
+        for (const std::uint32_t at : region)
             groups[at] = static_cast<std::uint8_t>(most - around.begin());
     }
     for (int y = 0; y < h; ++y)
