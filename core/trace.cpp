@@ -279,37 +279,43 @@ private:
         return true;
     }
 
-    // Whether the pixels on either side of sample i's edge keep their sides of a curve that
-    // passes at, going along: their centres at least a sixteenth of a pixel from it, past what
-    // rounding to eighths moves. A cut corner or bump would change their groups.
-    bool Keeps(std::size_t i, Vec at, Vec going) const {
+    // How far the pixels on either side of sample i's edge stay on their own sides of a curve
+    // that passes at, going along: the nearer centre's distance, negative once across. A cut
+    // corner or bump would change their groups.
+    double Clearance(std::size_t i, Vec at, Vec going) const {
         const Vec e = along_[i];
         if (!keepPixels_ || (e.x == 0 && e.y == 0))
-            return true;
+            return 1;
         const double length = Length(going);
         if (length == 0)
-            return false;
+            return -1;
         const Vec left = samples_[i] + Vec{e.y, -e.x} * 0.5,
                   right = samples_[i] - Vec{e.y, -e.x} * 0.5;
         const auto side = [&](Vec c) {
             const Vec v = c - at;
             return (going.x * v.y - going.y * v.x) / length;
         };
-        constexpr double kMargin = 1.0 / 16;
-        return side(left) <= -kMargin && side(right) >= kMargin;
+        return std::min(-side(left), side(right));
     }
+    // Clear by more than rounding to eighths can move a curve.
+    bool Keeps(std::size_t i, Vec at, Vec going) const { return Clearance(i, at, going) >= kClear; }
 
-    // The first sample whose pixels the curve would move to the other side, or 0.
+    // The sample whose pixels the curve comes nearest to moving, when too near; else 0.
     std::size_t Crossed(std::size_t a, std::size_t b, Vec c1, Vec c2) const {
         const Vec p0 = samples_[a], p3 = samples_[b];
+        std::size_t worst = 0;
+        double least = kClear;
         for (std::size_t i = a + 1; i < b; ++i) {
             const double u = u_[i - a], v = 1 - u;
             const Vec going =
                 (c1 - p0) * (3 * v * v) + (c2 - c1) * (6 * u * v) + (p3 - c2) * (3 * u * u);
-            if (!Keeps(i, Point(p0, c1, c2, p3, u), going))
-                return i;
+            const double clear = Clearance(i, Point(p0, c1, c2, p3, u), going);
+            if (clear < least) {
+                least = clear;
+                worst = i;
+            }
         }
-        return 0;
+        return worst;
     }
 
     // Each sample's place along the curve, by the length of the samples' polyline.
@@ -384,6 +390,7 @@ private:
         }
     }
 
+    static constexpr double kClear = 1.0 / 16;
     double tolerance_;
     double window_;
     bool keepPixels_;
