@@ -23,10 +23,10 @@
 #include "session/grouping.h"
 #include "session/picture_stage.h"
 #include "session/session.h"
+#include "specks.h"
 #include "support/photo.h"
 #include "support/quiet_view.h"
 #include "support/reference_quantizer.h"
-#include "support/specks.h"
 
 namespace colorsplit {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "core/trace.h"
 #include "platform/svg_writer.h"
+#include "specks.h"
 #include "support/photo.h"
-#include "support/specks.h"
 
 namespace {
 
