@@ -23,13 +23,17 @@
 #include "core/trap.h"
 #include "platform/film_marks.h"
 #include "platform/films_pdf.h"
+#include "core/trace.h"
 #include "platform/grouped_picture.h"
 #include "platform/picture.h"
+#include "platform/png_writer.h"
+#include "platform/svg_writer.h"
 #include "session/export.h"
 #include "session/grouping.h"
 #include "session/picture_stage.h"
 #include "session/session.h"
 #include "support/bmp_builder.h"
+#include "specks.h"
 #include "support/photo.h"
 #include "support/profiles.h"
 #include "support/quiet_view.h"
@@ -412,6 +416,62 @@ BENCHMARK(BM_ExportFullSize)
     ->ArgNames({"settings"})
     ->DenseRange(0, static_cast<int>(std::size(kSettingNames)) - 1)
     ->Name("BM_ExportFullSize");
+
+// The same photo's groups at full size, as the export groups them, with regions of fewer than
+// Arg pixels given to their neighbours' group (a plain stand-in for the cleanup, specks.h):
+// traced and written as STEM-groups.svg and each STEM-groupN.svg, smoothed by default, against
+// the export above. The files' sizes are counted beside the quantised PNG's.
+void BM_ShapesFullSize(benchmark::State& state) {
+    PhoneSession phone;
+    const QuantState& s = phone.session.State();
+    const GroupedBands bands(std::make_shared<PictureFile>(PhoneFile().toStdString()), s.CodeBook,
+                             s.GroupCount, Session::kMostPixelsToReduce);
+    const int w = bands.Size().width(), h = bands.Size().height();
+    GroupMap map(w, h);
+    NoProgress quietly;
+    bands.Each(quietly, [&](const QImage& pixels, const std::uint8_t* groups, int top) {
+        for (int r = 0; r < pixels.height(); ++r)
+            map.SetRow(top + r, groups + static_cast<size_t>(r) * w);
+    });
+    if (state.range(0) > 0)
+        test::RemoveSpecks(map, static_cast<int>(state.range(0)));
+    std::vector<TColor> colours;
+    std::vector<QRgb> rgb;
+    for (int g = 0; g < s.GroupCount; ++g) {
+        colours.push_back(PackColor(s.CodeBook[g].R, s.CodeBook[g].G, s.CodeBook[g].B));
+        rgb.push_back(qRgb(s.CodeBook[g].R, s.CodeBook[g].G, s.CodeBook[g].B));
+    }
+    const Tracing tracing(map, s.GroupCount, kDefaultSmoothing);
+    const std::string folder = OutputFolder().path().toStdString();
+    std::int64_t bytes = 0;
+    for (auto _ : state) {
+        std::vector<std::FILE*> files;
+        const auto open = [&](const std::string& name) {
+            files.push_back(std::fopen((folder + "/" + name).c_str(), "wb"));
+            std::FILE* f = files.back();
+            return SvgOut([f, &bytes](const char* data, std::size_t n) {
+                std::fwrite(data, 1, n, f);
+                bytes += static_cast<std::int64_t>(n);
+            });
+        };
+        const SvgOut all = open("photo-groups.svg");
+        std::vector<SvgOut> each;
+        for (int g = 0; g < s.GroupCount; ++g)
+            each.push_back(open("photo-group" + std::to_string(g + 1) + ".svg"));
+        WriteShapes(tracing, colours, PageAt(w, h), all, each);
+        for (std::FILE* f : files)
+            std::fclose(f);
+    }
+    state.counters["svg_bytes"] =
+        static_cast<double>(QFileInfo(QString::fromStdString(folder + "/photo-groups.svg")).size());
+    std::vector<std::uint8_t> groups(static_cast<size_t>(w));
+    state.counters["quantised_png_bytes"] =
+        static_cast<double>(EncodePng(w, h, PngPixels::kRgb, [&](int y, std::uint8_t* row) {
+                                map.GetRow(y, groups.data());
+                                QuantisedRow(groups.data(), w, rgb, row);
+                            }).size());
+}
+BENCHMARK(BM_ShapesFullSize)->Arg(20)->Arg(0)->Unit(benchmark::kMillisecond);
 
 // How soon 取消 stops long work: it runs on a thread of its own, a stop is asked for once it
 // is a third of its way, and the time from then until its thread ends is what is measured.

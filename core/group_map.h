@@ -27,6 +27,9 @@ public:
     // Row y as a byte a pixel (Width() bytes), and back.
     void GetRow(int y, std::uint8_t* groups) const;
     void SetRow(int y, const std::uint8_t* groups);
+    // Row y as stored: pixel x in bits 2(x % 4) of byte x / 4; the pairs past the width are 0.
+    const std::uint8_t* PackedRow(int y) const { return bits_.data() + Index(0, y); }
+    std::size_t PackedBytes() const { return stride_; }
 
     bool operator==(const GroupMap& other) const = default;
 

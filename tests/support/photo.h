@@ -1,10 +1,13 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <vector>
 
 #include "core/colors.h"
+#include "core/group_map.h"
+#include "core/group_pass.h"
 
 namespace colorsplit::test {
 
@@ -54,6 +57,44 @@ inline std::vector<TColor> PhotoLike(int w, int h, unsigned seed) {
     std::vector<TColor> pixels;
     PhotoRows(w, h, seed, [&](const TColor* row) { pixels.insert(pixels.end(), row, row + w); });
     return pixels;
+}
+
+// A photo-like picture's groups: each pixel to the nearest of four colours picked from it at
+// fixed places, as four clicks and a grouping pass would give. colours gets the four. noise
+// moves each channel by up to that much at random first, for a grainier picture.
+inline GroupMap PhotoGroups(int w, int h, unsigned seed, std::vector<TColor>* colours = nullptr,
+                            int noise = 0) {
+    std::vector<TColor> pixels = PhotoLike(w, h, seed);
+    std::mt19937 rng(seed + 1);
+    for (TColor& c : pixels) {
+        if (noise == 0)
+            break;
+        const auto grain = [&](int v) {
+            v += static_cast<int>(rng() % (2 * noise + 1)) - noise;
+            return v < 0 ? 0 : v > 255 ? 255 : v;
+        };
+        c = PackColor(grain(RedOf(c)), grain(GreenOf(c)), grain(BlueOf(c)));
+    }
+    std::array<PixelRec, kMaxColors> codeBook{};
+    const int picks[kMaxColors][2] = {{1, 1}, {7, 2}, {3, 6}, {8, 8}};
+    for (int i = 0; i < kMaxColors; ++i) {
+        const TColor c = pixels[static_cast<size_t>(picks[i][1] * (h - 1) / 9) * w +
+                                static_cast<size_t>(picks[i][0] * (w - 1) / 9)];
+        codeBook[i] = {RedOf(c), GreenOf(c), BlueOf(c), 0};
+        if (colours)
+            colours->push_back(c);
+    }
+    GroupMap map(w, h);
+    std::vector<std::uint8_t> row(static_cast<size_t>(w));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const TColor c = pixels[static_cast<size_t>(y) * w + x];
+            row[static_cast<size_t>(x)] = static_cast<std::uint8_t>(
+                GroupOf({RedOf(c), GreenOf(c), BlueOf(c), 0}, codeBook, kMaxColors));
+        }
+        map.SetRow(y, row.data());
+    }
+    return map;
 }
 
 }  // namespace colorsplit::test
