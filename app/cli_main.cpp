@@ -1,4 +1,5 @@
 // colorsplit-cli: replays a use of the window without a display and prints its message log.
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -428,6 +429,18 @@ void Run(colorsplit::Session& session, colorsplit::ScriptedDialog& openDialog,
     }
 }
 
+// Films' labels are drawn in a font, and Qt's fonts need a GUI application: an offscreen one,
+// made only when the settings ask for labels, since nothing is ever shown.
+std::unique_ptr<QGuiApplication> FontsFor(const colorsplit::ExportSettings& settings) {
+    if (!settings.marks && !settings.pdf)
+        return nullptr;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "colorsplit-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 // A failed command: one line on standard error, worded as the window words it.
 void Fail(const std::exception& e) {
     const auto* error = dynamic_cast<const colorsplit::PictureError*>(&e);
@@ -506,6 +519,7 @@ int Batch(const std::vector<std::string>& args) {
                      e.message.c_str(), colorsplit::texts::CliUsage().toUtf8().constData());
         return kExitUsage;
     }
+    const auto fonts = FontsFor(line.options.exportSettings);
     try {
         // Before anything runs: a palette that cannot be read seeds nothing.
         if (line.seedsFile)
@@ -572,6 +586,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
+    const auto fonts = FontsFor(options.exportSettings);
     BatchView view;
     view.fit = options.fit;
     colorsplit::ScriptedDialog openDialog;

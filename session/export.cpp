@@ -9,12 +9,16 @@
 #include "core/cleanup.h"
 #include "core/dither.h"
 #include "core/group_pass.h"
+#include "core/trace.h"
 #include "core/trap.h"
+#include "platform/film_marks.h"
+#include "platform/films_pdf.h"
 #include "platform/grouped_picture.h"
 #include "platform/picture.h"
 #include "platform/picture_error.h"
 #include "platform/png_writer.h"
 #include "platform/safe_file.h"
+#include "platform/svg_writer.h"
 #include "session/grouping.h"
 #include "session/texts.h"
 
@@ -222,14 +226,21 @@ using FilmMaker = std::function<void(int y, const std::uint8_t* groups, std::uin
 // compressed into its file as they come.
 class PictureWriter {
 public:
+    // A film is made by film; with marked, on its sheet, the marks and label around it.
     PictureWriter(const ExportPicture& picture, QSize size, double dpi, StagedFile& file,
-                  FilmMaker film)
+                  FilmMaker film, std::unique_ptr<MarkedFilmRows> marked)
         : picture_(picture),
           file_(file),
           film_(std::move(film)),
+          marked_(std::move(marked)),
           png_(
-              size.width(), size.height(), picture.pixels,
-              [&file](const char* data, std::size_t n) { file.Write(data, n); }, dpi) {}
+              marked_ ? marked_->Width() : size.width(),
+              marked_ ? marked_->Height() : size.height(), picture.pixels,
+              [&file](const char* data, std::size_t n) { file.Write(data, n); }, dpi),
+          filmRow_(marked_ ? PngRowBytes(size.width(), PngPixels::kBlackAndWhite) : 0) {
+        if (marked_)
+            png_.Add(marked_->Top(), marked_->Margin());
+    }
 
     // flat: layers in their group's colour of colours, not the pixels' own.
     void Add(const QImage& band, const std::uint8_t* groups, int top,
@@ -255,13 +266,22 @@ public:
                     }
                     break;
                 case PngPixels::kBlackAndWhite:
-                    film_(top + y, g, out);
+                    if (marked_) {
+                        film_(top + y, g, filmRow_.data());
+                        marked_->Row(top + y, filmRow_.data(), out);
+                    } else {
+                        film_(top + y, g, out);
+                    }
                     break;
             }
         }
         png_.Add(rows_.data(), band.height());
     }
-    void Finish() { png_.Finish(); }
+    void Finish() {
+        if (marked_)
+            png_.Add(marked_->Bottom(), marked_->Margin());
+        png_.Finish();
+    }
     const std::string& Path() const { return file_.Target(); }
     // The heavier a picture is to compress, the sooner it starts.
     int Weight() const {
@@ -272,9 +292,12 @@ private:
     ExportPicture picture_;
     StagedFile& file_;
     FilmMaker film_;
+    std::unique_ptr<MarkedFilmRows> marked_;
     PngStream png_;
     std::vector<std::uint8_t> rows_;
     std::vector<QRgb> flat_;
+    // A marked film's picture row, before its margins go round it.
+    std::vector<std::uint8_t> filmRow_;
 };
 
 // A step of one file's writing, its file named where it fails.
@@ -303,6 +326,62 @@ FilmMaker MakeFilmRows(int n, int width, const GroupMap* map, const std::vector<
         film->FilmRow(n, y, ink->data());
         FilmRowOfInk(ink->data(), width, out);
     };
+}
+
+// The proof: the quantised picture at the proof's size, each of its pixels in the group of the
+// picture's pixel under its centre.
+void PaintProof(const GroupMap& map, const std::vector<QRgb>& colours, QImage& proof) {
+    const qint64 w = map.Width(), h = map.Height();
+    const qint64 pw = proof.width(), ph = proof.height();
+    std::vector<std::uint8_t> row(static_cast<size_t>(w));
+    for (qint64 py = 0; py < ph; ++py) {
+        map.GetRow(static_cast<int>((2 * py + 1) * h / (2 * ph)), row.data());
+        auto* out = reinterpret_cast<QRgb*>(proof.scanLine(static_cast<int>(py)));
+        for (qint64 px = 0; px < pw; ++px)
+            out[px] = colours[row[static_cast<size_t>((2 * px + 1) * w / (2 * pw))]] | 0xFF000000u;
+    }
+}
+
+// STEM-films.pdf: the proof, then each group's film, trapped as the PNG films are.
+void WriteFilms(StagedFile& file, const GroupMap& map, const ExportJob& job, double dpi,
+                const std::vector<QRgb>& colours, int trap, Progress& progress) {
+    const int w = map.Width();
+    std::vector<std::uint8_t> groups(static_cast<size_t>(w));
+    std::vector<FilmPage> pages;
+    for (int n = 0; n < static_cast<int>(job.colours.size()); ++n) {
+        FilmMaker film = MakeFilmRows(n, w, &map, job.colours, trap);
+        pages.push_back({n < static_cast<int>(job.labels.size()) ? job.labels[n] : QString(),
+                         [&map, &groups, film](int y, std::uint8_t* row) {
+                             map.GetRow(y, groups.data());
+                             film(y, groups.data(), row);
+                         }});
+    }
+    SinkDevice device([&file](const char* data, std::size_t n) { file.Write(data, n); });
+    OfFile(file.Target(), [&] {
+        if (!WriteFilmsPdf(
+                device, FilmSheet(QSize(w, map.Height()), dpi),
+                [&](QImage& proof) { PaintProof(map, colours, proof); }, pages,
+                [&progress] { return !progress.StopRequested(); }))
+            throw Cancelled{};
+    });
+    progress.Advance(1, 1);
+}
+
+// STEM-groups.svg and STEM-groupN.svg, from one tracing of the map.
+void WriteVectors(StagedFile* files, const GroupMap& map, const std::vector<TColor>& colours,
+                  double tolerance, double dpi, Progress& progress) {
+    const Tracing tracing(map, static_cast<int>(colours.size()), tolerance);
+    const auto into = [](StagedFile& file) {
+        return [&file](const char* data, std::size_t n) { file.Write(data, n); };
+    };
+    std::vector<SvgOut> each;
+    for (size_t n = 0; n < colours.size(); ++n)
+        each.push_back(into(files[1 + n]));
+    OfFile(files[0].Target(), [&] {
+        if (!WriteShapes(tracing, colours, PageAt(map.Width(), map.Height(), dpi), into(files[0]),
+                         each, Going(progress)))
+            throw Cancelled{};
+    });
 }
 
 }  // namespace
@@ -358,11 +437,19 @@ std::vector<qint64> WriteExport(const ExportJob& job, const GroupedBands& bands,
         }
         const int trap = settings.TrapPixels(size.width());
         std::vector<std::unique_ptr<PictureWriter>> writers;
-        for (size_t i = 0; i < pictures.size(); ++i)
+        for (size_t i = 0; i < pictures.size(); ++i) {
+            const ExportPicture& picture = pictures[i];
+            std::unique_ptr<MarkedFilmRows> marked;
+            if (settings.marks && picture.pixels == PngPixels::kBlackAndWhite)
+                marked = std::make_unique<MarkedFilmRows>(
+                    FilmSheet(size, dpi), picture.group < static_cast<int>(job.labels.size())
+                                              ? job.labels[picture.group]
+                                              : QString());
             writers.push_back(std::make_unique<PictureWriter>(
-                pictures[i], size, dpi, files[i],
-                MakeFilmRows(pictures[i].group, size.width(), map ? &*map : nullptr, job.colours,
-                             trap)));
+                picture, size, dpi, files[i],
+                MakeFilmRows(picture.group, size.width(), map ? &*map : nullptr, job.colours, trap),
+                std::move(marked)));
+        }
         std::vector<PictureWriter*> heaviestFirst;
         for (const auto& writer : writers)
             heaviestFirst.push_back(writer.get());
@@ -406,6 +493,22 @@ std::vector<qint64> WriteExport(const ExportJob& job, const GroupedBands& bands,
         size_t next = pictures.size();
         files[next++].Write(GroupsCsv(statistics));
         files[next++].Write(GroupsPalette(job.stem, statistics));
+        // The films as a PDF and the groups as shapes, from the map, at once.
+        std::vector<std::function<void()>> jobs;
+        const double filmed = settings.pdf && settings.svg ? (pictured + 1) / 2 : pictured;
+        ProgressShare pdf(progress, pictured, filmed), svg(progress, filmed, 1);
+        if (settings.pdf) {
+            StagedFile& file = files[next++];
+            jobs.push_back([&] { WriteFilms(file, *map, job, dpi, rgb, trap, pdf); });
+        }
+        if (settings.svg) {
+            StagedFile* shapes = &files[next];
+            next += 1 + static_cast<size_t>(k);
+            jobs.push_back([&, shapes] {
+                WriteVectors(shapes, *map, job.shownColours, settings.smooth, dpi, svg);
+            });
+        }
+        RunTogether(jobs);
         for (StagedFile& file : files)
             file.Complete();
         // The last moment to stop: from here on the files take their places.

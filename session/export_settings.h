@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "core/trace.h"
+
 namespace colorsplit {
 
 // How an export makes its files beyond the groups themselves: what a print shop or a cutter
@@ -36,7 +38,7 @@ struct ExportSettings {
     bool inkColours = false;
 
     // The smoothing tolerance of the vectors in pixels; 0 traces the pixels' edges exactly.
-    static constexpr double kDefaultSmoothing = 0.5;
+    static constexpr double kDefaultSmoothing = colorsplit::kDefaultSmoothing;
     static constexpr double kMostSmoothing = 10;
     // Wider traps only blur the picture; a print shop's are a fraction of a millimetre.
     static constexpr int kMostTrapPixels = 64;

@@ -31,7 +31,7 @@ for f in ./usr/bin/colorsplit ./usr/bin/colorsplit-cli \
     grep -q " $f\$" "$work/files" || fail "package lacks $f"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6gui6 libqt6widgets6 qt6-qpa-plugins libtiff6 libwebp7 libwebpdemux2 libgif7 libheif1 liblcms2-2 \
+for d in libqt6gui6 libqt6widgets6 qt6-qpa-plugins libtiff6 libwebp7 libwebpdemux2 libgif7 libheif1 liblcms2-2 libcairo2 \
          "fonts-noto-cjk | fonts-wqy-microhei"; do
     grep -q -- "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done

@@ -13,21 +13,12 @@
 #include <random>
 
 #include "platform/picture_error.h"
+#include "support/gui_app.h"
 
 namespace colorsplit {
 namespace {
 
-// Labels need fonts, and fonts a QGuiApplication.
-void NeedGui() {
-    static int argc = 1;
-    static char name[] = "platform_tests";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        new QGuiApplication(argc, argv);
-    }
-}
+using test::NeedGui;
 
 // 1-bit rows, black 0; a film's are random, the unused bits of a row's last byte too.
 struct Bits {

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 
+#include "platform/film_marks.h"
 #include "platform/picture_error.h"
 #include "session/export.h"
 #include "session/export_settings.h"
@@ -17,6 +18,7 @@
 #include "session/session.h"
 #include "session/texts.h"
 #include "support/bmp_builder.h"
+#include "support/gui_app.h"
 #include "support/photo.h"
 #include "support/quiet_view.h"
 
@@ -110,6 +112,7 @@ class PrintExport : public ::testing::Test {
 protected:
     static constexpr int kW = 1280, kH = 960;
     PrintExport() : session(view, open, save, folder) {
+        test::NeedGui();
         test::RgbImage photo{kW, kH, {}};
         for (const TColor c : test::PhotoLike(kW, kH, 11))
             photo.rgb.push_back(
@@ -213,6 +216,33 @@ TEST_F(PrintExport, TrapSpreadsLighterFilmsOnly) {
             }
     }
     EXPECT_GT(spread, 0);
+}
+
+// Marks go round the film on its sheet; the picture's own pixels inside stay the film's.
+TEST_F(PrintExport, MarkedFilmsAreTheFilmsOnTheirSheets) {
+    ExportSettings trapped;
+    trapped.trap = 2;
+    const QString plain = Export(trapped, "plain");
+    ExportSettings marked = trapped;
+    marked.marks = marked.pdf = marked.svg = true;
+    const QString out = Export(marked, "marked");
+    QStringList names;
+    for (const std::string& name : ExportFileNames("photo", 4, marked))
+        names << QString::fromStdString(name);
+    names.sort();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name), names);
+    const int margin = FilmSheet(QSize(kW, kH), 300).Margin();
+    ASSERT_GT(margin, 100);  // 10 mm at 300 dpi
+    for (int n = 1; n <= 4; ++n) {
+        const QString film = QStringLiteral("/photo-group%1-film.png").arg(n);
+        const QImage sheet = Read(out + film);
+        ASSERT_EQ(sheet.size(), QSize(kW + 2 * margin, kH + 2 * margin));
+        EXPECT_EQ(sheet.copy(margin, margin, kW, kH), Read(plain + film)) << film.toStdString();
+        int marks = 0;
+        for (int x = 0; x < sheet.width(); ++x)
+            marks += qGray(sheet.pixel(x, sheet.height() - margin / 2)) == 0;
+        EXPECT_GT(marks, 0) << "the label's row";
+    }
 }
 
 TEST_F(PrintExport, BadSettingsWriteNothing) {

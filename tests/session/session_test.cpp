@@ -24,6 +24,7 @@
 #include "session/texts.h"
 #include "support/bmp_builder.h"
 #include "support/fake_host.h"
+#include "support/gui_app.h"
 #include "support/photo.h"
 #include "support/pictures.h"
 
@@ -846,6 +847,7 @@ std::map<QString, std::string> Contents(const QString& folder) {
 // there; the full-size counting leaves the groups uncounted; an export leaves the folder as it
 // was, byte for byte, with no temporary.
 TEST_F(Rounds, StoppedWorkChangesNothing) {
+    test::NeedGui();
     // Tall enough for several bands at full size.
     QImage photo(1300, 4000, QImage::Format_RGB32);
     const std::vector<TColor> pixels = test::PhotoLike(1300, 4000, 5);
@@ -858,7 +860,12 @@ TEST_F(Rounds, StoppedWorkChangesNothing) {
     ASSERT_TRUE(photo.save(QString::fromStdString(tall), "jpeg"));
     const QString folder = QString::fromStdString(Path("stopped"));
     QDir().mkpath(folder);
-    for (const std::string& name : ExportFileNames("tall", 2))
+    // And with every setting that adds a step: a map, cleanup, trap, marks, the PDF, shapes.
+    ExportSettings print;
+    print.minRegion = 20;
+    print.trap = 2;
+    print.marks = print.pdf = print.svg = true;
+    for (const std::string& name : ExportFileNames("tall", 2, print))
         test::WriteFile((folder + "/").toStdString() + name, {'o', 'l', 'd'});
     const std::map<QString, std::string> old = Contents(folder);
     const auto tail = [](const Window& w, size_t from) {
@@ -882,21 +889,24 @@ TEST_F(Rounds, StoppedWorkChangesNothing) {
         EXPECT_EQ(tail(opening, lines),
                   (std::vector<std::string>{"圖片超過1280x960,無法載入", "已取消開檔"}));
 
-        Window w;
-        w.Open(tall);
-        w.session.Image1MouseDown(10, 10);
-        w.session.Image1MouseDown(200, 300);
-        w.session.Button2Click();
-        const Snapshot grouped(w);
-        const size_t before = w.view.log.size();
-        StopAt stopCounting(part);
-        RunToEnd(*w.session.CountFullSize(), stopCounting);
-        EXPECT_TRUE(w.session.GroupStatistics().empty()) << "not counted";
-        StopAt stopExport(part);
-        RunToEnd(*w.session.ExportGroups(folder.toStdString()), stopExport);
-        EXPECT_EQ(Contents(folder), old);
-        EXPECT_EQ(Snapshot(w), grouped);
-        EXPECT_EQ(tail(w, before), (std::vector<std::string>{"已取消統計", "已取消匯出"}));
+        for (const ExportSettings& settings : {ExportSettings{}, print}) {
+            Window w;
+            w.session.SetExportSettings(settings);
+            w.Open(tall);
+            w.session.Image1MouseDown(10, 10);
+            w.session.Image1MouseDown(200, 300);
+            w.session.Button2Click();
+            const Snapshot grouped(w);
+            const size_t before = w.view.log.size();
+            StopAt stopCounting(part);
+            RunToEnd(*w.session.CountFullSize(), stopCounting);
+            EXPECT_TRUE(w.session.GroupStatistics().empty()) << "not counted";
+            StopAt stopExport(part);
+            RunToEnd(*w.session.ExportGroups(folder.toStdString()), stopExport);
+            EXPECT_EQ(Contents(folder), old);
+            EXPECT_EQ(Snapshot(w), grouped);
+            EXPECT_EQ(tail(w, before), (std::vector<std::string>{"已取消統計", "已取消匯出"}));
+        }
     }
 }
 
