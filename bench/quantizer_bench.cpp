@@ -32,8 +32,8 @@
 #include "session/grouping.h"
 #include "session/picture_stage.h"
 #include "session/session.h"
-#include "specks.h"
 #include "support/bmp_builder.h"
+#include "support/gui_app.h"
 #include "support/photo.h"
 #include "support/profiles.h"
 #include "support/quiet_view.h"
@@ -398,9 +398,9 @@ ExportSettings Settings(int which) {
     }
     return s;
 }
-const char* const kSettingNames[] = {"plain", "cleanup", "dither", "pdf", "cleanup_svg", "trap"};
 
 void BM_ExportFullSize(benchmark::State& state) {
+    test::NeedGui();
     PhoneSession phone;
     phone.session.SetExportSettings(Settings(static_cast<int>(state.range(0))));
     const std::string out = OutputFolder().filePath(QStringLiteral("full")).toStdString();
@@ -411,16 +411,20 @@ void BM_ExportFullSize(benchmark::State& state) {
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
-BENCHMARK(BM_ExportFullSize)
-    ->Unit(benchmark::kMillisecond)
-    ->ArgNames({"settings"})
-    ->DenseRange(0, static_cast<int>(std::size(kSettingNames)) - 1)
-    ->Name("BM_ExportFullSize");
+// Named by what each adds: BM_ExportFullSize/plain, /cleanup, /dither, /pdf, /cleanup_svg, /trap.
+[[maybe_unused]] const bool kExportsRegistered = [] {
+    const char* const names[] = {"plain", "cleanup", "dither", "pdf", "cleanup_svg", "trap"};
+    for (int which = 0; which < static_cast<int>(std::size(names)); ++which)
+        benchmark::RegisterBenchmark((std::string("BM_ExportFullSize/") + names[which]).c_str(),
+                                     BM_ExportFullSize)
+            ->Arg(which)
+            ->Unit(benchmark::kMillisecond);
+    return true;
+}();
 
-// The same photo's groups at full size, as the export groups them, with regions of fewer than
-// Arg pixels given to their neighbours' group (a plain stand-in for the cleanup, specks.h):
-// traced and written as STEM-groups.svg and each STEM-groupN.svg, smoothed by default, against
-// the export above. The files' sizes are counted beside the quantised PNG's.
+// The same photo's groups at full size, as the export groups them, cleaned up of regions of
+// fewer than Arg pixels: traced and written as STEM-groups.svg and each STEM-groupN.svg, smoothed
+// by default, against the export above. The files' sizes are counted beside the quantised PNG's.
 void BM_ShapesFullSize(benchmark::State& state) {
     PhoneSession phone;
     const QuantState& s = phone.session.State();
@@ -434,7 +438,7 @@ void BM_ShapesFullSize(benchmark::State& state) {
             map.SetRow(top + r, groups + static_cast<size_t>(r) * w);
     });
     if (state.range(0) > 0)
-        test::RemoveSpecks(map, static_cast<int>(state.range(0)));
+        CleanUp(map, state.range(0), Connectivity::Four, {});
     std::vector<TColor> colours;
     std::vector<QRgb> rgb;
     for (int g = 0; g < s.GroupCount; ++g) {
@@ -672,24 +676,12 @@ const TiledGroups& Tiles() {
     return tiles;
 }
 
-// Labels are drawn in a font, and fonts need the application.
-void NeedGui() {
-    static int argc = 1;
-    static char name[] = "colorsplit_bench";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        new QGuiApplication(argc, argv);
-    }
-}
-
 // The PDF of films, k = 4, at 300 dpi, written to nothing: the proof reduced from the groups
 // as the export would, then each film from its rows. Arguments: width, height. Peak memory is
 // the process's; run one size alone to read it:
 //   colorsplit_bench --benchmark_filter=BM_FilmsPdf/12000
 void BM_FilmsPdf(benchmark::State& state) {
-    NeedGui();
+    test::NeedGui();
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
     const FilmSheet sheet({w, h}, 300);
     const std::vector<QRgb> colours = {qRgb(75, 122, 211), qRgb(250, 206, 74), qRgb(66, 136, 45),
@@ -730,7 +722,7 @@ BENCHMARK(BM_FilmsPdf)->Args({4032, 3024})->Args({12000, 8000})->Unit(benchmark:
 // The rows of four marked PNG films, 12 MP at 300 dpi, as the export hands them to PngStream:
 // the margins rasterised once a film, then every picture row put between its side margins.
 void BM_MarkedFilmRows(benchmark::State& state) {
-    NeedGui();
+    test::NeedGui();
     constexpr int w = 4032, h = 3024;
     const FilmSheet sheet({w, h}, 300);
     std::vector<std::uint8_t> groups(w), film((w + 7) / 8);

@@ -1,7 +1,7 @@
 // Traces a photo-like map of any size into its SVG files and tells the time and the memory the
 // tracing took (the process's peak from the moment the map is made):
 //   colorsplit_trace_big W H [SPECKS [TOLERANCE [NOISE]]]
-// SPECKS: regions of fewer pixels go to their neighbours' group first, as a cleanup would.
+// SPECKS: regions of fewer pixels cleaned up first, as the export's cleanup does.
 // NOISE: each channel moved by up to that much at random before grouping, for a grainy photo.
 #include <chrono>
 #include <cstdio>
@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
+#include "core/cleanup.h"
 #include "core/trace.h"
 #include "platform/svg_writer.h"
-#include "specks.h"
 #include "support/photo.h"
 
 namespace {
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     std::vector<TColor> colours;
     GroupMap map = test::PhotoGroups(w, h, 7, &colours, noise);
     if (specks > 0)
-        test::RemoveSpecks(map, specks);
+        CleanUp(map, specks, Connectivity::Four, {});
     ResetPeak();
     const double before = PeakMb();
     std::int64_t bytes = 0;

@@ -462,30 +462,54 @@ std::vector<qint64> WriteExport(const ExportJob& job, const GroupedBands& bands,
             dither.emplace(size.width(), job.shownColours);
         std::vector<std::uint8_t> mapped;
         const auto w = static_cast<size_t>(size.width());
-        // Band after band, every picture's rows of it at once, on every core.
+        // A band's rows into every picture at once, on every core, beside one more job.
+        const auto write = [&](const QImage& pixels, const std::uint8_t* groups, int top,
+                               const std::function<void()>& alongside) {
+            Count(groups, w * static_cast<size_t>(pixels.height()), counts);
+            std::vector<std::function<void()>> jobs;
+            if (alongside)
+                jobs.push_back(alongside);
+            for (PictureWriter* writer : heaviestFirst)
+                jobs.push_back([&, writer] {
+                    OfFile(writer->Path(),
+                           [&] { writer->Add(pixels, groups, top, rgb, settings.inkColours); });
+                });
+            RunTogether(jobs);
+        };
+        // Dithering goes from pixel to pixel on one core: each band is dithered while the one
+        // before it is written, from a copy of its pixels.
+        struct Held {
+            QImage pixels;
+            std::vector<std::uint8_t> groups;
+            int top = -1;
+        } held;
         ProgressShare writing(progress, grouped, pictured);
         bands.Each(
             writing,
             [&](const QImage& pixels, const std::uint8_t* groups, int top) {
-                const size_t n = w * static_cast<size_t>(pixels.height());
                 if (map) {
-                    mapped.resize(n);
+                    mapped.resize(w * static_cast<size_t>(pixels.height()));
                     for (int y = 0; y < pixels.height(); ++y)
                         map->GetRow(top + y, mapped.data() + w * static_cast<size_t>(y));
-                    groups = mapped.data();
+                    write(pixels, mapped.data(), top, {});
                 } else if (dither) {
-                    groups = dither->Groups(pixels);
+                    const std::uint8_t* dithered = nullptr;
+                    const auto next = [&] { dithered = dither->Groups(pixels); };
+                    if (held.top >= 0)
+                        write(held.pixels, held.groups.data(), held.top, next);
+                    else
+                        next();
+                    held.pixels = pixels.copy();
+                    held.groups.assign(dithered,
+                                       dithered + w * static_cast<size_t>(pixels.height()));
+                    held.top = top;
+                } else {
+                    write(pixels, groups, top, {});
                 }
-                Count(groups, n, counts);
-                std::vector<std::function<void()>> jobs;
-                for (PictureWriter* writer : heaviestFirst)
-                    jobs.push_back([&, writer] {
-                        OfFile(writer->Path(),
-                               [&] { writer->Add(pixels, groups, top, rgb, settings.inkColours); });
-                    });
-                RunTogether(jobs);
             },
             !map && !dither);
+        if (held.top >= 0)
+            write(held.pixels, held.groups.data(), held.top, {});
         for (const auto& writer : writers)
             OfFile(writer->Path(), [&] { writer->Finish(); });
         const std::vector<GroupStatistic> statistics =
