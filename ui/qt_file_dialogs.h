@@ -40,6 +40,7 @@ inline constexpr char kOpenFolder[] = "openFolder";
 inline constexpr char kWriteFolder[] = "saveFolder";
 inline constexpr char kLoupe[] = "loupe";
 inline constexpr char kZoom[] = "zoom";
+inline constexpr char kWindow[] = "window";
 QString Folder(const char* key);
 bool Flag(const char* key, bool otherwise);
 // Whatever is kept under key; undefined when nothing is.

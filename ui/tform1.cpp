@@ -9,12 +9,14 @@
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QIcon>
+#include <QJsonObject>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -25,6 +27,7 @@
 #include <QToolTip>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 
 #include "session/texts.h"
 #include "ui/image_control.h"
@@ -46,6 +49,9 @@ constexpr QPoint kFormPlace(120, 99);
 constexpr QSize kFormOuterSize(788, 528);
 // The least that shows every designed control whole; below it the design scrolls.
 constexpr QSize kDesignMinimum(740, 452);
+// What a window manager's frame may take, in device pixels, before it tells: borders, and a
+// title bar as tall as on a desktop scaled to 200 %.
+constexpr QMargins kFrameAllowance(4, 72, 4, 8);
 
 QFont FormFont() {
     QFont font;
@@ -95,6 +101,7 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     // The designed outer size holds the controls; the menu bar comes on top of it.
     move(kFormPlace);
     resize(kFormOuterSize + QSize(0, menuBar()->sizeHint().height()));
+    RestoreGeometry();
     // The launcher's icon, in every size it comes in.
     QIcon icon;
     for (const int size : {48, 128, 256})
@@ -433,6 +440,7 @@ void TForm1::RunWork(std::shared_ptr<const LongWork> work, std::function<void()>
 
 void TForm1::closeEvent(QCloseEvent* event) {
     runner_->StopAndWait();
+    RememberGeometry();
     QMainWindow::closeEvent(event);
 }
 
@@ -502,41 +510,103 @@ void TForm1::showEvent(QShowEvent* event) {
     followScreen();
     if (QWindow* window = windowHandle())
         connect(window, &QWindow::screenChanged, this, followScreen);
+    settling_ = true;
     KeepInsideScreen();
     // A window manager tells the frame it adds only once it has framed the window, and no
-    // event says when: look a few times.
-    for (const int ms : {50, 150, 300, 600, 1200})
-        QTimer::singleShot(ms, this, [this] {
-            if (!framed_ && frameGeometry() != geometry())
-                KeepInsideScreen();
-        });
+    // event says when; and it may apply an earlier request after a later one. Look a few times.
+    for (const int ms : {50, 150, 300, 600, 1200, 2000})
+        QTimer::singleShot(ms, this, [this] { KeepInsideScreen(); });
+    QTimer::singleShot(2500, this, [this] { settling_ = false; });
 }
 
 void TForm1::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
-    // A window manager tells the frame it adds only once it has framed the window, which may
-    // be after it was shown: place it again then, title bar and all.
-    if (placed_ && !framed_ && frameGeometry() != geometry())
+    if (settling_)
         KeepInsideScreen();
 }
 
+QSize TForm1::WantedSize(QSize frame) const {
+    if (restoredSize_)
+        return *restoredSize_;
+    // The design gives the outer size, the frame the window manager adds included.
+    return kFormOuterSize + QSize(0, menuBar()->sizeHint().height()) - frame;
+}
+
 void TForm1::KeepInsideScreen() {
-    // The design gives the outer size; take the frame the window manager adds, if any, off it.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.isValid() && !frame.isEmpty()) {
+    const QScreen* shown = screen();
+    if (placing_ || shown == nullptr || corrections_ >= 12 ||
+        (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    const QScopedValueRollback<bool> once(placing_, true);
+    const QRect outer = frameGeometry(), inner = geometry();
+    const bool known = outer.isValid() && outer != inner && outer.contains(inner);
+    // The size is chosen when the window is first placed and when its frame becomes known;
+    // after that only the place is kept, and a size the user chooses stays.
+    bool sizing = !sized_;
+    sized_ = true;
+    if (known && !framed_) {
         framed_ = true;
-        resize(kFormOuterSize + QSize(0, menuBar()->height()) - frame);
+        sizing = true;
+        resize(WantedSize(outer.size() - inner.size()));
     }
+    // Until the frame is known, room for one round the window, as window managers draw them:
+    // the place asked for is then the window's own, and one as tall as the screen would have
+    // its title bar above the top. A place the last run left had its frame inside already.
+    const qreal ratio = devicePixelRatioF();
+    const auto logical = [ratio](int device) {
+        return static_cast<int>(std::ceil(device / ratio));
+    };
+    QMargins frame;
+    if (known)
+        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    else if (!restoredSize_)
+        frame = QMargins(logical(kFrameAllowance.left()), logical(kFrameAllowance.top()),
+                         logical(kFrameAllowance.right()), logical(kFrameAllowance.bottom()));
+    const QSize room(frame.left() + frame.right(), frame.top() + frame.bottom());
     // Inside the screen's free area, however small the screen: the design scrolls then.
-    if (const QScreen* shown = screen()) {
-        const QRect free = shown->availableGeometry();
-        resize(size().boundedTo(free.size() - frame));
-        const QRect now = frameGeometry();
-        move(
-            std::clamp(now.x(), free.left(), std::max(free.left(), free.right() + 1 - now.width())),
-            std::clamp(now.y(), free.top(),
-                       std::max(free.top(), free.bottom() + 1 - now.height())));
+    const QRect free = shown->availableGeometry();
+    if (const QSize fits = size().boundedTo(free.size() - room); sizing && fits != size()) {
+        ++corrections_;
+        resize(fits);
     }
+    const QRect now = geometry().marginsAdded(frame);
+    const QPoint to(
+        std::clamp(now.x(), free.left(), std::max(free.left(), free.right() + 1 - now.width())),
+        std::clamp(now.y(), free.top(), std::max(free.top(), free.bottom() + 1 - now.height())));
+    if (to != now.topLeft()) {
+        ++corrections_;
+        // A known frame is placed by its corner; else the window by its own.
+        move(known ? to : to + QPoint(frame.left(), frame.top()));
+    }
+}
+
+void TForm1::RestoreGeometry() {
+    const QJsonObject last = remembered::Value(remembered::kWindow).toObject();
+    const QRect place(
+        last.value(QLatin1String("x")).toInt(), last.value(QLatin1String("y")).toInt(),
+        last.value(QLatin1String("width")).toInt(), last.value(QLatin1String("height")).toInt());
+    // Smaller than the design's least, it is not a size this program left.
+    if (place.width() < kDesignMinimum.width() / 2 || place.height() < kDesignMinimum.height() / 2)
+        return;
+    restoredSize_ = place.size();
+    setGeometry(place);
+    if (last.value(QLatin1String("maximized")).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TForm1::RememberGeometry() {
+    if (!placed_)
+        return;
+    // The place it goes back to when no longer maximised.
+    const QRect place = isMaximized() ? normalGeometry() : geometry();
+    remembered::SetValue(remembered::kWindow,
+                         QJsonObject{{QLatin1String("x"), place.x()},
+                                     {QLatin1String("y"), place.y()},
+                                     {QLatin1String("width"), place.width()},
+                                     {QLatin1String("height"), place.height()},
+                                     {QLatin1String("maximized"), isMaximized()}},
+                         ErrorBox());
 }
 
 std::function<void(const QString&)> TForm1::ErrorBox() {

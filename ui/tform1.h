@@ -164,6 +164,11 @@ private:
     void Opened(const Opening& opening);
     // The whole frame, title bar included, inside the screen's free area.
     void KeepInsideScreen();
+    // The client size the window opens at, once the frame the window manager adds is known.
+    QSize WantedSize(QSize frame) const;
+    // The size, place and maximised state as the last run left them, and remembering them.
+    void RestoreGeometry();
+    void RememberGeometry();
     void BindEvents();
     // The designed controls at their places, the frame grown by what the window has beyond the
     // designed size and the controls right of it moved along.
@@ -198,6 +203,14 @@ private:
     bool placed_ = false;
     // Whether the window manager's frame was known when the window was placed.
     bool framed_ = false;
+    // While the window manager settles a new window, moves it makes are checked; a few, so
+    // that a window manager that insists is not fought for ever.
+    bool settling_ = false;
+    bool sized_ = false;
+    int corrections_ = 0;
+    bool placing_ = false;
+    // The client size the last run left, if any; else the design's.
+    std::optional<QSize> restoredSize_;
     // A zoom change is remembered once the wheel has stopped turning.
     QTimer rememberZoom_;
     // Last: it stops and waits for its work before the rest of the window goes.

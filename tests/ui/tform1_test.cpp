@@ -1237,3 +1237,41 @@ TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
 
 }  // namespace
 }  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// The window opens at the size and place, and in the maximised state, it was closed in; until
+// it has been closed once, at the design's.
+TEST(WindowGeometry, ComesBackAsItWasLeft) {
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                  "/colorsplit/settings.json");
+    const QRect left(60, 70, 700, 480);
+    {
+        TForm1 form;
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        EXPECT_EQ(form.frameGeometry().size(), QSize(788, 528 + form.menuBar()->height()))
+            << "the design's";
+        form.setGeometry(left);
+        form.close();
+    }
+    {
+        TForm1 form;
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        EXPECT_EQ(form.geometry(), left);
+        EXPECT_FALSE(form.isMaximized());
+        form.showMaximized();
+        QApplication::processEvents();
+        form.close();
+    }
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_TRUE(form.isMaximized());
+    EXPECT_EQ(form.normalGeometry(), left) << "where it goes back to";
+}
+
+}  // namespace
+}  // namespace colorsplit
