@@ -426,8 +426,9 @@ void PictureView::mouseReleaseEvent(QMouseEvent* event) {
 
 void PictureView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
-    // The loupe stays only where the keys last put it.
-    if (loupe_ != nullptr && !loupeOnKeys_)
+    // Gone with the pointer, wherever the keys had put it; the next key shows it again.
+    loupeOnKeys_ = false;
+    if (loupe_ != nullptr)
         loupe_->hide();
 }
 
@@ -606,7 +607,10 @@ void PictureView::Magnify(QPoint pixel) {
     }
     const QRect shown = ShownRect(pixel);
     QWidget* parent = loupe_->parentWidget();
-    loupe_->ShowAt(picture_, pixel, QRect(mapTo(parent, shown.topLeft()), shown.size()));
+    // Inside the frame, where it shows: never over the controls round it.
+    const QRect inside = FrameInside() & frame_->visibleRegion().boundingRect();
+    loupe_->ShowAt(picture_, pixel, QRect(mapTo(parent, shown.topLeft()), shown.size()),
+                   QRect(frame_->mapTo(parent, inside.topLeft()), inside.size()) & parent->rect());
 }
 
 void PictureView::Describe() {
