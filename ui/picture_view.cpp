@@ -191,7 +191,9 @@ void PictureView::SetPicture(const QImage& shown) {
     update();
 }
 
-void PictureView::SetGrouping(const QImage& quantised, std::vector<std::uint8_t> groups) {
+void PictureView::SetGrouping(const QImage& opened, const QImage& quantised,
+                              std::vector<std::uint8_t> groups) {
+    opened_ = opened;
     quantised_ = quantised;
     groups_ = std::move(groups);
     dimmed_ = QImage();
@@ -213,10 +215,14 @@ void PictureView::SetPreviewGroup(std::optional<int> group) {
 }
 
 const QImage& PictureView::Displayed() const {
-    const QImage& base = showQuantised_ && !quantised_.isNull() ? quantised_ : picture_;
+    const bool split = showQuantised_ && !quantised_.isNull();
+    if (!preview_)
+        return split ? quantised_ : picture_;
+    // A mask painted black would hide the very group looked at.
+    const QImage& base = split ? quantised_ : opened_;
     const size_t pixels = static_cast<size_t>(base.width()) * static_cast<size_t>(base.height());
-    if (!preview_ || base.isNull() || groups_.size() != pixels)
-        return base;
+    if (base.isNull() || groups_.size() != pixels)
+        return split ? quantised_ : picture_;
     if (dimmed_.isNull())
         dimmed_ = Dimmed(base, groups_, *preview_);
     return dimmed_;

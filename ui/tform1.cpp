@@ -650,10 +650,10 @@ void TForm1::GroupsChanged() {
         GroupedPicture shown = session_.ShownGrouping();
         if (shown.groups.empty()) {
             findChild<QAction*>(QStringLiteral("quantised"))->setChecked(false);
-            Image1->SetGrouping(QImage(), {});
+            Image1->SetGrouping(QImage(), QImage(), {});
         } else {
             const QImage quantised = QuantisedPicture(shown);
-            Image1->SetGrouping(quantised, std::move(shown.groups));
+            Image1->SetGrouping(shown.picture, quantised, std::move(shown.groups));
         }
     });
     UpdateTitle();
