@@ -102,6 +102,7 @@ Opening Session::OpenFile(const std::string& name) {
 void Session::Show(const QImage& image, const std::string& name,
                    std::shared_ptr<const PictureFile> original, const QString& line) {
     picture_.Open(image);
+    openDialog_.Used(name);
     original_ = std::move(original);
     // Picks, groups and the mask of another picture mean nothing for this one.
     quantizer_.NewRound(name);
@@ -155,6 +156,7 @@ void Session::Button4Click() {
         if (chosen.suffix().isEmpty() && !chosen.exists())
             *name += ".bmp";
         picture_.Shown().SaveToFile(*name);
+        saveDialog_.Used(*name);
     }
 }
 
@@ -373,6 +375,7 @@ std::shared_ptr<const LongWork> Session::ExportGroups(const std::string& folder)
             *counts = WriteExport(path.toStdString(), stem, bands, colours, progress);
         },
         [this, counts, key, path, fullSize] {
+            exportDialog_.Used(path.toStdString());
             if (fullSize)
                 fullSizeCounts_ = Counts{key, *counts};
             view_.LogLine(texts::Exported(path));

@@ -33,6 +33,9 @@ std::unique_ptr<FileDialog> MakePaletteDialog(QWidget* parent,
 // source tree when run from the build folder. Empty when neither exists.
 QString SamplesDirectory();
 
+// A folder a dialog may start in: one that exists, and none of the kernel's (/proc, /sys, /dev).
+bool UsableFolder(const QString& folder);
+
 // What the window remembers between runs, in colorsplit/settings.json under the user's
 // configuration folder (XDG_CONFIG_HOME, usually ~/.config).
 namespace remembered {

@@ -627,17 +627,20 @@ namespace {
 
 using test::WhenShown;
 
-void Choose(const std::string& path) {
-    WhenShown<QFileDialog>([path](QFileDialog& d) {
+// whole: the whole path typed where the dialog started, as a user may, without listing the
+// folder (a kernel folder's listing can take for ever).
+void Choose(const std::string& path, bool whole = false) {
+    WhenShown<QFileDialog>([path, whole](QFileDialog& d) {
         // Typed into the name field, as a user does (selectFile ignores a new name while the
         // field has focus, and a name typed without focus leaves the last one selected too).
         const QFileInfo file(QString::fromStdString(path));
-        d.setDirectory(file.absolutePath());
+        if (!whole)
+            d.setDirectory(file.absolutePath());
         auto* name = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(name, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
         name->setFocus();
-        name->setText(file.fileName());
+        name->setText(whole ? file.absoluteFilePath() : file.fileName());
         static_cast<QDialog&>(d).accept();  // as the dialog's own button does
         // Still open when the replace question was answered No: the user cancels then.
         if (d.isVisible())
@@ -1183,9 +1186,13 @@ TEST_F(FormTest, ALargerWindowGrowsThePictureFrame) {
 
 // The save and export dialogs start where a file can be written: the last save or export's
 // folder, remembered between runs; else the picture's folder if writable; else Pictures or home.
-TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
-    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                  "/colorsplit/settings.json");
+// The open dialog starts where the last picture was opened. Only a folder a file was really
+// opened from or written to is remembered, and none of the kernel's (/proc, /sys, /dev).
+TEST(DialogFolders, DialogsStartWhereFilesWereReallyOpenedAndWritten) {
+    const QString settings =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        "/colorsplit/settings.json";
+    QFile::remove(settings);
     QTemporaryDir dir;
     const QString readOnly = dir.filePath("read-only"), writable = dir.filePath("writable"),
                   saved = dir.filePath("saved");
@@ -1194,6 +1201,7 @@ TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
         test::WriteFile((folder + "/p.bmp").toStdString(),
                         test::EncodeBmp(test::QuadrantPicture(), 24));
     }
+    test::WriteFile((saved + "/broken.bmp").toStdString(), {'B', 'M', 0});
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     const QString fallback = QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
@@ -1201,24 +1209,43 @@ TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
     // Where each dialog starts after each step, each step in a window of its own: a new run.
     const struct {
         const char* step;
-        QString opened;   // picture opened
-        QString written;  // file saved there afterwards, if any
-        QString start;    // where the save and export dialogs then start
+        QString opened;     // picture opened (or tried)
+        QString written;    // file saved there afterwards (or tried), if any
+        QString start;      // where the save and export dialogs then start
+        QString openStart;  // where the open dialog then starts
     } steps[] = {
-        {"read-only folder", readOnly + "/p.bmp", {}, fallback},
-        {"writable folder", writable + "/p.bmp", {}, writable},
-        {"after a save", readOnly + "/p.bmp", saved + "/out.bmp", saved},
-        {"the next run", writable + "/p.bmp", {}, saved},
+        {"read-only folder", readOnly + "/p.bmp", {}, fallback, readOnly},
+        {"writable folder", writable + "/p.bmp", {}, writable, writable},
+        {"after a save", readOnly + "/p.bmp", saved + "/out.bmp", saved, readOnly},
+        {"the next run", writable + "/p.bmp", {}, saved, writable},
+        {"a save that failed", writable + "/p.bmp", "/proc/nope.png", saved, writable},
+        {"one refused", writable + "/p.bmp", readOnly + "/no.bmp", saved, writable},
+        {"an open that failed", saved + "/broken.bmp", {}, saved, writable},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.step);
         TForm1 form;
+        QStringList errors;
+        form.SetErrorReporter([&errors](const QString& m) { errors << m; });
         form.OpenFile(s.opened);
         if (!s.written.isEmpty()) {
-            Choose(s.written.toStdString());
+            Choose(s.written.toStdString(), true);
             form.Button4Click();
         }
-        for (void (TForm1::*command)() : {&TForm1::Button4Click, &TForm1::ExportClick}) {
+        const bool shown = !form.State().OpenFileName.empty();
+        EXPECT_EQ(shown, !s.opened.contains("broken"));
+        EXPECT_EQ(errors.size(), !shown || s.written.contains("no") ? 1 : 0)
+            << errors.join('\n').toStdString();
+        const struct {
+            void (TForm1::*command)();
+            QString start;
+        } dialogs[] = {{&TForm1::Button1Click, s.openStart},
+                       {&TForm1::Button4Click, s.start},
+                       {&TForm1::ExportClick, s.start}};
+        for (const auto& [command, start] : dialogs) {
+            // Without a picture only the open dialog shows.
+            if (!shown && command != &TForm1::Button1Click)
+                continue;
             if (command == &TForm1::ExportClick) {
                 form.Image1MouseDown(1, 1);
                 form.Button2Click();
@@ -1229,10 +1256,33 @@ TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
                 d.reject();
             });
             (form.*command)();
-            EXPECT_EQ(QDir(started), QDir(s.start)) << started.toStdString();
+            EXPECT_EQ(QDir(started), QDir(start)) << started.toStdString();
         }
     }
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // Folders remembered by another program's version are passed over.
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"({"openFolder": "/sys/kernel", "saveFolder": "/proc/self"})");
+    file.close();
+    const struct {
+        void (TForm1::*command)();
+        QString start;
+    } passedOver[] = {{&TForm1::Button1Click, SamplesDirectory()},
+                      {&TForm1::Button4Click, writable}};
+    for (const auto& [command, start] : passedOver) {
+        TForm1 form;
+        if (command == &TForm1::Button4Click)
+            form.OpenFile(writable + "/p.bmp");
+        QString started;
+        WhenShown<QFileDialog>([&started](QFileDialog& d) {
+            started = d.directory().absolutePath();
+            d.reject();
+        });
+        (form.*command)();
+        EXPECT_EQ(QDir(started), QDir(start)) << started.toStdString();
+    }
 }
 
 }  // namespace
