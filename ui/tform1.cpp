@@ -30,6 +30,7 @@
 #include <cmath>
 
 #include "session/texts.h"
+#include "ui/focus_scroll_bar.h"
 #include "ui/image_control.h"
 #include "ui/loupe.h"
 #include "ui/message_log.h"
@@ -88,6 +89,8 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     designArea_->setFrameShape(QFrame::NoFrame);
     designArea_->setWidgetResizable(true);
     designArea_->setWidget(design_);
+    // Not a Tab stop of its own: it scrolls to whichever control has the focus.
+    designArea_->setFocusPolicy(Qt::NoFocus);
     design_->setMinimumSize(kDesignMinimum);
     setCentralWidget(designArea_);
     runner_ = new WorkRunner(this, [this](std::exception_ptr error) {
@@ -158,16 +161,15 @@ void TForm1::BuildControls() {
     // move down just clear of it, 30 pixels apart as designed.
     ColorInf->SetOffset(QPoint(0, std::max(0, GroupBox2->contentsRect().top() - ColorInf->y())));
 
-    Vshift = new QScrollBar(Qt::Vertical, form);
+    Vshift = new FocusScrollBar(Qt::Vertical, form);
     Vshift->setGeometry(473, 20, 21, 385);
-    Hshift = new QScrollBar(Qt::Horizontal, form);
+    Hshift = new FocusScrollBar(Qt::Horizontal, form);
     Hshift->setGeometry(10, 414, 464, 20);
     for (QScrollBar* bar : {Vshift, Hshift}) {
         bar->setRange(0, 10);
         // One step per arrow click and per click in the track.
         bar->setSingleStep(1);
         bar->setPageStep(1);
-        bar->setFocusPolicy(Qt::StrongFocus);
     }
 
     // Each control's designed place, and how it follows a larger window.

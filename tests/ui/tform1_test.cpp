@@ -804,6 +804,32 @@ TEST_F(FormTest, TabLeavesTheLogAndFilesDroppedOnItOpen) {
     EXPECT_EQ(form->State().OpenFileName, quadrants);
 }
 
+// Every Tab stop, in the order Tab reaches them, draws itself otherwise when it has the focus,
+// and has a name for screen readers.
+TEST_F(FormTest, EveryTabStopShowsItsFocusAndHasAName) {
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Open(quadrants);
+    form->Button1->setFocus(Qt::TabFocusReason);
+    QList<QWidget*> stops;
+    for (QWidget* at = form->Button1; !stops.contains(at); at = QApplication::focusWidget()) {
+        stops << at;
+        QTest::keyClick(at, Qt::Key_Tab);
+    }
+    ASSERT_GE(stops.size(), 11);
+    for (QWidget* stop : stops) {
+        const QString name = QAccessible::queryAccessibleInterface(stop)->text(QAccessible::Name);
+        SCOPED_TRACE(stop->metaObject()->className() + (" " + name.toStdString()));
+        EXPECT_FALSE(name.isEmpty());
+        stop->setFocus(Qt::TabFocusReason);
+        const QImage focused = stop->grab().toImage();
+        form->Button1->setFocus(stop == form->Button1 ? Qt::NoFocusReason : Qt::TabFocusReason);
+        if (stop == form->Button1)
+            form->Button2->setFocus(Qt::TabFocusReason);
+        EXPECT_NE(stop->grab().toImage(), focused);
+    }
+}
+
 TEST_F(FormTest, ScreenReadersReadThePictureTheSwatchesAndTheLog) {
     const auto description = [](QWidget* widget) {
         return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description);
