@@ -264,6 +264,10 @@ GroupedBands Session::FullSizeBands() const {
     return GroupedBands(std::move(shown.picture), std::move(shown.groups));
 }
 
+QSize Session::FileSize() const {
+    return original_ ? original_->Size() : picture_.Shown().Image().size();
+}
+
 GroupedPicture Session::ShownGrouping() const {
     GroupedPicture grouped;
     if (!HasGroups())

@@ -132,6 +132,8 @@ public:
     bool HasGroups() const { return HasPicture() && State().GroupCount > 0; }
     // Whether the picture shown is a reduced copy of the one in the file.
     bool IsReducedCopy() const { return original_ != nullptr; }
+    // The picture's size in its file: larger than the shown one's for a reduced copy.
+    QSize FileSize() const;
     // The picture as shown, the groups the last grouping left in the table and the groups'
     // colours as the swatches show them; no groups before an execute of this round.
     GroupedPicture ShownGrouping() const;

@@ -84,6 +84,22 @@ QStringList StatisticsHeader();  // the table's columns: swatch, #RRGGBB, R, G, 
 QString StatisticsGroupColumn();
 QString CopyButton();
 QString PickHint();
+// What a command does, for its tooltip, by its menu item's key ("open"); empty if unknown.
+QString CommandTip(const char* key);
+// A tooltip with the keys that run the command, "開啟圖片檔 (Ctrl+O)".
+QString WithKeys(const QString& tip, const QString& keys);
+// 檔案 → 最近開啟的檔案: an item, numbered from 1, and what shows when there is none.
+QString RecentItem(int n, const QString& file);
+QString NoRecentFiles();
+// The status bar: the picture (its format, size, and the file's size when reduced), the pixel
+// under the pointer with its colour, and the outcomes of drops and of keys pressed while long
+// work runs.
+QString PictureStatus(const QString& format, QSize shown, QSize file);
+QString PointerStatus(int x, int y, TColor c);
+QString DroppedOpened(const QString& file);
+QString DroppedFolder(const QString& folder);
+QString DroppedMany(int files);
+QString WaitForWork();
 QString AboutTitle();
 QString About(const QString& version);
 

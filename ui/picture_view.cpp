@@ -422,6 +422,7 @@ void PictureView::mouseMoveEvent(QMouseEvent* event) {
         Magnify(*p);
     else if (loupe_ != nullptr)
         loupe_->hide();
+    Point(p);
 }
 
 void PictureView::mouseReleaseEvent(QMouseEvent* event) {
@@ -436,6 +437,7 @@ void PictureView::leaveEvent(QEvent* event) {
     loupeOnKeys_ = false;
     if (loupe_ != nullptr)
         loupe_->hide();
+    Point(std::nullopt);
 }
 
 void PictureView::wheelEvent(QWheelEvent* event) {
@@ -566,9 +568,16 @@ void PictureView::PlaceCursor(QPoint pixel) {
     if (!hasFocus())
         return;
     update(around(pixel));
-    if (loupeOnKeys_)
+    if (loupeOnKeys_) {
         Magnify(pixel);
+        Point(pixel);
+    }
     Describe();
+}
+
+void PictureView::Point(std::optional<QPoint> pixel) {
+    if (onPointer)
+        onPointer(pixel && picture_.valid(*pixel) ? pixel : std::nullopt);
 }
 
 void PictureView::ScrollToCursor() {

@@ -80,6 +80,9 @@ public:
     std::function<void(int x, int y)> onPick;
     // A mouse button let go.
     std::function<void()> onMouseUp;
+    // The picture pixel under the pointer, or under the pick cursor while keys move it; none
+    // when neither is on the picture.
+    std::function<void(std::optional<QPoint>)> onPointer;
 
 signals:
     void zoomChanged();
@@ -121,6 +124,7 @@ private:
     // Scrolls until the cursor's pixel shows in the frame.
     void ScrollToCursor();
     void Magnify(QPoint pixel);
+    void Point(std::optional<QPoint> pixel);
     // What screen readers hear of the cursor.
     void Describe();
 

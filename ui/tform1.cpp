@@ -10,6 +10,8 @@
 #include <QHelpEvent>
 #include <QIcon>
 #include <QJsonObject>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -22,6 +24,7 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolTip>
@@ -29,6 +32,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/picture_formats.h"
 #include "session/texts.h"
 #include "ui/focus_scroll_bar.h"
 #include "ui/image_control.h"
@@ -37,6 +41,7 @@
 #include "ui/picture_view.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
+#include "ui/recent_files.h"
 #include "ui/statistics_dialog.h"
 #include "ui/swatch_panel.h"
 #include "ui/work_runner.h"
@@ -61,6 +66,30 @@ QFont FormFont() {
                       QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("sans-serif")});
     font.setPixelSize(14);
     return font;
+}
+
+// Hands each event of the objects it is installed on to a function; true keeps the event.
+class EventTap : public QObject {
+public:
+    EventTap(QObject* parent, std::function<bool(QObject*, QEvent*)> tap)
+        : QObject(parent), tap_(std::move(tap)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override { return tap_(watched, event); }
+
+private:
+    std::function<bool(QObject*, QEvent*)> tap_;
+};
+
+// What the picture's file is, from its first bytes as the readers tell formats apart; empty
+// when it cannot be read.
+QString FormatOf(const std::string& file) {
+    QFile in(QString::fromStdString(file));
+    if (!in.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray head = in.read(64 * 1024);
+    for (const PictureFormat& format : PictureFormats())
+        if (format.like(head) == Likeness::kYes)
+            return format.name;
+    return QString();
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& place) {
@@ -96,9 +125,19 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     runner_ = new WorkRunner(this, [this](std::exception_ptr error) {
         Guard([&error] { std::rethrow_exception(error); });
     });
-    connect(runner_, &WorkRunner::busyChanged, this, [this] { UpdateActions(); });
+    // While work runs, every key of the application is heard first, for the commands that wait.
+    keysWhileWorking_ = new EventTap(
+        this, [this](QObject* watched, QEvent* event) { return KeyWhileWorking(watched, event); });
+    connect(runner_, &WorkRunner::busyChanged, this, [this](bool busy) {
+        if (busy)
+            QCoreApplication::instance()->installEventFilter(keysWhileWorking_);
+        else
+            QCoreApplication::instance()->removeEventFilter(keysWhileWorking_);
+        UpdateActions();
+    });
     BuildControls();
     BuildMenus();
+    BuildStatusBar();
     BindEvents();
     DescribeForScreenReaders();
     // The designed outer size holds the controls; the menu bar comes on top of it.
@@ -115,6 +154,8 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     RestoreZoom();
     UpdateTitle();
     UpdateActions();
+    // Last: every menu item is there by now, whoever added it.
+    DescribeCommands();
 }
 
 TForm1::~TForm1() {
@@ -200,6 +241,7 @@ void TForm1::BuildControls() {
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
     Image1->onPick = [this](int x, int y) { Image1MouseDown(x, y); };
     Image1->onMouseUp = [this] { ShowPickHint(); };
+    Image1->onPointer = [this](std::optional<QPoint> pixel) { ShowPointer(pixel); };
     connect(Image1, &PictureView::zoomChanged, this, [this] {
         UpdateTitle();
         UpdateActions();
@@ -279,6 +321,121 @@ void TForm1::BuildMenus() {
     QAction* quantised = findChild<QAction*>(QStringLiteral("quantised"));
     quantised->setCheckable(true);
     connect(quantised, &QAction::toggled, this, &TForm1::QuantisedClick);
+    // 檔案 → 最近開啟的檔案, below 開啟檔案….
+    QAction* save = findChild<QAction*>(QStringLiteral("save"));
+    recentMenu_ = new QMenu(texts::MenuItem("recent"), this);
+    recentMenu_->menuAction()->setObjectName(QStringLiteral("recent"));
+    recentMenu_->setToolTipsVisible(true);
+    qobject_cast<QMenu*>(save->parent())->insertMenu(save, recentMenu_);
+    connect(recentMenu_, &QMenu::aboutToShow, this, &TForm1::FillRecentMenu);
+}
+
+void TForm1::FillRecentMenu() {
+    recentMenu_->clear();
+    const QStringList files = recent::Files();
+    if (files.isEmpty())
+        recentMenu_->addAction(texts::NoRecentFiles())->setEnabled(false);
+    for (int i = 0; i < files.size(); ++i) {
+        QAction* item = recentMenu_->addAction(texts::RecentItem(i + 1, files[i]));
+        item->setToolTip(files[i]);
+        connect(item, &QAction::triggered, this, [this, file = files[i]] {
+            if (Working())
+                ShowOutcome(texts::WaitForWork());
+            else
+                OpenFile(file);
+        });
+    }
+}
+
+void TForm1::RememberOpened() {
+    if (session_.HasPicture())
+        recent::Opened(QString::fromStdString(State().OpenFileName), ErrorBox());
+}
+
+void TForm1::DescribeCommands() {
+    for (QAction* title : menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        menu->setToolTipsVisible(true);
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            QStringList keys;
+            for (const QKeySequence& key : action->shortcuts())
+                keys << key.toString(QKeySequence::NativeText);
+            QString tip = texts::CommandTip(action->objectName().toLatin1().constData());
+            if (tip.isEmpty())
+                tip = action->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|…")));
+            action->setToolTip(texts::WithKeys(tip, keys.join(QStringLiteral(", "))));
+        }
+    }
+    // A button says what its menu item says.
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {Button1, "open"}, {Button2, "execute"}, {Button3, "exit"},
+        {Button4, "save"}, {Button5, "mean"},    {Button7, "mask"},
+    };
+    for (const auto& [button, item] : buttons)
+        button->setToolTip(findChild<QAction*>(QString::fromLatin1(item))->toolTip());
+}
+
+void TForm1::BuildStatusBar() {
+    // The message of the moment on the left; the pointer and the picture stay on the right.
+    pointerStatus_ = new QLabel(statusBar());
+    pointerStatus_->setObjectName(QStringLiteral("pointerStatus"));
+    pictureStatus_ = new QLabel(statusBar());
+    pictureStatus_->setObjectName(QStringLiteral("pictureStatus"));
+    statusBar()->addPermanentWidget(pointerStatus_);
+    statusBar()->addPermanentWidget(pictureStatus_);
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void TForm1::UpdatePictureStatus() {
+    if (!session_.HasPicture()) {
+        pictureStatus_->setText(pictureNote_);
+        return;
+    }
+    QString text = texts::PictureStatus(FormatOf(State().OpenFileName),
+                                        ShownPicture().Image().size(), session_.FileSize());
+    if (!pictureNote_.isEmpty())
+        text += QStringLiteral(" · ") + pictureNote_;
+    pictureStatus_->setText(text);
+}
+
+void TForm1::SetPictureNote(const QString& note) {
+    pictureNote_ = note;
+    UpdatePictureStatus();
+}
+
+void TForm1::ShowOutcome(const QString& text) {
+    statusBar()->showMessage(text, 15000);
+}
+
+void TForm1::ShowPointer(std::optional<QPoint> pixel) {
+    if (!pixel) {
+        pointerStatus_->clear();
+        return;
+    }
+    const TColor c = ShownPicture().GetPixel(pixel->x(), pixel->y());
+    pointerStatus_->setText(texts::PointerStatus(pixel->x(), pixel->y(), c));
+}
+
+bool TForm1::KeyWhileWorking(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !Working())
+        return false;
+    // Keys for this window or its progress dialog, not another window's.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || (widget->window() != this && widget->window()->parentWidget() != this))
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence pressed(key->keyCombination());
+    bool waits = widget == Image1 && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
+                                      key->key() == Qt::Key_Enter);
+    for (const QAction* action : waiting_)
+        for (const QKeySequence& keys : action->shortcuts())
+            waits = waits || keys.matches(pressed) == QKeySequence::ExactMatch;
+    if (!waits)
+        return false;
+    ShowOutcome(texts::WaitForWork());
+    return true;
 }
 
 void TForm1::RestoreZoom() {
@@ -307,13 +464,20 @@ void TForm1::UpdateActions() {
     };
     const bool grouped = session_.HasGroups();
     const bool free = !Working();
-    enable("unpick", free && State().ColorCount > State().PicksAtRun);
-    enable("export", free && grouped);
-    enable("statistics", free && grouped);
-    enable("quantised", grouped);
     // While work runs, what would change the state waits; the exit stops the work.
+    waiting_.clear();
+    const auto waits = [this, free](const char* name, bool can) {
+        QAction* action = findChild<QAction*>(QString::fromLatin1(name));
+        action->setEnabled(can && free);
+        if (can && !free)
+            waiting_.push_back(action);
+    };
+    waits("unpick", State().ColorCount > State().PicksAtRun);
+    waits("export", grouped);
+    waits("statistics", grouped);
+    enable("quantised", grouped);
     for (const char* name : {"open", "save", "execute", "mask", "mean", "enter", "seeds", "repick"})
-        enable(name, free);
+        waits(name, true);
     for (QPushButton* button : {Button1, Button2, Button4, Button5, Button7})
         button->setEnabled(free);
     enable("zoomIn", Image1->Zoom() < std::end(kZoomSteps)[-1] - 1e-9);
@@ -385,41 +549,55 @@ void TForm1::DescribeForScreenReaders() {
 
 namespace {
 
-// The one local file a drag carries, or an empty string.
-QString SingleLocalFile(const QMimeData* mime) {
+// The local files and folders a drag carries; none when it carries anything else.
+QStringList LocalFiles(const QMimeData* mime) {
+    QStringList paths;
     if (mime == nullptr || !mime->hasUrls())
-        return QString();
-    const QList<QUrl> urls = mime->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile())
-        return QString();
-    const QString path = urls.front().toLocalFile();
-    return QFileInfo(path).isFile() ? path : QString();
+        return paths;
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
 }
 
 }  // namespace
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-    if (!SingleLocalFile(event->mimeData()).isEmpty())
+    // Folders and several files are taken too, to say why they do not open.
+    if (!LocalFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
-    const QString path = SingleLocalFile(event->mimeData());
-    if (path.isEmpty() || Working())
+    const QStringList paths = LocalFiles(event->mimeData());
+    if (paths.isEmpty())
         return;
     event->acceptProposedAction();
-    OpenFile(path);
+    if (Working())
+        ShowOutcome(texts::WaitForWork());
+    else if (paths.size() > 1)
+        ShowOutcome(texts::DroppedMany(static_cast<int>(paths.size())));
+    else if (QFileInfo(paths.front()).isDir())
+        ShowOutcome(texts::DroppedFolder(paths.front()));
+    else if (OpenFile(paths.front()))
+        ShowOutcome(texts::DroppedOpened(paths.front()));
 }
 
-void TForm1::OpenFile(const QString& path) {
-    Guard([this, &path] {
+bool TForm1::OpenFile(const QString& path) {
+    bool opened = false;
+    Guard([this, &path, &opened] {
         // The mask reloads from this name whatever the working folder is by then.
         const std::string name = QFileInfo(path).absoluteFilePath().toStdString();
         // The open dialog starts here next time, as if the file had been chosen in it.
         OpenPictureDialog1->Choose(name);
-        Opened(session_.OpenFile(name));
+        const Opening opening = session_.OpenFile(name);
+        opened = opening.result == Opening::kOpened || opening.result == Opening::kReduced;
+        Opened(opening);
     });
     GroupsChanged();
+    return opened;
 }
 
 bool TForm1::Working() const {
@@ -451,13 +629,17 @@ void TForm1::Opened(const Opening& opening) {
         const QSignalBlocker quietAcross(Hshift), quietDown(Vshift);
         Image1->PlaceNewPicture();
     };
-    if (opening.result == Opening::kOpened)
+    if (opening.result == Opening::kOpened) {
         place();
+        RememberOpened();
+    }
     // A reduced copy shows once it is made.
-    RunWork(opening.work, [this, place] {
-        place();
-        GroupsChanged();
-    });
+    if (opening.work)
+        RunWork(opening.work, [this, place] {
+            place();
+            GroupsChanged();
+            RememberOpened();
+        });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -469,7 +651,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
                 break;
             auto* drop = static_cast<QDropEvent*>(event);
             // Text still drops into the log as into any text box.
-            if (SingleLocalFile(drop->mimeData()).isEmpty())
+            if (LocalFiles(drop->mimeData()).isEmpty())
                 break;
             drop->acceptProposedAction();
             if (event->type() == QEvent::Drop)
@@ -659,9 +841,11 @@ void TForm1::GroupsChanged() {
         }
     });
     UpdateTitle();
+    UpdatePictureStatus();
 }
 
 void TForm1::ShowError(const QString& message) {
+    ShowOutcome(message);
     if (errorReporter_) {
         errorReporter_(message);
         return;
@@ -715,8 +899,10 @@ void TForm1::Button7Click() {
 }
 
 void TForm1::Image1MouseDown(int x, int y) {
-    if (Working())
+    if (Working()) {
+        ShowOutcome(texts::WaitForWork());
         return;
+    }
     const bool onPicture = ShownPicture().Image().valid(x, y);
     const bool full = onPicture && State().ColorCount >= kMaxColors;
     Image1->Clicked(x, y);

@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -25,6 +26,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -47,6 +49,7 @@
 #include "ui/picture_view.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
+#include "ui/recent_files.h"
 #include "ui/work_runner.h"
 
 namespace colorsplit {
@@ -550,18 +553,39 @@ bool Drop(QWidget* target, QMimeData* mime) {
     return enter.isAccepted();
 }
 
+// One picture file dropped opens as if chosen in the dialog; other drops say in the status bar
+// why nothing opened, and what is no file at all is not taken.
 TEST_F(FormTest, DroppingOnePictureFileOpensItAsTheDialogWould) {
     const QUrl file = QUrl::fromLocalFile(QString::fromStdString(quadrants));
-    QMimeData two;
-    two.setUrls({file, file});
-    EXPECT_FALSE(Drop(form.get(), &two));
-    QMimeData text;
-    text.setText("not a file");
-    EXPECT_FALSE(Drop(form.get(), &text));
-    QMimeData web;
-    web.setUrls({QUrl("https://example.org/a.bmp")});
-    EXPECT_FALSE(Drop(form.get(), &web));
-    EXPECT_EQ(form->LogLines().size(), 2) << "nothing happens for those";
+    const QUrl broken =
+        QUrl::fromLocalFile(QString::fromStdString(Write("broken.bmp", {'B', 'M'})));
+    const struct {
+        const char* what;
+        QList<QUrl> urls;
+        bool taken;
+        QString says;  // in the status bar; the error itself for the broken file
+    } drops[] = {
+        {"two files", {file, file}, true, texts::DroppedMany(2)},
+        {"a web address", {QUrl("https://example.org/a.bmp")}, false, {}},
+        {"a folder", {QUrl::fromLocalFile(dir.path())}, true, texts::DroppedFolder(dir.path())},
+        {"a broken file", {broken}, true, {}},
+        {"text", {}, false, {}},
+    };
+    for (const auto& d : drops) {
+        SCOPED_TRACE(d.what);
+        form->statusBar()->clearMessage();
+        QMimeData mime;
+        if (d.urls.isEmpty())
+            mime.setText("not a file");
+        else
+            mime.setUrls(d.urls);
+        EXPECT_EQ(Drop(form.get(), &mime), d.taken);
+        EXPECT_EQ(form->statusBar()->currentMessage(),
+                  d.urls == QList<QUrl>{broken} ? errors.value(0) : d.says);
+    }
+    EXPECT_EQ(errors.size(), 1) << "the broken file's error";
+    EXPECT_EQ(form->LogLines().size(), 2) << "nothing opened";
+    EXPECT_TRUE(form->State().OpenFileName.empty());
 
     QMimeData one;
     one.setUrls({file});
@@ -569,12 +593,7 @@ TEST_F(FormTest, DroppingOnePictureFileOpensItAsTheDialogWould) {
     EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色")}));
     EXPECT_EQ(form->State().OpenFileName, quadrants);
     EXPECT_EQ(form->OpenPictureDialog1->FileName(), quadrants) << "the dialog starts there next";
-
-    QMimeData broken;
-    broken.setUrls({QUrl::fromLocalFile(QString::fromStdString(Write("broken.bmp", {'B', 'M'})))});
-    Drop(form.get(), &broken);
-    EXPECT_EQ(errors.size(), 1);
-    EXPECT_EQ(form->State().OpenFileName, quadrants);
+    EXPECT_EQ(form->statusBar()->currentMessage(), texts::DroppedOpened(file.toLocalFile()));
 }
 
 }  // namespace
@@ -819,7 +838,7 @@ TEST_F(FormTest, EveryTabStopShowsItsFocusAndHasAName) {
     ASSERT_GE(stops.size(), 11);
     for (QWidget* stop : stops) {
         const QString name = QAccessible::queryAccessibleInterface(stop)->text(QAccessible::Name);
-        SCOPED_TRACE(stop->metaObject()->className() + (" " + name.toStdString()));
+        SCOPED_TRACE(std::string(stop->metaObject()->className()) + " " + name.toStdString());
         EXPECT_FALSE(name.isEmpty());
         stop->setFocus(Qt::TabFocusReason);
         const QImage focused = stop->grab().toImage();
@@ -1015,6 +1034,28 @@ TEST_F(FormTest, LongWorkRunsBesideAWindowThatAnswers) {
     form->Button2Click();
     form->Button5Click();
     form->Image1MouseDown(1, 1);
+    // Their keys say why nothing happens, in the window and in the progress dialog; others work.
+    form->Image1->setFocus();
+    const QPoint cursor = form->Image1->Cursor().value();
+    const struct {
+        QWidget* to;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool waits;
+    } keys[] = {
+        {form.get(), Qt::Key_F5, Qt::NoModifier, true},
+        {form.get(), Qt::Key_O, Qt::ControlModifier, true},
+        {form->Image1, Qt::Key_Space, Qt::NoModifier, true},
+        {form->Image1, Qt::Key_Right, Qt::NoModifier, false},
+        {dialog, Qt::Key_M, Qt::ControlModifier, true},
+    };
+    for (const auto& k : keys) {
+        SCOPED_TRACE(QKeySequence(k.key | k.modifiers).toString().toStdString());
+        form->statusBar()->clearMessage();
+        QTest::keyClick(k.to, k.key, k.modifiers);
+        EXPECT_EQ(form->statusBar()->currentMessage(), k.waits ? texts::WaitForWork() : QString());
+    }
+    EXPECT_EQ(form->Image1->Cursor(), cursor + QPoint(1, 0)) << "the arrow moves the cursor";
     EXPECT_EQ(form->LogLines(), log) << "commands that would change the state wait";
     EXPECT_EQ(form->SwatchImage(), swatches);
     EXPECT_EQ(form->State().RunCount, 0);
@@ -1347,6 +1388,122 @@ TEST(WindowGeometry, ComesBackAsItWasLeft) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_TRUE(form.isMaximized());
     EXPECT_EQ(form.normalGeometry(), left) << "where it goes back to";
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// The status bar: the picture's format and size (and its file's, for a reduced copy) with one
+// more note where asked; the pixel under the pointer, or the cursor the keys move, with its
+// colour as shown.
+TEST_F(FormTest, TheStatusBarShowsThePictureAndThePixelUnderThePointer) {
+    auto* picture = form->findChild<QLabel*>("pictureStatus");
+    auto* pointer = form->findChild<QLabel*>("pointerStatus");
+    ASSERT_TRUE(picture != nullptr && pointer != nullptr);
+    EXPECT_TRUE(picture->text().isEmpty());
+    Open(quadrants);
+    const QSize size = form->ShownPicture().Image().size();
+    EXPECT_EQ(picture->text(), texts::PictureStatus("BMP", size, size));
+
+    const QPoint p(30, 5);
+    Hover(form->Image1, p);
+    const TColor c = form->ShownPicture().GetPixel(p.x(), p.y());
+    EXPECT_EQ(pointer->text(), texts::PointerStatus(p.x(), p.y(), c));
+    Hover(form->Image1, QPoint(1000, 1000));
+    EXPECT_TRUE(pointer->text().isEmpty()) << "beside the picture";
+    form->Image1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->Image1, Qt::Key_Right);
+    const QPoint at = form->Image1->Cursor().value();
+    EXPECT_EQ(pointer->text(),
+              texts::PointerStatus(at.x(), at.y(), form->ShownPicture().GetPixel(at.x(), at.y())));
+
+    QImage tall(3, 961, QImage::Format_RGB32);
+    tall.fill(0x123456);
+    const std::string png = Path("tall.png");
+    ASSERT_TRUE(tall.save(QString::fromStdString(png), "PNG"));
+    WhenShown<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+    Open(png);
+    EXPECT_EQ(picture->text(), texts::PictureStatus("PNG", QSize(3, 960), QSize(3, 961)));
+    form->SetPictureNote("sRGB");
+    EXPECT_TRUE(picture->text().startsWith(texts::PictureStatus("PNG", {3, 960}, {3, 961})));
+    EXPECT_TRUE(picture->text().endsWith("sRGB"));
+}
+
+// Every menu item and button says what it does and its keys; the menus show it.
+TEST_F(FormTest, TooltipsSayWhatEachCommandDoesAndItsKeys) {
+    int items = 0;
+    for (QAction* title : form->menuBar()->actions()) {
+        EXPECT_TRUE(title->menu()->toolTipsVisible()) << title->text().toStdString();
+        for (QAction* item : title->menu()->actions()) {
+            if (item->isSeparator())
+                continue;
+            ++items;
+            const QByteArray name = item->objectName().toLatin1();
+            SCOPED_TRACE(name.toStdString());
+            EXPECT_FALSE(texts::CommandTip(name.constData()).isEmpty()) << "what it does";
+            EXPECT_TRUE(item->toolTip().startsWith(texts::CommandTip(name.constData())));
+            for (const QKeySequence& keys : item->shortcuts())
+                EXPECT_TRUE(item->toolTip().contains(keys.toString(QKeySequence::NativeText)))
+                    << item->toolTip().toStdString();
+        }
+    }
+    EXPECT_GE(items, 20);
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {form->Button1, "開啟檔案"}, {form->Button2, "執行"},     {form->Button3, "離開"},
+        {form->Button4, "儲存檔案"}, {form->Button5, "平均顏色"}, {form->Button7, "MASK"},
+    };
+    for (const auto& [button, item] : buttons)
+        EXPECT_EQ(button->toolTip(), form->MenuItem(Q(item))->toolTip()) << item;
+    EXPECT_EQ(form->Button1->toolTip(), texts::WithKeys(texts::CommandTip("open"), "Ctrl+O"));
+}
+
+// 檔案 → 最近開啟的檔案 lists the last ten pictures opened, newest first, in this run and the
+// next; files no longer there are left out, and a file that did not open is not listed. Each
+// opens again as if chosen in the dialog.
+TEST_F(FormTest, RecentFilesListTheLastTenPicturesOpened) {
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                  "/colorsplit/settings.json");
+    QMenu* menu = form->MenuItem(Q("最近開啟的檔案"))->menu();
+    ASSERT_NE(menu, nullptr);
+    const auto listed = [](QMenu* m) {
+        emit m->aboutToShow();
+        QStringList files;
+        for (QAction* item : m->actions())
+            if (item->isEnabled())
+                files << item->toolTip();
+        return files;
+    };
+    EXPECT_TRUE(listed(menu).isEmpty());
+    QStringList opened;
+    for (int i = 0; i < 12; ++i) {
+        const QString name = QStringLiteral("p%1.bmp").arg(i);
+        opened.prepend(QString::fromStdString(
+            Write(name.toStdString(), test::EncodeBmp(test::QuadrantPicture(), 24))));
+        form->OpenFile(opened.front());
+    }
+    form->OpenFile(QString::fromStdString(Write("broken.bmp", {'B', 'M'})));
+    EXPECT_EQ(listed(menu), opened.mid(0, 10));
+    QFile::remove(opened[3]);
+    form->OpenFile(opened[5]);
+    TForm1 next;
+    const QStringList now = listed(next.MenuItem(Q("最近開啟的檔案"))->menu());
+    EXPECT_EQ(now, QStringList({opened[5], opened[0], opened[1], opened[2], opened[4], opened[6],
+                                opened[7], opened[8], opened[9]}));
+    ASSERT_EQ(listed(menu), now);
+    EXPECT_TRUE(menu->actions().front()->text().endsWith("p6.bmp")) << "named, not the path";
+    menu->actions()[1]->trigger();
+    EXPECT_EQ(form->State().OpenFileName, opened[0].toStdString());
+    // Also in the desktop's list, once for each time it opened.
+    QFile desktop(recent::DesktopListFile());
+    ASSERT_TRUE(desktop.open(QIODevice::ReadOnly));
+    const QString list = QString::fromUtf8(desktop.readAll());
+    const qsizetype p10 = list.indexOf("/p10.bmp\"");
+    ASSERT_GE(p10, 0);
+    EXPECT_EQ(list.mid(p10, list.indexOf("</bookmark>", p10) - p10).count("count=\"1\""), 1);
+    EXPECT_FALSE(list.contains("broken.bmp"));
 }
 
 }  // namespace
