@@ -533,8 +533,11 @@ void PictureView::focusInEvent(QFocusEvent* event) {
 
 void PictureView::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    if (loupeOnKeys_ && loupe_ != nullptr)
-        loupe_->hide();
+    if (loupeOnKeys_) {
+        if (loupe_ != nullptr)
+            loupe_->hide();
+        Point(std::nullopt);
+    }
     update(Visible());
 }
 
