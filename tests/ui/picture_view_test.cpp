@@ -361,33 +361,27 @@ TEST_F(ViewTest, TheLoupeNeverLeavesTheFrame) {
     Loupe* loupe = View().LoupeWidget();
     const QRect inside = form->GroupBox1->contentsRect();
     const QRect frame(form->GroupBox1->mapTo(form.get(), inside.topLeft()), inside.size());
-    const struct {
-        double zoom;
-        Qt::Key key;  // with Shift, until the cursor stops or the frame's edge is reached
-    } cases[] = {
-        {2, Qt::Key_Right}, {2, Qt::Key_Down},  {1, Qt::Key_Right},
-        {8, Qt::Key_Down},  {8, Qt::Key_Right}, {0.5, Qt::Key_Right},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("zoom " + std::to_string(c.zoom) + " key " + std::to_string(c.key));
-        View().SetZoom(c.zoom);
+    // With Shift, until the cursor stops at the picture's or the frame's edge.
+    const std::pair<double, Qt::Key> cases[] = {{2, Qt::Key_Right}, {2, Qt::Key_Down},
+                                                {1, Qt::Key_Right}, {8, Qt::Key_Down},
+                                                {8, Qt::Key_Right}, {0.5, Qt::Key_Right}};
+    for (const auto& [zoom, key] : cases) {
+        SCOPED_TRACE("zoom " + std::to_string(zoom) + " key " + std::to_string(key));
+        View().SetZoom(zoom);
         View().setFocus(Qt::TabFocusReason);
         for (int i = 0; i < 70; ++i) {
-            QTest::keyClick(&View(), c.key, Qt::ShiftModifier);
-            ASSERT_TRUE(loupe->isVisible());
+            QTest::keyClick(&View(), key, Qt::ShiftModifier);
             const QRect shown = View().ShownRect(*View().Cursor());
-            EXPECT_TRUE(frame.contains(loupe->geometry()))
-                << "the loupe at " << loupe->geometry() << ", the frame " << frame;
+            ASSERT_TRUE(loupe->isVisible());
+            EXPECT_TRUE(frame.contains(loupe->geometry())) << loupe->geometry() << " in " << frame;
             EXPECT_FALSE(loupe->geometry().intersects(
                 QRect(View().mapTo(form.get(), shown.topLeft()), shown.size())));
         }
         // The pointer at the frame's far corner, or the picture's where it ends before.
         const QPoint corner = View().Visible().bottomRight();
         const QRect last = View().ShownRect({639, 479});
-        Hover(&View(),
-              QPoint(std::min(corner.x(), last.right()), std::min(corner.y(), last.bottom())));
-        ASSERT_TRUE(loupe->isVisible());
-        EXPECT_TRUE(frame.contains(loupe->geometry())) << loupe->geometry();
+        Hover(&View(), {std::min(corner.x(), last.right()), std::min(corner.y(), last.bottom())});
+        EXPECT_TRUE(loupe->isVisible() && frame.contains(loupe->geometry()));
         form->Button1->setFocus();
     }
 }
