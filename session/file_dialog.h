@@ -7,7 +7,8 @@
 namespace colorsplit {
 
 // A file dialog as the commands see it: run it and get the chosen name, or nothing when it is
-// cancelled. The last name chosen is kept so that the next run can start where it was.
+// cancelled. The last name chosen is kept so that the next run can start where it was; the
+// next program run starts only where a file was really opened or written (Used).
 class FileDialog {
 public:
     virtual ~FileDialog() = default;
@@ -21,15 +22,15 @@ public:
     // The last name chosen, empty until one has been.
     const std::string& FileName() const { return fileName_; }
     // A name chosen by other means (a file dropped on the window) counts as chosen here.
-    void Choose(std::string name) {
-        fileName_ = std::move(name);
-        Remember(fileName_);
-    }
+    void Choose(std::string name) { fileName_ = std::move(name); }
+    // A file was opened from name or written to it: later runs may start there. A name that
+    // failed (a save refused by /proc) is never kept.
+    void Used(const std::string& name) { Remember(name); }
 
 protected:
     // Asks the user for a name; nullopt when cancelled.
     virtual std::optional<std::string> Ask() = 0;
-    // Keeps a chosen name for later runs, where a dialog does.
+    // Keeps a used name for later runs, where a dialog does.
     virtual void Remember(const std::string&) {}
 
 private:

@@ -106,6 +106,7 @@ void Session::Show(const QImage& image, const std::string& name, const ProfileUs
                    std::shared_ptr<const PictureFile> original, const QString& line) {
     profile_ = profile;
     picture_.Open(image);
+    openDialog_.Used(name);
     original_ = std::move(original);
     // Picks, groups and the mask of another picture mean nothing for this one.
     quantizer_.NewRound(name);
@@ -160,6 +161,7 @@ std::optional<std::string> Session::Button4Click() {
         if (chosen.suffix().isEmpty() && !chosen.exists())
             *name += ".bmp";
         picture_.Shown().SaveToFile(*name);
+        saveDialog_.Used(*name);
     }
     return name;
 }
@@ -313,6 +315,10 @@ GroupedBands Session::FullSizeBands() const {
         return GroupedBands(original_, State().CodeBook, State().GroupCount, kMostPixelsToReduce);
     GroupedPicture shown = TableGrouping();
     return GroupedBands(std::move(shown.picture), std::move(shown.groups));
+}
+
+QSize Session::FileSize() const {
+    return original_ ? original_->Size() : picture_.Shown().Image().size();
 }
 
 GroupedPicture Session::TableGrouping() const {
@@ -482,6 +488,7 @@ std::shared_ptr<const LongWork> Session::ExportGroups(const std::string& folder)
         LongWork::Kind::kExport, path,
         [bands, job, counts](Progress& progress) { *counts = WriteExport(job, bands, progress); },
         [this, counts, key, path, fullSize] {
+            exportDialog_.Used(path.toStdString());
             if (fullSize)
                 fullSizeCounts_ = Counts{key, *counts};
             view_.LogLine(texts::Exported(path));

@@ -151,6 +151,8 @@ public:
     bool HasGroups() const { return HasPicture() && State().GroupCount > 0; }
     // Whether the picture shown is a reduced copy of the one in the file.
     bool IsReducedCopy() const { return original_ != nullptr; }
+    // The picture's size in its file: larger than the shown one's for a reduced copy.
+    QSize FileSize() const;
     // The picture as shown, its groups as the export makes them (the groups the last grouping
     // left in the table, dithered or cleaned up as the export settings say, the cleanup's
     // size scaled for a reduced copy) and the groups' colours as the swatches show them; no

@@ -431,6 +431,7 @@ QString MenuItem(const char* key) {
         {"export", "匯出群組(&X)…"},
         {"exit", "離開(&Q)"},
         {"exportSettings", "匯出設定(&E)…"},
+        {"recent", "最近開啟的檔案(&R)"},
         {"execute", "執行(&R)"},
         {"mask", "MASK(&M)"},
         {"mean", "平均顏色(&A)"},
@@ -511,11 +512,9 @@ QString AccessibleDescription(const char* key) {
     };
     return Lookup(descriptions, key);
 }
-QString WindowTitle(const QString& file, const QString& zoom, const QString& profile) {
-    if (file.isEmpty())
-        return QStringLiteral("colorsplit");
-    return profile.isEmpty() ? T("%1 (%2) - colorsplit").arg(file, zoom)
-                             : T("%1 (%2) [%3] - colorsplit").arg(file, zoom, profile);
+QString WindowTitle(const QString& file, const QString& zoom) {
+    return file.isEmpty() ? QStringLiteral("colorsplit")
+                          : T("%1 (%2) - colorsplit").arg(file, zoom);
 }
 QString ProfileStatus(const ProfileUse& use) {
     const QString name = use.description.isEmpty() ? T("(未命名)") : use.description;
@@ -603,6 +602,70 @@ QString CopyButton() {
 QString PickHint() {
     return T(
         "四種顏色都已選好。要改選,請用「顏色」選單的「復原選色」(Ctrl+Z)或「重新選色」(Ctrl+R)。");
+}
+QString CommandTip(const char* key) {
+    static const char* const tips[][2] = {
+        {"open", "開啟圖片檔"},
+        {"save", "把顯示的圖片存成檔案"},
+        {"export", "把每個群組各存成檔案,並寫出統計表與調色盤"},
+        {"exit", "關閉視窗"},
+        {"execute", "以選好的顏色把像素分群"},
+        {"mask", "只留下所選群組的像素,其餘塗黑"},
+        {"mean", "算出圖片的平均顏色"},
+        {"enter", "輸入顏色數值,作為下一個選色"},
+        {"seeds", "從調色盤檔依序選取顏色"},
+        {"statistics", "列出每個群組的顏色、像素與比例"},
+        {"unpick", "取消最後一次選色"},
+        {"repick", "清除所有選色,重新選擇"},
+        {"loupe", "在指標旁放大顯示像素與顏色"},
+        {"fit", "把整張圖片縮放到視窗內"},
+        {"actual", "以原尺寸(100%)顯示圖片"},
+        {"zoomIn", "放大圖片"},
+        {"zoomOut", "縮小圖片"},
+        {"quantised", "以群組顏色顯示每個像素"},
+        {"about", "程式的版本與授權"},
+        {"recent", "再次開啟最近開啟過的圖片"},
+        {"exportSettings", "匯出給印刷與割字用的設定:清除雜點、抖動、補漏白、尺寸與標記"},
+        {"autoSeeds", "從圖片自動選出其餘的顏色"},
+        {"inks", "載入有名稱的油墨色表,標出每個群組最接近的油墨"},
+        {"profiles", "開檔時依圖片內嵌的色彩描述檔轉成 sRGB"},
+    };
+    for (const auto& row : tips)
+        if (std::strcmp(row[0], key) == 0)
+            return T(row[1]);
+    return QString();
+}
+QString WithKeys(const QString& tip, const QString& keys) {
+    return keys.isEmpty() ? tip : T("%1 (%2)").arg(tip, keys);
+}
+QString RecentItem(int n, const QString& file) {
+    // The number is the item's key: 1 to 9, then 0 for the tenth.
+    return QStringLiteral("&%1 %2").arg(n % 10).arg(QFileInfo(file).fileName());
+}
+QString NoRecentFiles() {
+    return T("(沒有最近開啟的檔案)");
+}
+QString PictureStatus(const QString& format, QSize shown, QSize file) {
+    const QString size = T("%1 × %2").arg(file.width()).arg(file.height());
+    const QString what = format.isEmpty() ? size : T("%1 %2").arg(format, size);
+    if (shown == file)
+        return what;
+    return T("%1,縮小為 %2 × %3").arg(what).arg(shown.width()).arg(shown.height());
+}
+QString PointerStatus(int x, int y, TColor c) {
+    return T("(%1, %2) %3 %4").arg(x).arg(y).arg(Hex(c), Channels(c));
+}
+QString DroppedOpened(const QString& file) {
+    return T("已開啟「%1」").arg(QFileInfo(file).fileName());
+}
+QString DroppedFolder(const QString& folder) {
+    return T("「%1」是資料夾,不是圖片檔").arg(QFileInfo(folder).fileName());
+}
+QString DroppedMany(int files) {
+    return T("一次只能開啟一個檔案,拖放的是 %1 個").arg(files);
+}
+QString WaitForWork() {
+    return T("請等目前的工作完成,或按「取消」");
 }
 QString AboutTitle() {
     return T("關於 colorsplit");

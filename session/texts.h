@@ -74,9 +74,8 @@ QString AccessibleName(const char* key);
 // 匯出設定…: its title, captions and the sentence on what each setting does, by key.
 QString ExportSettingText(const char* key);
 QString AccessibleDescription(const char* key);
-// The open file's name and the zoom it is shown at, "photo.jpg (50%) - colorsplit", and what
-// came of its colour profile, if it has one (ProfileStatus).
-QString WindowTitle(const QString& file, const QString& zoom, const QString& profile = {});
+// The open file's name and the zoom it is shown at, "photo.jpg (50%) - colorsplit".
+QString WindowTitle(const QString& file, const QString& zoom);
 // What came of the shown picture's colour profile, "已套用色彩描述檔:Adobe RGB (1998)"; empty
 // for a picture without one. Also the batch program's note on a profile passed over.
 QString ProfileStatus(const ProfileUse& use);
@@ -101,6 +100,22 @@ QStringList InkHeader();         // and with inks: the ink, ΔE
 QString StatisticsGroupColumn();
 QString CopyButton();
 QString PickHint();
+// What a command does, for its tooltip, by its menu item's key ("open"); empty if unknown.
+QString CommandTip(const char* key);
+// A tooltip with the keys that run the command, "開啟圖片檔 (Ctrl+O)".
+QString WithKeys(const QString& tip, const QString& keys);
+// 檔案 → 最近開啟的檔案: an item, numbered from 1, and what shows when there is none.
+QString RecentItem(int n, const QString& file);
+QString NoRecentFiles();
+// The status bar: the picture (its format, size, and the file's size when reduced), the pixel
+// under the pointer with its colour, and the outcomes of drops and of keys pressed while long
+// work runs.
+QString PictureStatus(const QString& format, QSize shown, QSize file);
+QString PointerStatus(int x, int y, TColor c);
+QString DroppedOpened(const QString& file);
+QString DroppedFolder(const QString& folder);
+QString DroppedMany(int files);
+QString WaitForWork();
 QString AboutTitle();
 QString About(const QString& version);
 

@@ -30,20 +30,29 @@ QString Loupe::Text() const {
     return texts::Hex(c) + QLatin1Char('\n') + texts::Channels(c);
 }
 
-void Loupe::ShowAt(const QImage& picture, QPoint pixel, QRect shown) {
+void Loupe::ShowAt(const QImage& picture, QPoint pixel, QRect shown, QRect room) {
     picture_ = picture;
     pixel_ = pixel;
     const QFontMetrics metrics(font());
     const int text = metrics.horizontalAdvance(QStringLiteral("R 255 G 255 B 255"));
     const QSize size(std::max(kGrid, text) + 2 * kMargin,
                      kGrid + 3 * kMargin + 2 * metrics.lineSpacing());
-    // Below and right of the pixel; above or left of it where the parent ends.
-    QPoint place = shown.bottomRight() + QPoint(kClearance, kClearance);
-    const QSize room = parentWidget()->size();
-    if (place.x() + size.width() > room.width())
-        place.setX(shown.left() - kClearance - size.width());
-    if (place.y() + size.height() > room.height())
-        place.setY(shown.top() - kClearance - size.height());
+    if (size.width() > room.width() || size.height() > room.height()) {
+        hide();
+        return;
+    }
+    // Below and right of the pixel; above or left of it where room ends; and where neither
+    // side has room, as near as room allows.
+    const auto along = [](int before, int after, int clearance, int length, int first, int last) {
+        int at = after + clearance;
+        if (at + length - 1 > last)
+            at = before - clearance - length;
+        return std::clamp(at, first, last - length + 1);
+    };
+    const QPoint place(
+        along(shown.left(), shown.right() + 1, kClearance, size.width(), room.left(), room.right()),
+        along(shown.top(), shown.bottom() + 1, kClearance, size.height(), room.top(),
+              room.bottom()));
     setGeometry(QRect(place, size));
     raise();
     show();

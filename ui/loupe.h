@@ -18,8 +18,9 @@ public:
 
     // Magnifies picture round pixel, and stands beside shown, where (in the parent's
     // coordinates) that pixel is shown at the zoom in use: below and right of it, or above or
-    // left where the parent ends, clear of it either way.
-    void ShowAt(const QImage& picture, QPoint pixel, QRect shown);
+    // left where room ends, clear of it either way, and always inside room. Hidden when room
+    // cannot hold it.
+    void ShowAt(const QImage& picture, QPoint pixel, QRect shown, QRect room);
     // The colour text it shows.
     QString Text() const;
 

@@ -191,7 +191,9 @@ void PictureView::SetPicture(const QImage& shown) {
     update();
 }
 
-void PictureView::SetGrouping(const QImage& quantised, std::vector<std::uint8_t> groups) {
+void PictureView::SetGrouping(const QImage& opened, const QImage& quantised,
+                              std::vector<std::uint8_t> groups) {
+    opened_ = opened;
     quantised_ = quantised;
     groups_ = std::move(groups);
     dimmed_ = QImage();
@@ -213,10 +215,14 @@ void PictureView::SetPreviewGroup(std::optional<int> group) {
 }
 
 const QImage& PictureView::Displayed() const {
-    const QImage& base = showQuantised_ && !quantised_.isNull() ? quantised_ : picture_;
+    const bool split = showQuantised_ && !quantised_.isNull();
+    if (!preview_)
+        return split ? quantised_ : picture_;
+    // A mask painted black would hide the very group looked at.
+    const QImage& base = split ? quantised_ : opened_;
     const size_t pixels = static_cast<size_t>(base.width()) * static_cast<size_t>(base.height());
-    if (!preview_ || base.isNull() || groups_.size() != pixels)
-        return base;
+    if (base.isNull() || groups_.size() != pixels)
+        return split ? quantised_ : picture_;
     if (dimmed_.isNull())
         dimmed_ = Dimmed(base, groups_, *preview_);
     return dimmed_;
@@ -416,6 +422,7 @@ void PictureView::mouseMoveEvent(QMouseEvent* event) {
         Magnify(*p);
     else if (loupe_ != nullptr)
         loupe_->hide();
+    Point(p);
 }
 
 void PictureView::mouseReleaseEvent(QMouseEvent* event) {
@@ -426,9 +433,11 @@ void PictureView::mouseReleaseEvent(QMouseEvent* event) {
 
 void PictureView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
-    // The loupe stays only where the keys last put it.
-    if (loupe_ != nullptr && !loupeOnKeys_)
+    // Gone with the pointer, wherever the keys had put it; the next key shows it again.
+    loupeOnKeys_ = false;
+    if (loupe_ != nullptr)
         loupe_->hide();
+    Point(std::nullopt);
 }
 
 void PictureView::wheelEvent(QWheelEvent* event) {
@@ -524,8 +533,11 @@ void PictureView::focusInEvent(QFocusEvent* event) {
 
 void PictureView::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    if (loupeOnKeys_ && loupe_ != nullptr)
-        loupe_->hide();
+    if (loupeOnKeys_) {
+        if (loupe_ != nullptr)
+            loupe_->hide();
+        Point(std::nullopt);
+    }
     update(Visible());
 }
 
@@ -559,9 +571,16 @@ void PictureView::PlaceCursor(QPoint pixel) {
     if (!hasFocus())
         return;
     update(around(pixel));
-    if (loupeOnKeys_)
+    if (loupeOnKeys_) {
         Magnify(pixel);
+        Point(pixel);
+    }
     Describe();
+}
+
+void PictureView::Point(std::optional<QPoint> pixel) {
+    if (onPointer)
+        onPointer(pixel && picture_.valid(*pixel) ? pixel : std::nullopt);
 }
 
 void PictureView::ScrollToCursor() {
@@ -606,7 +625,10 @@ void PictureView::Magnify(QPoint pixel) {
     }
     const QRect shown = ShownRect(pixel);
     QWidget* parent = loupe_->parentWidget();
-    loupe_->ShowAt(picture_, pixel, QRect(mapTo(parent, shown.topLeft()), shown.size()));
+    // Inside the frame, where it shows: never over the controls round it.
+    const QRect inside = FrameInside() & frame_->visibleRegion().boundingRect();
+    loupe_->ShowAt(picture_, pixel, QRect(mapTo(parent, shown.topLeft()), shown.size()),
+                   QRect(frame_->mapTo(parent, inside.topLeft()), inside.size()) & parent->rect());
 }
 
 void PictureView::Describe() {

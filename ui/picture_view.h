@@ -37,12 +37,14 @@ public:
 
     // The picture as shown, which a click picks from.
     void SetPicture(const QImage& shown);
-    // The last grouping of the shown picture: the picture in its groups' colours and each
-    // pixel's group, row by row. Null and empty while there is none.
-    void SetGrouping(const QImage& quantised, std::vector<std::uint8_t> groups);
+    // The last grouping of the shown picture: the picture as opened, the picture in its groups'
+    // colours and each pixel's group, row by row. Null and empty while there is none.
+    void SetGrouping(const QImage& opened, const QImage& quantised,
+                     std::vector<std::uint8_t> groups);
     // Every pixel in its group's colour instead of the picture, while there is a grouping.
     void ShowQuantised(bool shown);
-    // One group as it is and every other pixel dimmed to a third, without painting anything.
+    // One group as it is and every other pixel dimmed to a third, without painting anything:
+    // the picture as opened, whatever mask is painted on it.
     void SetPreviewGroup(std::optional<int> group);
     // What the area shows now, before it is scaled.
     const QImage& Displayed() const;
@@ -78,6 +80,9 @@ public:
     std::function<void(int x, int y)> onPick;
     // A mouse button let go.
     std::function<void()> onMouseUp;
+    // The picture pixel under the pointer, or under the pick cursor while keys move it; none
+    // when neither is on the picture.
+    std::function<void(std::optional<QPoint>)> onPointer;
 
 signals:
     void zoomChanged();
@@ -119,6 +124,7 @@ private:
     // Scrolls until the cursor's pixel shows in the frame.
     void ScrollToCursor();
     void Magnify(QPoint pixel);
+    void Point(std::optional<QPoint> pixel);
     // What screen readers hear of the cursor.
     void Describe();
 
@@ -129,6 +135,7 @@ private:
     Loupe* loupe_ = nullptr;
 
     QImage picture_;
+    QImage opened_;
     QImage quantised_;
     std::vector<std::uint8_t> groups_;
     bool showQuantised_ = false;

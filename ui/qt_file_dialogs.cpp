@@ -27,6 +27,15 @@ QString SettingsFile() {
            QStringLiteral("/colorsplit/settings.json");
 }
 
+// The kernel's own folders: listing them can hang a file dialog, and nothing is saved there.
+bool SystemFolder(const QString& folder) {
+    const QString path = QFileInfo(folder).canonicalFilePath();
+    for (const char* root : {"/proc", "/sys", "/dev"})
+        if (path == QLatin1String(root) || path.startsWith(QLatin1String(root) + QLatin1Char('/')))
+            return true;
+    return false;
+}
+
 // What is remembered; nothing, when the file is missing or damaged.
 QJsonObject Load() {
     QFile file(SettingsFile());
@@ -54,11 +63,12 @@ void Set(const char* key, const QJsonValue& value, const Report& report) {
 
 QString Folder(const char* key) {
     const QString folder = Load().value(QLatin1String(key)).toString();
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+    return UsableFolder(folder) ? folder : QString();
 }
 
 void SetFolder(const char* key, const QString& folder, const Report& report) {
-    Set(key, folder, report);
+    if (UsableFolder(folder))
+        Set(key, folder, report);
 }
 
 bool Flag(const char* key, bool otherwise) {
@@ -78,6 +88,10 @@ void SetValue(const char* key, const QJsonValue& value, const Report& report) {
 }
 
 }  // namespace remembered
+
+bool UsableFolder(const QString& folder) {
+    return !folder.isEmpty() && QFileInfo(folder).isDir() && !remembered::SystemFolder(folder);
+}
 
 namespace {
 
@@ -101,7 +115,7 @@ QString WriteStart(const std::function<std::string()>& openedFile) {
     if (const QString last = remembered::Folder(remembered::kWriteFolder); !last.isEmpty())
         return last;
     const std::string opened = openedFile ? openedFile() : std::string();
-    if (!opened.empty() && Writable(FolderOf(opened)))
+    if (!opened.empty() && Writable(FolderOf(opened)) && UsableFolder(FolderOf(opened)))
         return FolderOf(opened);
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     return !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();

@@ -36,6 +36,9 @@ std::unique_ptr<FileDialog> MakeInksDialog(QWidget* parent, std::function<std::s
 // source tree when run from the build folder. Empty when neither exists.
 QString SamplesDirectory();
 
+// A folder a dialog may start in: one that exists, and none of the kernel's (/proc, /sys, /dev).
+bool UsableFolder(const QString& folder);
+
 // What the window remembers between runs, in colorsplit/settings.json under the user's
 // configuration folder (XDG_CONFIG_HOME, usually ~/.config).
 namespace remembered {
@@ -46,6 +49,7 @@ inline constexpr char kZoom[] = "zoom";
 inline constexpr char kInks[] = "inks";
 inline constexpr char kExport[] = "export";
 inline constexpr char kProfiles[] = "applyProfiles";
+inline constexpr char kWindow[] = "window";
 QString Folder(const char* key);
 bool Flag(const char* key, bool otherwise);
 // Whatever is kept under key; undefined when nothing is.

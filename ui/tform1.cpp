@@ -9,12 +9,16 @@
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QIcon>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -26,15 +30,19 @@
 #include <QToolTip>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 
+#include "platform/picture_formats.h"
 #include "session/texts.h"
 #include "ui/export_settings_dialog.h"
+#include "ui/focus_scroll_bar.h"
 #include "ui/image_control.h"
 #include "ui/loupe.h"
 #include "ui/message_log.h"
 #include "ui/picture_view.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
+#include "ui/recent_files.h"
 #include "ui/statistics_dialog.h"
 #include "ui/swatch_panel.h"
 #include "ui/work_runner.h"
@@ -48,6 +56,9 @@ constexpr QPoint kFormPlace(120, 99);
 constexpr QSize kFormOuterSize(788, 528);
 // The least that shows every designed control whole; below it the design scrolls.
 constexpr QSize kDesignMinimum(740, 452);
+// What a window manager's frame may take, in device pixels, before it tells: borders, and a
+// title bar as tall as on a desktop scaled to 200 %.
+constexpr QMargins kFrameAllowance(4, 72, 4, 8);
 
 QFont FormFont() {
     QFont font;
@@ -56,6 +67,30 @@ QFont FormFont() {
                       QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("sans-serif")});
     font.setPixelSize(14);
     return font;
+}
+
+// Hands each event of the objects it is installed on to a function; true keeps the event.
+class EventTap : public QObject {
+public:
+    EventTap(QObject* parent, std::function<bool(QObject*, QEvent*)> tap)
+        : QObject(parent), tap_(std::move(tap)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override { return tap_(watched, event); }
+
+private:
+    std::function<bool(QObject*, QEvent*)> tap_;
+};
+
+// What the picture's file is, from its first bytes as the readers tell formats apart; empty
+// when it cannot be read.
+QString FormatOf(const std::string& file) {
+    QFile in(QString::fromStdString(file));
+    if (!in.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray head = in.read(64 * 1024);
+    for (const PictureFormat& format : PictureFormats())
+        if (format.like(head) == Likeness::kYes)
+            return format.name;
+    return QString();
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& place) {
@@ -85,19 +120,32 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
     designArea_->setFrameShape(QFrame::NoFrame);
     designArea_->setWidgetResizable(true);
     designArea_->setWidget(design_);
+    // Not a Tab stop of its own: it scrolls to whichever control has the focus.
+    designArea_->setFocusPolicy(Qt::NoFocus);
     design_->setMinimumSize(kDesignMinimum);
     setCentralWidget(designArea_);
     runner_ = new WorkRunner(this, [this](std::exception_ptr error) {
         Guard([&error] { std::rethrow_exception(error); });
     });
-    connect(runner_, &WorkRunner::busyChanged, this, [this] { UpdateActions(); });
+    // While work runs, every key of the application is heard first, for the commands that wait.
+    keysWhileWorking_ = new EventTap(
+        this, [this](QObject* watched, QEvent* event) { return KeyWhileWorking(watched, event); });
+    connect(runner_, &WorkRunner::busyChanged, this, [this](bool busy) {
+        if (busy)
+            QCoreApplication::instance()->installEventFilter(keysWhileWorking_);
+        else
+            QCoreApplication::instance()->removeEventFilter(keysWhileWorking_);
+        UpdateActions();
+    });
     BuildControls();
     BuildMenus();
+    BuildStatusBar();
     BindEvents();
     DescribeForScreenReaders();
     // The designed outer size holds the controls; the menu bar comes on top of it.
     move(kFormPlace);
     resize(kFormOuterSize + QSize(0, menuBar()->sizeHint().height()));
+    RestoreGeometry();
     // The launcher's icon, in every size it comes in.
     QIcon icon;
     for (const int size : {48, 128, 256})
@@ -112,6 +160,8 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
         ExportSettings::FromJson(remembered::Value(remembered::kExport).toObject()));
     UpdateTitle();
     UpdateActions();
+    // Last: every menu item is there by now, whoever added it.
+    DescribeCommands();
 }
 
 TForm1::~TForm1() {
@@ -158,16 +208,15 @@ void TForm1::BuildControls() {
     // move down just clear of it, 30 pixels apart as designed.
     ColorInf->SetOffset(QPoint(0, std::max(0, GroupBox2->contentsRect().top() - ColorInf->y())));
 
-    Vshift = new QScrollBar(Qt::Vertical, form);
+    Vshift = new FocusScrollBar(Qt::Vertical, form);
     Vshift->setGeometry(473, 20, 21, 385);
-    Hshift = new QScrollBar(Qt::Horizontal, form);
+    Hshift = new FocusScrollBar(Qt::Horizontal, form);
     Hshift->setGeometry(10, 414, 464, 20);
     for (QScrollBar* bar : {Vshift, Hshift}) {
         bar->setRange(0, 10);
         // One step per arrow click and per click in the track.
         bar->setSingleStep(1);
         bar->setPageStep(1);
-        bar->setFocusPolicy(Qt::StrongFocus);
     }
 
     // Each control's designed place, and how it follows a larger window.
@@ -198,6 +247,7 @@ void TForm1::BuildControls() {
     connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
     Image1->onPick = [this](int x, int y) { Image1MouseDown(x, y); };
     Image1->onMouseUp = [this] { ShowPickHint(); };
+    Image1->onPointer = [this](std::optional<QPoint> pixel) { ShowPointer(pixel); };
     connect(Image1, &PictureView::zoomChanged, this, [this] {
         UpdateTitle();
         UpdateActions();
@@ -291,6 +341,121 @@ void TForm1::BuildMenus() {
     QAction* quantised = findChild<QAction*>(QStringLiteral("quantised"));
     quantised->setCheckable(true);
     connect(quantised, &QAction::toggled, this, &TForm1::QuantisedClick);
+    // 檔案 → 最近開啟的檔案, below 開啟檔案….
+    QAction* save = findChild<QAction*>(QStringLiteral("save"));
+    recentMenu_ = new QMenu(texts::MenuItem("recent"), this);
+    recentMenu_->menuAction()->setObjectName(QStringLiteral("recent"));
+    recentMenu_->setToolTipsVisible(true);
+    qobject_cast<QMenu*>(save->parent())->insertMenu(save, recentMenu_);
+    connect(recentMenu_, &QMenu::aboutToShow, this, &TForm1::FillRecentMenu);
+}
+
+void TForm1::FillRecentMenu() {
+    recentMenu_->clear();
+    const QStringList files = recent::Files();
+    if (files.isEmpty())
+        recentMenu_->addAction(texts::NoRecentFiles())->setEnabled(false);
+    for (int i = 0; i < files.size(); ++i) {
+        QAction* item = recentMenu_->addAction(texts::RecentItem(i + 1, files[i]));
+        item->setToolTip(files[i]);
+        connect(item, &QAction::triggered, this, [this, file = files[i]] {
+            if (Working())
+                ShowOutcome(texts::WaitForWork());
+            else
+                OpenFile(file);
+        });
+    }
+}
+
+void TForm1::RememberOpened() {
+    if (session_.HasPicture())
+        recent::Opened(QString::fromStdString(State().OpenFileName), ErrorBox());
+}
+
+void TForm1::DescribeCommands() {
+    for (QAction* title : menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        menu->setToolTipsVisible(true);
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            QStringList keys;
+            for (const QKeySequence& key : action->shortcuts())
+                keys << key.toString(QKeySequence::NativeText);
+            QString tip = texts::CommandTip(action->objectName().toLatin1().constData());
+            if (tip.isEmpty())
+                tip = action->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|…")));
+            action->setToolTip(texts::WithKeys(tip, keys.join(QStringLiteral(", "))));
+        }
+    }
+    // A button says what its menu item says.
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {Button1, "open"}, {Button2, "execute"}, {Button3, "exit"},
+        {Button4, "save"}, {Button5, "mean"},    {Button7, "mask"},
+    };
+    for (const auto& [button, item] : buttons)
+        button->setToolTip(findChild<QAction*>(QString::fromLatin1(item))->toolTip());
+}
+
+void TForm1::BuildStatusBar() {
+    // The message of the moment on the left; the pointer and the picture stay on the right.
+    pointerStatus_ = new QLabel(statusBar());
+    pointerStatus_->setObjectName(QStringLiteral("pointerStatus"));
+    pictureStatus_ = new QLabel(statusBar());
+    pictureStatus_->setObjectName(QStringLiteral("pictureStatus"));
+    statusBar()->addPermanentWidget(pointerStatus_);
+    statusBar()->addPermanentWidget(pictureStatus_);
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void TForm1::UpdatePictureStatus() {
+    if (!session_.HasPicture()) {
+        pictureStatus_->setText(pictureNote_);
+        return;
+    }
+    QString text = texts::PictureStatus(FormatOf(State().OpenFileName),
+                                        ShownPicture().Image().size(), session_.FileSize());
+    if (!pictureNote_.isEmpty())
+        text += QStringLiteral(" · ") + pictureNote_;
+    pictureStatus_->setText(text);
+}
+
+void TForm1::SetPictureNote(const QString& note) {
+    pictureNote_ = note;
+    UpdatePictureStatus();
+}
+
+void TForm1::ShowOutcome(const QString& text) {
+    statusBar()->showMessage(text, 15000);
+}
+
+void TForm1::ShowPointer(std::optional<QPoint> pixel) {
+    if (!pixel) {
+        pointerStatus_->clear();
+        return;
+    }
+    const TColor c = ShownPicture().GetPixel(pixel->x(), pixel->y());
+    pointerStatus_->setText(texts::PointerStatus(pixel->x(), pixel->y(), c));
+}
+
+bool TForm1::KeyWhileWorking(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !Working())
+        return false;
+    // Keys for this window or its progress dialog, not another window's.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || (widget->window() != this && widget->window()->parentWidget() != this))
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence pressed(key->keyCombination());
+    bool waits = widget == Image1 && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
+                                      key->key() == Qt::Key_Enter);
+    for (const QAction* action : waiting_)
+        for (const QKeySequence& keys : action->shortcuts())
+            waits = waits || keys.matches(pressed) == QKeySequence::ExactMatch;
+    if (!waits)
+        return false;
+    ShowOutcome(texts::WaitForWork());
+    return true;
 }
 
 void TForm1::RestoreZoom() {
@@ -331,14 +496,21 @@ void TForm1::UpdateActions() {
     };
     const bool grouped = session_.HasGroups();
     const bool free = !Working();
-    enable("unpick", free && State().ColorCount > State().PicksAtRun);
-    enable("export", free && grouped);
-    enable("statistics", free && grouped);
-    enable("quantised", grouped);
     // While work runs, what would change the state waits; the exit stops the work.
+    waiting_.clear();
+    const auto waits = [this, free](const char* name, bool can) {
+        QAction* action = findChild<QAction*>(QString::fromLatin1(name));
+        action->setEnabled(can && free);
+        if (can && !free)
+            waiting_.push_back(action);
+    };
+    waits("unpick", State().ColorCount > State().PicksAtRun);
+    waits("export", grouped);
+    waits("statistics", grouped);
+    enable("quantised", grouped);
     for (const char* name : {"open", "save", "execute", "mask", "mean", "enter", "seeds", "repick",
                              "autoSeeds", "inks", "exportSettings"})
-        enable(name, free);
+        waits(name, true);
     for (QPushButton* button : {Button1, Button2, Button4, Button5, Button7})
         button->setEnabled(free);
     enable("zoomIn", Image1->Zoom() < std::end(kZoomSteps)[-1] - 1e-9);
@@ -395,8 +567,10 @@ void TForm1::LayOutDesign() {
 
 void TForm1::UpdateTitle() {
     const QString file = QFileInfo(QString::fromStdString(State().OpenFileName)).fileName();
-    setWindowTitle(texts::WindowTitle(file, ZoomPercent(Image1->Zoom()),
-                                      texts::ProfileStatus(session_.PictureProfile())));
+    setWindowTitle(texts::WindowTitle(file, ZoomPercent(Image1->Zoom())));
+    // What came of the picture's colour profile, beside its size in the status bar.
+    SetPictureNote(session_.HasPicture() ? texts::ProfileStatus(session_.PictureProfile())
+                                         : QString());
 }
 
 void TForm1::DescribeForScreenReaders() {
@@ -411,41 +585,55 @@ void TForm1::DescribeForScreenReaders() {
 
 namespace {
 
-// The one local file a drag carries, or an empty string.
-QString SingleLocalFile(const QMimeData* mime) {
+// The local files and folders a drag carries; none when it carries anything else.
+QStringList LocalFiles(const QMimeData* mime) {
+    QStringList paths;
     if (mime == nullptr || !mime->hasUrls())
-        return QString();
-    const QList<QUrl> urls = mime->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile())
-        return QString();
-    const QString path = urls.front().toLocalFile();
-    return QFileInfo(path).isFile() ? path : QString();
+        return paths;
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
 }
 
 }  // namespace
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-    if (!SingleLocalFile(event->mimeData()).isEmpty())
+    // Folders and several files are taken too, to say why they do not open.
+    if (!LocalFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
-    const QString path = SingleLocalFile(event->mimeData());
-    if (path.isEmpty() || Working())
+    const QStringList paths = LocalFiles(event->mimeData());
+    if (paths.isEmpty())
         return;
     event->acceptProposedAction();
-    OpenFile(path);
+    if (Working())
+        ShowOutcome(texts::WaitForWork());
+    else if (paths.size() > 1)
+        ShowOutcome(texts::DroppedMany(static_cast<int>(paths.size())));
+    else if (QFileInfo(paths.front()).isDir())
+        ShowOutcome(texts::DroppedFolder(paths.front()));
+    else if (OpenFile(paths.front()))
+        ShowOutcome(texts::DroppedOpened(paths.front()));
 }
 
-void TForm1::OpenFile(const QString& path) {
-    Guard([this, &path] {
+bool TForm1::OpenFile(const QString& path) {
+    bool opened = false;
+    Guard([this, &path, &opened] {
         // The mask reloads from this name whatever the working folder is by then.
         const std::string name = QFileInfo(path).absoluteFilePath().toStdString();
         // The open dialog starts here next time, as if the file had been chosen in it.
         OpenPictureDialog1->Choose(name);
-        Opened(session_.OpenFile(name));
+        const Opening opening = session_.OpenFile(name);
+        opened = opening.result == Opening::kOpened || opening.result == Opening::kReduced;
+        Opened(opening);
     });
     GroupsChanged();
+    return opened;
 }
 
 bool TForm1::Working() const {
@@ -468,6 +656,7 @@ void TForm1::RunWork(std::shared_ptr<const LongWork> work, std::function<void()>
 
 void TForm1::closeEvent(QCloseEvent* event) {
     runner_->StopAndWait();
+    RememberGeometry();
     QMainWindow::closeEvent(event);
 }
 
@@ -476,13 +665,17 @@ void TForm1::Opened(const Opening& opening) {
         const QSignalBlocker quietAcross(Hshift), quietDown(Vshift);
         Image1->PlaceNewPicture();
     };
-    if (opening.result == Opening::kOpened)
+    if (opening.result == Opening::kOpened) {
         place();
+        RememberOpened();
+    }
     // A reduced copy shows once it is made.
-    RunWork(opening.work, [this, place] {
-        place();
-        GroupsChanged();
-    });
+    if (opening.work)
+        RunWork(opening.work, [this, place] {
+            place();
+            GroupsChanged();
+            RememberOpened();
+        });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -494,7 +687,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
                 break;
             auto* drop = static_cast<QDropEvent*>(event);
             // Text still drops into the log as into any text box.
-            if (SingleLocalFile(drop->mimeData()).isEmpty())
+            if (LocalFiles(drop->mimeData()).isEmpty())
                 break;
             drop->acceptProposedAction();
             if (event->type() == QEvent::Drop)
@@ -537,41 +730,103 @@ void TForm1::showEvent(QShowEvent* event) {
     followScreen();
     if (QWindow* window = windowHandle())
         connect(window, &QWindow::screenChanged, this, followScreen);
+    settling_ = true;
     KeepInsideScreen();
     // A window manager tells the frame it adds only once it has framed the window, and no
-    // event says when: look a few times.
-    for (const int ms : {50, 150, 300, 600, 1200})
-        QTimer::singleShot(ms, this, [this] {
-            if (!framed_ && frameGeometry() != geometry())
-                KeepInsideScreen();
-        });
+    // event says when; and it may apply an earlier request after a later one. Look a few times.
+    for (const int ms : {50, 150, 300, 600, 1200, 2000})
+        QTimer::singleShot(ms, this, [this] { KeepInsideScreen(); });
+    QTimer::singleShot(2500, this, [this] { settling_ = false; });
 }
 
 void TForm1::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
-    // A window manager tells the frame it adds only once it has framed the window, which may
-    // be after it was shown: place it again then, title bar and all.
-    if (placed_ && !framed_ && frameGeometry() != geometry())
+    if (settling_)
         KeepInsideScreen();
 }
 
+QSize TForm1::WantedSize(QSize frame) const {
+    if (restoredSize_)
+        return *restoredSize_;
+    // The design gives the outer size, the frame the window manager adds included.
+    return kFormOuterSize + QSize(0, menuBar()->sizeHint().height()) - frame;
+}
+
 void TForm1::KeepInsideScreen() {
-    // The design gives the outer size; take the frame the window manager adds, if any, off it.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.isValid() && !frame.isEmpty()) {
+    const QScreen* shown = screen();
+    if (placing_ || shown == nullptr || corrections_ >= 12 ||
+        (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    const QScopedValueRollback<bool> once(placing_, true);
+    const QRect outer = frameGeometry(), inner = geometry();
+    const bool known = outer.isValid() && outer != inner && outer.contains(inner);
+    // The size is chosen when the window is first placed and when its frame becomes known;
+    // after that only the place is kept, and a size the user chooses stays.
+    bool sizing = !sized_;
+    sized_ = true;
+    if (known && !framed_) {
         framed_ = true;
-        resize(kFormOuterSize + QSize(0, menuBar()->height()) - frame);
+        sizing = true;
+        resize(WantedSize(outer.size() - inner.size()));
     }
+    // Until the frame is known, room for one round the window, as window managers draw them:
+    // the place asked for is then the window's own, and one as tall as the screen would have
+    // its title bar above the top. A place the last run left had its frame inside already.
+    const qreal ratio = devicePixelRatioF();
+    const auto logical = [ratio](int device) {
+        return static_cast<int>(std::ceil(device / ratio));
+    };
+    QMargins frame;
+    if (known)
+        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    else if (!restoredSize_)
+        frame = QMargins(logical(kFrameAllowance.left()), logical(kFrameAllowance.top()),
+                         logical(kFrameAllowance.right()), logical(kFrameAllowance.bottom()));
+    const QSize room(frame.left() + frame.right(), frame.top() + frame.bottom());
     // Inside the screen's free area, however small the screen: the design scrolls then.
-    if (const QScreen* shown = screen()) {
-        const QRect free = shown->availableGeometry();
-        resize(size().boundedTo(free.size() - frame));
-        const QRect now = frameGeometry();
-        move(
-            std::clamp(now.x(), free.left(), std::max(free.left(), free.right() + 1 - now.width())),
-            std::clamp(now.y(), free.top(),
-                       std::max(free.top(), free.bottom() + 1 - now.height())));
+    const QRect free = shown->availableGeometry();
+    if (const QSize fits = size().boundedTo(free.size() - room); sizing && fits != size()) {
+        ++corrections_;
+        resize(fits);
     }
+    const QRect now = geometry().marginsAdded(frame);
+    const QPoint to(
+        std::clamp(now.x(), free.left(), std::max(free.left(), free.right() + 1 - now.width())),
+        std::clamp(now.y(), free.top(), std::max(free.top(), free.bottom() + 1 - now.height())));
+    if (to != now.topLeft()) {
+        ++corrections_;
+        // A known frame is placed by its corner; else the window by its own.
+        move(known ? to : to + QPoint(frame.left(), frame.top()));
+    }
+}
+
+void TForm1::RestoreGeometry() {
+    const QJsonObject last = remembered::Value(remembered::kWindow).toObject();
+    const QRect place(
+        last.value(QLatin1String("x")).toInt(), last.value(QLatin1String("y")).toInt(),
+        last.value(QLatin1String("width")).toInt(), last.value(QLatin1String("height")).toInt());
+    // Smaller than the design's least, it is not a size this program left.
+    if (place.width() < kDesignMinimum.width() / 2 || place.height() < kDesignMinimum.height() / 2)
+        return;
+    restoredSize_ = place.size();
+    setGeometry(place);
+    if (last.value(QLatin1String("maximized")).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TForm1::RememberGeometry() {
+    if (!placed_)
+        return;
+    // The place it goes back to when no longer maximised.
+    const QRect place = isMaximized() ? normalGeometry() : geometry();
+    remembered::SetValue(remembered::kWindow,
+                         QJsonObject{{QLatin1String("x"), place.x()},
+                                     {QLatin1String("y"), place.y()},
+                                     {QLatin1String("width"), place.width()},
+                                     {QLatin1String("height"), place.height()},
+                                     {QLatin1String("maximized"), isMaximized()}},
+                         ErrorBox());
 }
 
 std::function<void(const QString&)> TForm1::ErrorBox() {
@@ -615,16 +870,18 @@ void TForm1::GroupsChanged() {
         GroupedPicture shown = session_.ShownGrouping();
         if (shown.groups.empty()) {
             findChild<QAction*>(QStringLiteral("quantised"))->setChecked(false);
-            Image1->SetGrouping(QImage(), {});
+            Image1->SetGrouping(QImage(), QImage(), {});
         } else {
             const QImage quantised = QuantisedPicture(shown);
-            Image1->SetGrouping(quantised, std::move(shown.groups));
+            Image1->SetGrouping(shown.picture, quantised, std::move(shown.groups));
         }
     });
     UpdateTitle();
+    UpdatePictureStatus();
 }
 
 void TForm1::ShowError(const QString& message) {
+    ShowOutcome(message);
     if (errorReporter_) {
         errorReporter_(message);
         return;
@@ -667,7 +924,7 @@ void TForm1::Button4Click() {
         Guard([this] {
             // Said where the eye is; the log keeps its designed lines.
             if (const std::optional<std::string> saved = session_.Button4Click())
-                statusBar()->showMessage(texts::Saved(QString::fromStdString(*saved)));
+                ShowOutcome(texts::Saved(QString::fromStdString(*saved)));
         });
 }
 
@@ -682,8 +939,10 @@ void TForm1::Button7Click() {
 }
 
 void TForm1::Image1MouseDown(int x, int y) {
-    if (Working())
+    if (Working()) {
+        ShowOutcome(texts::WaitForWork());
         return;
+    }
     const bool onPicture = ShownPicture().Image().valid(x, y);
     const bool full = onPicture && State().ColorCount >= kMaxColors;
     Image1->Clicked(x, y);

@@ -13,6 +13,8 @@
 
 class QAction;
 class QGroupBox;
+class QLabel;
+class QMenu;
 class QScrollArea;
 class QPlainTextEdit;
 class QPushButton;
@@ -39,8 +41,14 @@ public:
     ~TForm1() override;
 
     // Opens a picture file as if it had been chosen in the open dialog (a file named on the
-    // command line, or dropped on the window).
-    void OpenFile(const QString& path);
+    // command line, dropped on the window, or chosen in 最近開啟的檔案). True when it opened.
+    bool OpenFile(const QString& path);
+
+    // The status bar's picture section carries one more short text after the picture's own
+    // (empty for none).
+    void SetPictureNote(const QString& note);
+    // What came of something the user did, where the user looks: the status bar, for a while.
+    void ShowOutcome(const QString& text);
 
     // Errors escaping a handler go here instead of a message box when set.
     void SetErrorReporter(std::function<void(const QString&)> reporter);
@@ -158,6 +166,17 @@ private:
 
     void BuildControls();
     void BuildMenus();
+    // The picture, the pixel under the pointer and what came of the last action, at the bottom.
+    void BuildStatusBar();
+    void UpdatePictureStatus();
+    void ShowPointer(std::optional<QPoint> pixel);
+    // Every menu item's and button's tooltip: what it does, and its keys.
+    void DescribeCommands();
+    // 檔案 → 最近開啟的檔案, filled as it opens; a picture that opened goes first in it.
+    void FillRecentMenu();
+    void RememberOpened();
+    // Keys for commands that wait while long work runs say so instead of nothing.
+    bool KeyWhileWorking(QObject* watched, QEvent* event);
     // The zoom as last time, and remembering it from now on.
     void RestoreZoom();
     void RememberZoom();
@@ -173,6 +192,11 @@ private:
     void Opened(const Opening& opening);
     // The whole frame, title bar included, inside the screen's free area.
     void KeepInsideScreen();
+    // The client size the window opens at, once the frame the window manager adds is known.
+    QSize WantedSize(QSize frame) const;
+    // The size, place and maximised state as the last run left them, and remembering them.
+    void RestoreGeometry();
+    void RememberGeometry();
     void BindEvents();
     // The designed controls at their places, the frame grown by what the window has beyond the
     // designed size and the controls right of it moved along.
@@ -207,6 +231,21 @@ private:
     bool placed_ = false;
     // Whether the window manager's frame was known when the window was placed.
     bool framed_ = false;
+    // While the window manager settles a new window, moves it makes are checked; a few, so
+    // that a window manager that insists is not fought for ever.
+    bool settling_ = false;
+    bool sized_ = false;
+    int corrections_ = 0;
+    bool placing_ = false;
+    // The client size the last run left, if any; else the design's.
+    std::optional<QSize> restoredSize_;
+    QLabel* pictureStatus_ = nullptr;
+    QLabel* pointerStatus_ = nullptr;
+    QString pictureNote_;
+    QMenu* recentMenu_ = nullptr;
+    // The commands waiting for long work to end, and what hears their keys meanwhile.
+    std::vector<QAction*> waiting_;
+    QObject* keysWhileWorking_ = nullptr;
     // A zoom change is remembered once the wheel has stopped turning.
     QTimer rememberZoom_;
     // Last: it stops and waits for its work before the rest of the window goes.

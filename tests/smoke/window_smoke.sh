@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
 # Starts the real program in a real X server with a picture named on its command line, waits
 # for its window, checks its size and that it shows the picture, closes it with its exit button
-# and checks that it ends with status 0: window_smoke.sh PROGRAM PICTURE
+# and checks that it ends with status 0; then, under a window manager (openbox) on a 1920 x 1080
+# screen, that every start at display scale 2 puts the whole frame inside the screen, and that
+# the window comes back where it was left: window_smoke.sh PROGRAM PICTURE
 set -euo pipefail
 program=$1
 picture=$2
+here=$(dirname "$0")
 
-if [ "${3:-}" != "--inside" ]; then
-    exec "$(dirname "$0")/../../scripts/with-xvfb" bash "$0" "$program" "$picture" --inside
-fi
+case "${3:-}" in
+    "")
+        "$here/../../scripts/with-xvfb" bash "$0" "$program" "$picture" --inside
+        XVFB_SCREEN=1920x1080x24 exec "$here/../../scripts/with-xvfb" bash "$0" "$program" \
+            "$picture" --managed
+        ;;
+    --managed)
+        exec bash "$here/window_placement.sh" "$program"
+        ;;
+esac
 unset QT_QPA_PLATFORM
 work=$(mktemp -d)
-trap 'rm -rf "$work"; kill "$pid" 2>/dev/null || true' EXIT
+pid=
+trap 'rm -rf "$work"; [ -z "$pid" ] || kill "$pid" 2>/dev/null || true' EXIT
 # What the window remembers goes here, not into the settings of whoever runs the test.
-export XDG_CONFIG_HOME=$work/config
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 
 "$program" "$picture" &
 pid=$!

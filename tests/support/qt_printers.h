@@ -1,6 +1,7 @@
 #pragma once
 
 // Readable failure messages for Qt strings in GoogleTest.
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <ostream>
@@ -14,5 +15,12 @@ inline void PrintTo(const QStringList& list, std::ostream* os) {
     for (qsizetype i = 0; i < list.size(); ++i)
         *os << (i ? ", \"" : "\"") << list[i].toStdString() << '"';
     *os << "}";
+}
+inline void PrintTo(const QRect& r, std::ostream* os) {
+    *os << r.width() << "x" << r.height() << "+" << r.x() << "+" << r.y();
+}
+inline std::ostream& operator<<(std::ostream& os, const QRect& r) {
+    PrintTo(r, &os);
+    return os;
 }
 QT_END_NAMESPACE

@@ -14,9 +14,14 @@ int main(int argc, char** argv) {
     char settings[] = "/tmp/colorsplit-tests-XXXXXX";
     if (mkdtemp(settings) != nullptr)
         setenv("XDG_CONFIG_HOME", settings, 1);
+    // So does the desktop's list of recently used files.
+    char data[] = "/tmp/colorsplit-tests-XXXXXX";
+    if (mkdtemp(data) != nullptr)
+        setenv("XDG_DATA_HOME", data, 1);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     const int status = RUN_ALL_TESTS();
     std::filesystem::remove_all(settings);
+    std::filesystem::remove_all(data);
     return status;
 }

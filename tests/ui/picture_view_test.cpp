@@ -226,9 +226,9 @@ TEST_F(ViewTest, PicturesOpenAtTheStartTheFrameClipsAndTheWheelReachesEverywhere
 }
 
 // At 100 % the view steps when the cursor passes the frame's last column, not before; the
-// cursor stops on the picture's last pixel, where Space picks. The loupe stays where the keys
-// put it when the pointer leaves, and goes when the pointer was the last to move it; in a
-// window narrower than the design it stays inside the window. A focused picture shows it.
+// cursor stops on the picture's last pixel, where Space picks. The loupe goes when the pointer
+// leaves, wherever the keys had put it, and comes back with the next key; in a window narrower
+// than the design it stays inside the window. A focused picture shows it.
 TEST_F(ViewTest, TheKeyboardsCursorTheLoupeAndTheFocus) {
     form->OpenFile(Write("unique.bmp", test::UniquePicture(640, 480)));
     View().setFocus(Qt::TabFocusReason);
@@ -251,10 +251,16 @@ TEST_F(ViewTest, TheKeyboardsCursorTheLoupeAndTheFocus) {
     QEvent leave(QEvent::Leave);
     EXPECT_TRUE(loupe->isVisible());
     QApplication::sendEvent(&View(), &leave);
-    EXPECT_TRUE(loupe->isVisible()) << "the keys put it there";
+    EXPECT_FALSE(loupe->isVisible()) << "gone with the pointer, wherever the keys put it";
+    press(Qt::Key_Left, 1);
+    EXPECT_TRUE(loupe->isVisible()) << "a key moved the cursor since";
+    form->Button2Click();
+    EXPECT_TRUE(loupe->isVisible());
     Hover(&View(), View().Visible().center());
     QApplication::sendEvent(&View(), &leave);
-    EXPECT_FALSE(loupe->isVisible()) << "the pointer was the last to move it";
+    EXPECT_FALSE(loupe->isVisible());
+    form->Button2Click();
+    EXPECT_FALSE(loupe->isVisible()) << "not back after 執行";
 
     const QPoint corner = View().Visible().topLeft();
     EXPECT_EQ(View().grab().toImage().pixel(corner),
@@ -276,7 +282,7 @@ TEST_F(ViewTest, TheKeyboardsCursorTheLoupeAndTheFocus) {
 
 // After 執行 the picture area shows the split (the export's quantised picture, pixel for
 // pixel; a mask does not change it), and one group at a glance while the pointer is on its
-// swatch or its row is selected in 群組統計: its pixels as they are, the rest at a third. The
+// swatch or its row is selected in 群組統計: its pixels as opened, the rest at a third. The
 // picture, a save and the mean stay as they were. Items that cannot do anything are disabled.
 TEST_F(ViewTest, TheSplitAsAWholeAndOneGroupAtAGlance) {
     form->OpenFile(Write("quadrants.bmp", test::QuadrantPicture()));
@@ -323,7 +329,9 @@ TEST_F(ViewTest, TheSplitAsAWholeAndOneGroupAtAGlance) {
     };
     const TColor mean = (form->Button5Click(), form->State().MeanColor);
     Hover(form->ColorInf, QPoint(25, form->ColorInf->Offset().y() + 30 + 10));
-    EXPECT_EQ(View().Displayed(), dimmedBut(picture, 1));
+    const QImage opened =
+        QImage(dir.filePath("quadrants.bmp")).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(View().Displayed(), dimmedBut(opened, 1)) << "as opened, whatever mask is painted";
     quantised->trigger();
     EXPECT_EQ(View().Displayed(), dimmedBut(exported, 1)) << "in the split too";
     saveDialog->Answer(dir.filePath("saved.bmp").toStdString());
@@ -347,6 +355,38 @@ TEST_F(ViewTest, TheSplitAsAWholeAndOneGroupAtAGlance) {
     form->RepickClick();
     EXPECT_FALSE(quantised->isChecked());
     grouped(false);
+}
+
+// Wherever the keys or the pointer take the cursor, at any zoom, the loupe stands inside the
+// picture's frame, clear of the pixel it magnifies: never over the buttons and swatches beside.
+TEST_F(ViewTest, TheLoupeNeverLeavesTheFrame) {
+    form->OpenFile(Write("unique.bmp", test::UniquePicture(640, 480)));
+    Loupe* loupe = View().LoupeWidget();
+    const QRect inside = form->GroupBox1->contentsRect();
+    const QRect frame(form->GroupBox1->mapTo(form.get(), inside.topLeft()), inside.size());
+    // With Shift, until the cursor stops at the picture's or the frame's edge.
+    const std::pair<double, Qt::Key> cases[] = {{2, Qt::Key_Right}, {2, Qt::Key_Down},
+                                                {1, Qt::Key_Right}, {8, Qt::Key_Down},
+                                                {8, Qt::Key_Right}, {0.5, Qt::Key_Right}};
+    for (const auto& [zoom, key] : cases) {
+        SCOPED_TRACE("zoom " + std::to_string(zoom) + " key " + std::to_string(key));
+        View().SetZoom(zoom);
+        View().setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 70; ++i) {
+            QTest::keyClick(&View(), key, Qt::ShiftModifier);
+            const QRect shown = View().ShownRect(*View().Cursor());
+            ASSERT_TRUE(loupe->isVisible());
+            EXPECT_TRUE(frame.contains(loupe->geometry())) << loupe->geometry() << " in " << frame;
+            EXPECT_FALSE(loupe->geometry().intersects(
+                QRect(View().mapTo(form.get(), shown.topLeft()), shown.size())));
+        }
+        // The pointer at the frame's far corner, or the picture's where it ends before.
+        const QPoint corner = View().Visible().bottomRight();
+        const QRect last = View().ShownRect({639, 479});
+        Hover(&View(), {std::min(corner.x(), last.right()), std::min(corner.y(), last.bottom())});
+        EXPECT_TRUE(loupe->isVisible() && frame.contains(loupe->geometry()));
+        form->Button1->setFocus();
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -49,6 +50,7 @@
 #include "ui/picture_view.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/radio_group.h"
+#include "ui/recent_files.h"
 #include "ui/statistics_dialog.h"
 #include "ui/work_runner.h"
 
@@ -458,7 +460,7 @@ TEST_F(FormTest, FailedSavesLoseNothing) {
         errors.clear();
         Save(target);
         EXPECT_EQ(errors.size(), 1);
-        EXPECT_TRUE(form->statusBar()->currentMessage().isEmpty()) << "no word of a save";
+        EXPECT_EQ(form->statusBar()->currentMessage(), errors.value(0)) << "its error, no save";
     }
     EXPECT_EQ(Slurp(existing), "old");
     EXPECT_EQ(Slurp(lockedFile), "keep");
@@ -558,18 +560,39 @@ bool Drop(QWidget* target, QMimeData* mime) {
     return enter.isAccepted();
 }
 
+// One picture file dropped opens as if chosen in the dialog; other drops say in the status bar
+// why nothing opened, and what is no file at all is not taken.
 TEST_F(FormTest, DroppingOnePictureFileOpensItAsTheDialogWould) {
     const QUrl file = QUrl::fromLocalFile(QString::fromStdString(quadrants));
-    QMimeData two;
-    two.setUrls({file, file});
-    EXPECT_FALSE(Drop(form.get(), &two));
-    QMimeData text;
-    text.setText("not a file");
-    EXPECT_FALSE(Drop(form.get(), &text));
-    QMimeData web;
-    web.setUrls({QUrl("https://example.org/a.bmp")});
-    EXPECT_FALSE(Drop(form.get(), &web));
-    EXPECT_EQ(form->LogLines().size(), 2) << "nothing happens for those";
+    const QUrl broken =
+        QUrl::fromLocalFile(QString::fromStdString(Write("broken.bmp", {'B', 'M'})));
+    const struct {
+        const char* what;
+        QList<QUrl> urls;
+        bool taken;
+        QString says;  // in the status bar; the error itself for the broken file
+    } drops[] = {
+        {"two files", {file, file}, true, texts::DroppedMany(2)},
+        {"a web address", {QUrl("https://example.org/a.bmp")}, false, {}},
+        {"a folder", {QUrl::fromLocalFile(dir.path())}, true, texts::DroppedFolder(dir.path())},
+        {"a broken file", {broken}, true, {}},
+        {"text", {}, false, {}},
+    };
+    for (const auto& d : drops) {
+        SCOPED_TRACE(d.what);
+        form->statusBar()->clearMessage();
+        QMimeData mime;
+        if (d.urls.isEmpty())
+            mime.setText("not a file");
+        else
+            mime.setUrls(d.urls);
+        EXPECT_EQ(Drop(form.get(), &mime), d.taken);
+        EXPECT_EQ(form->statusBar()->currentMessage(),
+                  d.urls == QList<QUrl>{broken} ? errors.value(0) : d.says);
+    }
+    EXPECT_EQ(errors.size(), 1) << "the broken file's error";
+    EXPECT_EQ(form->LogLines().size(), 2) << "nothing opened";
+    EXPECT_TRUE(form->State().OpenFileName.empty());
 
     QMimeData one;
     one.setUrls({file});
@@ -577,12 +600,7 @@ TEST_F(FormTest, DroppingOnePictureFileOpensItAsTheDialogWould) {
     EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色")}));
     EXPECT_EQ(form->State().OpenFileName, quadrants);
     EXPECT_EQ(form->OpenPictureDialog1->FileName(), quadrants) << "the dialog starts there next";
-
-    QMimeData broken;
-    broken.setUrls({QUrl::fromLocalFile(QString::fromStdString(Write("broken.bmp", {'B', 'M'})))});
-    Drop(form.get(), &broken);
-    EXPECT_EQ(errors.size(), 1);
-    EXPECT_EQ(form->State().OpenFileName, quadrants);
+    EXPECT_EQ(form->statusBar()->currentMessage(), texts::DroppedOpened(file.toLocalFile()));
 }
 
 }  // namespace
@@ -635,17 +653,20 @@ namespace {
 
 using test::WhenShown;
 
-void Choose(const std::string& path) {
-    WhenShown<QFileDialog>([path](QFileDialog& d) {
+// whole: the whole path typed where the dialog started, as a user may, without listing the
+// folder (a kernel folder's listing can take for ever).
+void Choose(const std::string& path, bool whole = false) {
+    WhenShown<QFileDialog>([path, whole](QFileDialog& d) {
         // Typed into the name field, as a user does (selectFile ignores a new name while the
         // field has focus, and a name typed without focus leaves the last one selected too).
         const QFileInfo file(QString::fromStdString(path));
-        d.setDirectory(file.absolutePath());
+        if (!whole)
+            d.setDirectory(file.absolutePath());
         auto* name = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(name, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
         name->setFocus();
-        name->setText(file.fileName());
+        name->setText(whole ? file.absoluteFilePath() : file.fileName());
         static_cast<QDialog&>(d).accept();  // as the dialog's own button does
         // Still open when the replace question was answered No: the user cancels then.
         if (d.isVisible())
@@ -807,6 +828,32 @@ TEST_F(FormTest, TabLeavesTheLogAndFilesDroppedOnItOpen) {
     EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色")}));
     EXPECT_FALSE(form->LogLines().join('\n').contains("file:"));
     EXPECT_EQ(form->State().OpenFileName, quadrants);
+}
+
+// Every Tab stop, in the order Tab reaches them, draws itself otherwise when it has the focus,
+// and has a name for screen readers.
+TEST_F(FormTest, EveryTabStopShowsItsFocusAndHasAName) {
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Open(quadrants);
+    form->Button1->setFocus(Qt::TabFocusReason);
+    QList<QWidget*> stops;
+    for (QWidget* at = form->Button1; !stops.contains(at); at = QApplication::focusWidget()) {
+        stops << at;
+        QTest::keyClick(at, Qt::Key_Tab);
+    }
+    ASSERT_GE(stops.size(), 11);
+    for (QWidget* stop : stops) {
+        const QString name = QAccessible::queryAccessibleInterface(stop)->text(QAccessible::Name);
+        SCOPED_TRACE(std::string(stop->metaObject()->className()) + " " + name.toStdString());
+        EXPECT_FALSE(name.isEmpty());
+        stop->setFocus(Qt::TabFocusReason);
+        const QImage focused = stop->grab().toImage();
+        form->Button1->setFocus(stop == form->Button1 ? Qt::NoFocusReason : Qt::TabFocusReason);
+        if (stop == form->Button1)
+            form->Button2->setFocus(Qt::TabFocusReason);
+        EXPECT_NE(stop->grab().toImage(), focused);
+    }
 }
 
 TEST_F(FormTest, ScreenReadersReadThePictureTheSwatchesAndTheLog) {
@@ -1042,6 +1089,28 @@ TEST_F(FormTest, LongWorkRunsBesideAWindowThatAnswers) {
     form->Button2Click();
     form->Button5Click();
     form->Image1MouseDown(1, 1);
+    // Their keys say why nothing happens, in the window and in the progress dialog; others work.
+    form->Image1->setFocus();
+    const QPoint cursor = form->Image1->Cursor().value();
+    const struct {
+        QWidget* to;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool waits;
+    } keys[] = {
+        {form.get(), Qt::Key_F5, Qt::NoModifier, true},
+        {form.get(), Qt::Key_O, Qt::ControlModifier, true},
+        {form->Image1, Qt::Key_Space, Qt::NoModifier, true},
+        {form->Image1, Qt::Key_Right, Qt::NoModifier, false},
+        {dialog, Qt::Key_M, Qt::ControlModifier, true},
+    };
+    for (const auto& k : keys) {
+        SCOPED_TRACE(QKeySequence(k.key | k.modifiers).toString().toStdString());
+        form->statusBar()->clearMessage();
+        QTest::keyClick(k.to, k.key, k.modifiers);
+        EXPECT_EQ(form->statusBar()->currentMessage(), k.waits ? texts::WaitForWork() : QString());
+    }
+    EXPECT_EQ(form->Image1->Cursor(), cursor + QPoint(1, 0)) << "the arrow moves the cursor";
     EXPECT_EQ(form->LogLines(), log) << "commands that would change the state wait";
     EXPECT_EQ(form->SwatchImage(), swatches);
     EXPECT_EQ(form->State().RunCount, 0);
@@ -1237,18 +1306,20 @@ TEST_F(FormTest, ALargerWindowGrowsThePictureFrame) {
     EXPECT_EQ(form->GroupBox1->geometry(), QRect(0, 10, 474, 395));
 }
 
-// 檢視 → 套用色彩描述檔: on at first, remembered, and for the next open; the title says what
-// came of the shown picture's profile, and the log stays as designed.
-TEST_F(FormTest, TheProfileSwitchHoldsFromTheNextOpenAndTheTitleSaysWhatCameOfIt) {
+// 檢視 → 套用色彩描述檔: on at first, remembered, and for the next open; the status bar says
+// what came of the shown picture's profile, and the log stays as designed.
+TEST_F(FormTest, TheProfileSwitchHoldsFromTheNextOpenAndTheStatusBarSaysWhatCameOfIt) {
     const std::string adobe =
         Write("adobe.png", test::Png8(8, 8, false, std::vector<std::uint32_t>(64, 0xC80A0A),
                                       test::Profile(test::Icc::kAdobeRgb)));
     QAction* item = form->MenuItem(Q("套用色彩描述檔"));
     ASSERT_NE(item, nullptr);
     EXPECT_TRUE(item->isChecked());
+    const auto* status = form->findChild<QLabel*>("pictureStatus");
     Open(adobe);
-    EXPECT_EQ(form->windowTitle(),
-              Q("adobe.png (100%) [已套用色彩描述檔:Adobe RGB (1998)] - colorsplit"));
+    EXPECT_EQ(form->windowTitle(), Q("adobe.png (100%) - colorsplit"));
+    EXPECT_TRUE(status->text().endsWith(Q("已套用色彩描述檔:Adobe RGB (1998)")))
+        << status->text().toStdString();
     EXPECT_EQ(LogTail(2), QStringList({Q("開檔完成,請選擇四種顏色")}));
     const QImage converted = form->ShownPicture().Image();
     item->trigger();
@@ -1258,17 +1329,21 @@ TEST_F(FormTest, TheProfileSwitchHoldsFromTheNextOpenAndTheTitleSaysWhatCameOfIt
     EXPECT_EQ(form->ShownPicture().Image(),
               PictureFile(adobe, false).Decode(Picture::kReadLimitPixels));
     EXPECT_NE(form->ShownPicture().Image(), converted);
-    EXPECT_EQ(form->windowTitle(),
-              Q("adobe.png (100%) [未套用色彩描述檔:Adobe RGB (1998)] - colorsplit"));
+    EXPECT_TRUE(status->text().endsWith(Q("未套用色彩描述檔:Adobe RGB (1998)")))
+        << status->text().toStdString();
     item->trigger();
     EXPECT_TRUE(TForm1().MenuItem(Q("套用色彩描述檔"))->isChecked());
 }
 
 // The save and export dialogs start where a file can be written: the last save or export's
 // folder, remembered between runs; else the picture's folder if writable; else Pictures or home.
-TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
-    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                  "/colorsplit/settings.json");
+// The open dialog starts where the last picture was opened. Only a folder a file was really
+// opened from or written to is remembered, and none of the kernel's (/proc, /sys, /dev).
+TEST(DialogFolders, DialogsStartWhereFilesWereReallyOpenedAndWritten) {
+    const QString settings =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        "/colorsplit/settings.json";
+    QFile::remove(settings);
     QTemporaryDir dir;
     const QString readOnly = dir.filePath("read-only"), writable = dir.filePath("writable"),
                   saved = dir.filePath("saved");
@@ -1277,6 +1352,7 @@ TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
         test::WriteFile((folder + "/p.bmp").toStdString(),
                         test::EncodeBmp(test::QuadrantPicture(), 24));
     }
+    test::WriteFile((saved + "/broken.bmp").toStdString(), {'B', 'M', 0});
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     const QString fallback = QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
@@ -1284,24 +1360,43 @@ TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
     // Where each dialog starts after each step, each step in a window of its own: a new run.
     const struct {
         const char* step;
-        QString opened;   // picture opened
-        QString written;  // file saved there afterwards, if any
-        QString start;    // where the save and export dialogs then start
+        QString opened;     // picture opened (or tried)
+        QString written;    // file saved there afterwards (or tried), if any
+        QString start;      // where the save and export dialogs then start
+        QString openStart;  // where the open dialog then starts
     } steps[] = {
-        {"read-only folder", readOnly + "/p.bmp", {}, fallback},
-        {"writable folder", writable + "/p.bmp", {}, writable},
-        {"after a save", readOnly + "/p.bmp", saved + "/out.bmp", saved},
-        {"the next run", writable + "/p.bmp", {}, saved},
+        {"read-only folder", readOnly + "/p.bmp", {}, fallback, readOnly},
+        {"writable folder", writable + "/p.bmp", {}, writable, writable},
+        {"after a save", readOnly + "/p.bmp", saved + "/out.bmp", saved, readOnly},
+        {"the next run", writable + "/p.bmp", {}, saved, writable},
+        {"a save that failed", writable + "/p.bmp", "/proc/nope.png", saved, writable},
+        {"one refused", writable + "/p.bmp", readOnly + "/no.bmp", saved, writable},
+        {"an open that failed", saved + "/broken.bmp", {}, saved, writable},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.step);
         TForm1 form;
+        QStringList errors;
+        form.SetErrorReporter([&errors](const QString& m) { errors << m; });
         form.OpenFile(s.opened);
         if (!s.written.isEmpty()) {
-            Choose(s.written.toStdString());
+            Choose(s.written.toStdString(), true);
             form.Button4Click();
         }
-        for (void (TForm1::*command)() : {&TForm1::Button4Click, &TForm1::ExportClick}) {
+        const bool shown = !form.State().OpenFileName.empty();
+        EXPECT_EQ(shown, !s.opened.contains("broken"));
+        EXPECT_EQ(errors.size(), !shown || s.written.contains("no") ? 1 : 0)
+            << errors.join('\n').toStdString();
+        const struct {
+            void (TForm1::*command)();
+            QString start;
+        } dialogs[] = {{&TForm1::Button1Click, s.openStart},
+                       {&TForm1::Button4Click, s.start},
+                       {&TForm1::ExportClick, s.start}};
+        for (const auto& [command, start] : dialogs) {
+            // Without a picture only the open dialog shows.
+            if (!shown && command != &TForm1::Button1Click)
+                continue;
             if (command == &TForm1::ExportClick) {
                 form.Image1MouseDown(1, 1);
                 form.Button2Click();
@@ -1312,10 +1407,164 @@ TEST(DialogFolders, SaveAndExportStartWhereFilesCanBeWritten) {
                 d.reject();
             });
             (form.*command)();
-            EXPECT_EQ(QDir(started), QDir(s.start)) << started.toStdString();
+            EXPECT_EQ(QDir(started), QDir(start)) << started.toStdString();
         }
     }
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // A kernel folder remembered all the same (by an earlier version) is passed over.
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"({"openFolder": "/sys/kernel"})");
+    file.close();
+    TForm1 form;
+    WhenShown<QFileDialog>([](QFileDialog& d) {
+        EXPECT_EQ(QDir(d.directory()), QDir(SamplesDirectory()));
+        d.reject();
+    });
+    form.Button1Click();
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// The window opens at the size and place, and in the maximised state, it was closed in; until
+// it has been closed once, at the design's.
+TEST(WindowGeometry, ComesBackAsItWasLeft) {
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                  "/colorsplit/settings.json");
+    const QRect left(60, 70, 700, 480);
+    for (const int run : {1, 2, 3}) {
+        TForm1 form;
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        EXPECT_EQ(form.isMaximized(), run == 3);
+        if (run == 1)
+            EXPECT_EQ(form.frameGeometry().size(), QSize(788, 528 + form.menuBar()->height()));
+        else
+            EXPECT_EQ(form.normalGeometry(), left) << "run " << run;
+        form.setGeometry(left);
+        if (run == 2)
+            form.showMaximized();
+        QApplication::processEvents();
+        form.close();
+    }
+}
+
+}  // namespace
+}  // namespace colorsplit
+
+namespace colorsplit {
+namespace {
+
+// The status bar: the picture's format and size (and its file's, for a reduced copy) with one
+// more note where asked; the pixel under the pointer, or the cursor the keys move, with its
+// colour as shown.
+TEST_F(FormTest, TheStatusBarShowsThePictureAndThePixelUnderThePointer) {
+    auto* picture = form->findChild<QLabel*>("pictureStatus");
+    auto* pointer = form->findChild<QLabel*>("pointerStatus");
+    ASSERT_TRUE(picture != nullptr && pointer != nullptr);
+    EXPECT_TRUE(picture->text().isEmpty());
+    Open(quadrants);
+    const QSize size = form->ShownPicture().Image().size();
+    EXPECT_EQ(picture->text(), texts::PictureStatus("BMP", size, size));
+
+    const QPoint p(30, 5);
+    Hover(form->Image1, p);
+    const TColor c = form->ShownPicture().GetPixel(p.x(), p.y());
+    EXPECT_EQ(pointer->text(), texts::PointerStatus(p.x(), p.y(), c));
+    Hover(form->Image1, QPoint(1000, 1000));
+    EXPECT_TRUE(pointer->text().isEmpty()) << "beside the picture";
+    form->Image1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->Image1, Qt::Key_Right);
+    const QPoint at = form->Image1->Cursor().value();
+    EXPECT_EQ(pointer->text(),
+              texts::PointerStatus(at.x(), at.y(), form->ShownPicture().GetPixel(at.x(), at.y())));
+
+    QImage tall(3, 961, QImage::Format_RGB32);
+    tall.fill(0x123456);
+    const std::string png = Path("tall.png");
+    ASSERT_TRUE(tall.save(QString::fromStdString(png), "PNG"));
+    WhenShown<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+    Open(png);
+    EXPECT_EQ(picture->text(), texts::PictureStatus("PNG", QSize(3, 960), QSize(3, 961)));
+    form->SetPictureNote("sRGB");
+    EXPECT_TRUE(picture->text().startsWith(texts::PictureStatus("PNG", {3, 960}, {3, 961})));
+    EXPECT_TRUE(picture->text().endsWith("sRGB"));
+}
+
+// Every menu item and button says what it does and its keys; the menus show it.
+TEST_F(FormTest, TooltipsSayWhatEachCommandDoesAndItsKeys) {
+    int items = 0;
+    for (QAction* title : form->menuBar()->actions()) {
+        EXPECT_TRUE(title->menu()->toolTipsVisible()) << title->text().toStdString();
+        for (QAction* item : title->menu()->actions()) {
+            if (item->isSeparator())
+                continue;
+            ++items;
+            const QByteArray name = item->objectName().toLatin1();
+            SCOPED_TRACE(name.toStdString());
+            EXPECT_FALSE(texts::CommandTip(name.constData()).isEmpty()) << "what it does";
+            EXPECT_TRUE(item->toolTip().startsWith(texts::CommandTip(name.constData())));
+            for (const QKeySequence& keys : item->shortcuts())
+                EXPECT_TRUE(item->toolTip().contains(keys.toString(QKeySequence::NativeText)))
+                    << item->toolTip().toStdString();
+        }
+    }
+    EXPECT_GE(items, 20);
+    for (QPushButton* b :
+         {form->Button1, form->Button2, form->Button3, form->Button4, form->Button5, form->Button7})
+        EXPECT_EQ(b->toolTip(), form->MenuItem(b->text())->toolTip()) << b->text().toStdString();
+    EXPECT_EQ(form->Button1->toolTip(), texts::WithKeys(texts::CommandTip("open"), "Ctrl+O"));
+}
+
+// 檔案 → 最近開啟的檔案 lists the last ten pictures opened, newest first, in this run and the
+// next; files no longer there are left out, and a file that did not open is not listed. Each
+// opens again as if chosen in the dialog.
+TEST_F(FormTest, RecentFilesListTheLastTenPicturesOpened) {
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                  "/colorsplit/settings.json");
+    QMenu* menu = form->MenuItem(Q("最近開啟的檔案"))->menu();
+    ASSERT_NE(menu, nullptr);
+    const auto listed = [](QMenu* m) {
+        emit m->aboutToShow();
+        QStringList files;
+        for (QAction* item : m->actions())
+            if (item->isEnabled())
+                files << item->toolTip();
+        return files;
+    };
+    EXPECT_TRUE(listed(menu).isEmpty());
+    QStringList opened;
+    for (int i = 0; i < 12; ++i) {
+        const QString name = QStringLiteral("p%1.bmp").arg(i);
+        opened.prepend(QString::fromStdString(
+            Write(name.toStdString(), test::EncodeBmp(test::QuadrantPicture(), 24))));
+        form->OpenFile(opened.front());
+    }
+    form->OpenFile(QString::fromStdString(Write("broken.bmp", {'B', 'M'})));
+    EXPECT_EQ(listed(menu), opened.mid(0, 10));
+    QFile::remove(opened[3]);
+    form->OpenFile(opened[5]);
+    TForm1 next;
+    const QStringList now = listed(next.MenuItem(Q("最近開啟的檔案"))->menu());
+    EXPECT_EQ(now, QStringList({opened[5], opened[0], opened[1], opened[2], opened[4], opened[6],
+                                opened[7], opened[8], opened[9]}));
+    ASSERT_EQ(listed(menu), now);
+    EXPECT_TRUE(menu->actions().front()->text().endsWith("p6.bmp")) << "named, not the path";
+    menu->actions()[1]->trigger();
+    EXPECT_EQ(form->State().OpenFileName, opened[0].toStdString());
+    // Also in the desktop's list, once for each time it opened.
+    QFile desktop(recent::DesktopListFile());
+    ASSERT_TRUE(desktop.open(QIODevice::ReadOnly));
+    const QString list = QString::fromUtf8(desktop.readAll());
+    const qsizetype p10 = list.indexOf("/p10.bmp\"");
+    ASSERT_GE(p10, 0);
+    EXPECT_EQ(list.mid(p10, list.indexOf("</bookmark>", p10) - p10).count("count=\"1\""), 1);
+    EXPECT_FALSE(list.contains("broken.bmp"));
 }
 
 }  // namespace
