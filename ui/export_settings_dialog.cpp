@@ -19,11 +19,15 @@ namespace colorsplit {
 
 namespace {
 
-// A setting's sentence, under its controls, in the dialog's quieter text.
+// A setting's sentence, under its controls, wrapped to the box's width.
 QLabel* Sentence(const char* key, QWidget* parent) {
     auto* label = new QLabel(texts::ExportSettingText(key), parent);
     label->setWordWrap(true);
-    label->setForegroundRole(QPalette::PlaceholderText);
+    // Wide enough for a line of about twenty-four characters of Chinese, and as tall as the
+    // lines at that width: wider, it needs no more (Qt's layouts do not always ask a wrapped
+    // label for its height at the width they give it).
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QChar(0x4E00)) * 24);
+    label->setMinimumHeight(label->heightForWidth(label->minimumWidth()));
     return label;
 }
 
@@ -53,7 +57,15 @@ ExportSettingsDialog::ExportSettingsDialog(const ExportSettings& s, bool inksLoa
                                            QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(texts::ExportSettingText("title"));
+    // Two columns of boxes, so that the dialog fits a small screen at any scale.
     auto* layout = new QVBoxLayout(this);
+    auto* boxes = new QGridLayout;
+    layout->addLayout(boxes);
+    int placed = 0;
+    const auto add = [&](QGroupBox* box) {
+        boxes->addWidget(box, placed / 2, placed % 2);
+        ++placed;
+    };
 
     minRegion = new QSpinBox(this);
     minRegion->setRange(0, std::numeric_limits<int>::max());
@@ -64,14 +76,14 @@ ExportSettingsDialog::ExportSettingsDialog(const ExportSettings& s, bool inksLoa
     connectivity->addItem(texts::ExportSettingText("connect4"), 4);
     connectivity->addItem(texts::ExportSettingText("connect8"), 8);
     connectivity->setCurrentIndex(s.connectivity == 8 ? 1 : 0);
-    layout->addWidget(Box("cleanup", "cleanupSentence",
-                          {Caption("minRegion", minRegion), minRegion,
-                           Caption("connectivity", connectivity), connectivity},
-                          this));
+    add(Box("cleanup", "cleanupSentence",
+            {Caption("minRegion", minRegion), minRegion, Caption("connectivity", connectivity),
+             connectivity},
+            this));
 
     dither = new QCheckBox(texts::ExportSettingText("ditherBox"), this);
     dither->setChecked(s.dither && s.minRegion == 0);
-    layout->addWidget(Box("dither", "ditherSentence", {dither}, this));
+    add(Box("dither", "ditherSentence", {dither}, this));
 
     trap = new QDoubleSpinBox(this);
     trap->setDecimals(2);
@@ -82,8 +94,7 @@ ExportSettingsDialog::ExportSettingsDialog(const ExportSettings& s, bool inksLoa
     trapUnit->addItem(texts::ExportSettingText("unitPixels"));
     trapUnit->addItem(texts::ExportSettingText("unitMm"));
     trapUnit->setCurrentIndex(s.trapInMillimetres ? 1 : 0);
-    layout->addWidget(
-        Box("trap", "trapSentence", {Caption("trapWidth", trap), trap, trapUnit}, this));
+    add(Box("trap", "trapSentence", {Caption("trapWidth", trap), trap, trapUnit}, this));
 
     byDpi = new QRadioButton(texts::ExportSettingText("byDpi"), this);
     dpi = new QSpinBox(this);
@@ -98,14 +109,13 @@ ExportSettingsDialog::ExportSettingsDialog(const ExportSettings& s, bool inksLoa
     printWidth->setValue(s.printWidthMm > 0 ? s.printWidthMm : 210);
     printWidth->setSuffix(texts::ExportSettingText("mm"));
     (s.printWidthMm > 0 ? byWidth : byDpi)->setChecked(true);
-    layout->addWidget(
-        Box("printSize", "printSizeSentence", {byDpi, dpi, byWidth, printWidth}, this));
+    add(Box("printSize", "printSizeSentence", {byDpi, dpi, byWidth, printWidth}, this));
 
     marks = new QCheckBox(texts::ExportSettingText("marksBox"), this);
     marks->setChecked(s.marks);
     pdf = new QCheckBox(texts::ExportSettingText("pdfBox"), this);
     pdf->setChecked(s.pdf);
-    layout->addWidget(Box("films", "filmsSentence", {marks, pdf}, this));
+    add(Box("films", "filmsSentence", {marks, pdf}, this));
 
     svg = new QCheckBox(texts::ExportSettingText("svgBox"), this);
     svg->setChecked(s.svg);
@@ -115,13 +125,12 @@ ExportSettingsDialog::ExportSettingsDialog(const ExportSettings& s, bool inksLoa
     smooth->setSingleStep(0.25);
     smooth->setValue(s.smooth);
     smooth->setSuffix(texts::ExportSettingText("pixels"));
-    layout->addWidget(
-        Box("vectors", "vectorsSentence", {svg, Caption("smooth", smooth), smooth}, this));
+    add(Box("vectors", "vectorsSentence", {svg, Caption("smooth", smooth), smooth}, this));
 
     inkColours = new QCheckBox(texts::ExportSettingText("inkColoursBox"), this);
     inkColours->setChecked(s.inkColours);
     inkColours->setEnabled(inksLoaded || s.inkColours);
-    layout->addWidget(Box("inks", "inksSentence", {inkColours}, this));
+    add(Box("inks", "inksSentence", {inkColours}, this));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
