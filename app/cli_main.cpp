@@ -438,7 +438,13 @@ std::unique_ptr<QGuiApplication> FontsFor(const colorsplit::ExportSettings& sett
     static int argc = 1;
     static char name[] = "colorsplit-cli";
     static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
+    // What Qt notes while it starts (a runtime folder it had to choose, where the session has
+    // none) is not the run's output: standard error holds only failures.
+    const QtMessageHandler before =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    auto app = std::make_unique<QGuiApplication>(argc, argv);
+    qInstallMessageHandler(before);
+    return app;
 }
 
 // A failed command: one line on standard error, worded as the window words it.

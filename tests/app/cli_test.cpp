@@ -272,6 +272,28 @@ TEST_F(CliTest, MalformedCommandLinesAreRefusedBeforeAnythingRuns) {
     EXPECT_EQ(RunCli({"--version"}).status, 0);
 }
 
+// The export's options reach every export, alone and in a batch: the files they add, and
+// nothing on standard error while the labels' fonts are found.
+TEST_F(CliTest, ExportOptionsAddTheirFiles) {
+    const QStringList print = {"--min-region", "5", "--trap", "1", "--marks", "--pdf", "--svg"};
+    const QString folder = Path("films");
+    const CliRun run = RunCli(print + QStringList{"open", quadrants} + PickBases() +
+                              QStringList{"execute", "export", folder});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    const QStringList files = QDir(folder).entryList(QDir::Files);
+    EXPECT_EQ(files.size(), 1 + 2 * 4 + 2 + 1 + 1 + 4) << files.join(' ').toStdString();
+    // A film on its sheet: 10 mm a side at 300 dpi.
+    EXPECT_EQ(QImage(folder + "/quadrants-group1-film.png").width(),
+              2 * test::kQuadrantWidth + 236);
+    const CliRun batch =
+        RunCli(QStringList{"batch"} + print +
+               QStringList{"--seed", "C80A0A", "--seed", "0AC80A", "--seed", "0A0AC8", "--seed",
+                           "C8C80A", "--export", Path("batch"), quadrants});
+    ASSERT_EQ(batch.status, 0) << batch.err.toStdString();
+    EXPECT_EQ(QDir(Path("batch")).entryList(QDir::Files), files);
+}
+
 // save writes the format the name says, JPEG within its loss and the others exactly; a name
 // without an extension gets .bmp, one of a picture format not written is refused naming those
 // written, and nothing is written.
