@@ -166,6 +166,12 @@ TForm1::TForm1(std::unique_ptr<FileDialog> openDialog, std::unique_ptr<FileDialo
 
 TForm1::~TForm1() {
     runner_->StopAndWait();
+    // Keys are no longer this window's to hear: its parts go one by one from here, and a key
+    // handed to it in between would find only a QWidget.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeEventFilter(keysWhileWorking_);
+    delete keysWhileWorking_;
+    keysWhileWorking_ = nullptr;
     // A zoom not yet remembered is, without a word: the window is gone.
     if (rememberZoom_.isActive()) {
         errorReporter_ = [](const QString&) {};
