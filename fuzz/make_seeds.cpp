@@ -12,6 +12,7 @@
 #include "support/library_files.h"
 #include "support/malformed.h"
 #include "support/other_files.h"
+#include "support/profiles.h"
 
 namespace {
 
@@ -89,11 +90,33 @@ std::vector<Bytes> HeifSeeds(bool avif) {
     return {Heif(avif, 9, 6, rgb, 8), Heif(avif, 9, 6, rgb, 10), Heif(avif, 9, 6, rgb, 8, 6, true)};
 }
 
+// Colour profiles as cameras and editors embed them, whole and broken: PNG iCCP, JPEG APP2
+// (CMYK too), WebP ICCP and a BMP V5's.
+std::vector<Bytes> ProfileSeeds() {
+    const std::vector<std::uint32_t> rgb = {0xC80A0A, 0x0AC80A, 0x0A0AC8, 0xFFFFFF};
+    std::vector<Bytes> seeds;
+    for (const Bytes& icc : {test::Profile(test::Icc::kAdobeRgb), test::Profile(test::Icc::kGrey),
+                             test::Profile(test::Icc::kSrgbV2), test::BrokenProfile()})
+        seeds.push_back(test::Png8(2, 2, false, rgb, icc));
+    QImage image(2, 2, QImage::Format_RGB32);
+    image.fill(qRgb(200, 10, 10));
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "jpeg");
+    const Bytes jpeg(encoded.begin(), encoded.end());
+    seeds.push_back(test::WithJpegIcc(jpeg, test::Profile(test::Icc::kProPhoto)));
+    const std::uint8_t inks[2][4] = {{255, 0, 0, 255}, {128, 200, 40, 200}};
+    seeds.push_back(
+        test::WithJpegIcc(CmykJpeg(inks[0], inks[1], true), test::Profile(test::Icc::kCmyk)));
+    return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: make_fuzz_seeds FOLDER [tiff|webp|gif|heic|avif]\n");
+        std::fprintf(stderr, "usage: make_fuzz_seeds FOLDER [tiff|webp|gif|heic|avif|profiles]\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -111,6 +134,7 @@ int main(int argc, char** argv) {
         {"gif", GifSeeds},
         {"heic", [] { return HeifSeeds(false); }},
         {"avif", [] { return HeifSeeds(true); }},
+        {"profiles", ProfileSeeds},
     };
     const std::string only = argc == 3 ? argv[2] : "";
     bool known = only.empty();
