@@ -95,9 +95,11 @@ std::vector<Bytes> HeifSeeds(bool avif) {
 std::vector<Bytes> ProfileSeeds() {
     const std::vector<std::uint32_t> rgb = {0xC80A0A, 0x0AC80A, 0x0A0AC8, 0xFFFFFF};
     std::vector<Bytes> seeds;
-    for (const Bytes& icc : {test::Profile(test::Icc::kAdobeRgb), test::Profile(test::Icc::kGrey),
-                             test::Profile(test::Icc::kSrgbV2), test::BrokenProfile()})
-        seeds.push_back(test::Png8(2, 2, false, rgb, icc));
+    for (const Bytes& icc : {colorsplit::test::Profile(colorsplit::test::Icc::kAdobeRgb),
+                             colorsplit::test::Profile(colorsplit::test::Icc::kGrey),
+                             colorsplit::test::Profile(colorsplit::test::Icc::kSrgbV2),
+                             colorsplit::test::BrokenProfile()})
+        seeds.push_back(colorsplit::test::Png8(2, 2, false, rgb, icc));
     QImage image(2, 2, QImage::Format_RGB32);
     image.fill(qRgb(200, 10, 10));
     QByteArray encoded;
@@ -105,10 +107,11 @@ std::vector<Bytes> ProfileSeeds() {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "jpeg");
     const Bytes jpeg(encoded.begin(), encoded.end());
-    seeds.push_back(test::WithJpegIcc(jpeg, test::Profile(test::Icc::kProPhoto)));
+    seeds.push_back(colorsplit::test::WithJpegIcc(
+        jpeg, colorsplit::test::Profile(colorsplit::test::Icc::kProPhoto)));
     const std::uint8_t inks[2][4] = {{255, 0, 0, 255}, {128, 200, 40, 200}};
-    seeds.push_back(
-        test::WithJpegIcc(CmykJpeg(inks[0], inks[1], true), test::Profile(test::Icc::kCmyk)));
+    seeds.push_back(colorsplit::test::WithJpegIcc(
+        CmykJpeg(inks[0], inks[1], true), colorsplit::test::Profile(colorsplit::test::Icc::kCmyk)));
     return seeds;
 }
 

@@ -159,9 +159,13 @@ StoredColours ColoursOf(heif_image_handle* handle) {
         return colours;
     }
     heif_color_profile_nclx* nclx = nullptr;
+    // libheif 1.15 may hand a profile back with an error too (a colr box it could not read):
+    // it is ours to free either way.
     if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok ||
-        nclx == nullptr)
+        nclx == nullptr) {
+        heif_nclx_color_profile_free(nclx);
         return colours;
+    }
     colours.nclx = StoredColours::Nclx{
         nclx->color_primaries,
         nclx->transfer_characteristics,
