@@ -2,6 +2,8 @@
 
 #include <lcms2.h>
 
+#include <cstdint>
+
 #include <QtEndian>
 #include <cmath>
 #include <vector>
@@ -196,10 +198,12 @@ Profile NclxProfile(const StoredColours::Nclx& nclx) {
 // Whether a profile can turn these samples into colours: one of their colour space, of a
 // device (not a link, an abstract or a named-colour profile).
 bool Suits(cmsHPROFILE profile, StoredColours::Samples samples) {
-    const cmsProfileClassSignature kind = cmsGetDeviceClass(profile);
+    // As the file's 32 bits: a file may say anything there, and an enum holding a value none
+    // of its names has is undefined.
+    const std::uint32_t kind = cmsGetDeviceClass(profile);
     if (kind == cmsSigLinkClass || kind == cmsSigAbstractClass || kind == cmsSigNamedColorClass)
         return false;
-    const cmsColorSpaceSignature space = cmsGetColorSpace(profile);
+    const std::uint32_t space = cmsGetColorSpace(profile);
     switch (samples) {
         case StoredColours::Samples::kRgb:
             return space == cmsSigRgbData;
