@@ -160,25 +160,35 @@ private:
         const int frameHeight = frameWidth > 0 ? std::max(0, frame.Height) : 0;
         std::vector<GifPixelType> line(static_cast<size_t>(frameWidth));
         // Interlaced rows come in four passes: every 8th from 0, every 8th from 4, every 4th
-        // from 2, every 2nd from 1.
+        // from 2, every 2nd from 1. Only the part of the frame on the screen is kept, whatever
+        // size the frame claims: the screen is the size checked.
+        const int firstRow = std::clamp(-frame.Top, 0, frameHeight);
+        const int lastRow = std::clamp(height - frame.Top, firstRow, frameHeight);
+        const int firstColumn = std::clamp(-frame.Left, 0, frameWidth);
+        const int lastColumn = std::clamp(width - frame.Left, firstColumn, frameWidth);
+        const auto kept = static_cast<size_t>(lastColumn - firstColumn);
         std::vector<GifPixelType> indices;
         if (frame.Interlace) {
-            indices.resize(static_cast<size_t>(frameWidth) * static_cast<size_t>(frameHeight));
+            indices.resize(kept * static_cast<size_t>(lastRow - firstRow));
             for (const auto& [first, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
-                for (int y = first; y < frameHeight; y += step)
-                    if (DGifGetLine(gif.get(), indices.data() + static_cast<size_t>(y) * frameWidth,
-                                    frameWidth) == GIF_ERROR)
+                for (int y = first; y < frameHeight; y += step) {
+                    if (DGifGetLine(gif.get(), line.data(), frameWidth) == GIF_ERROR)
                         failInData();
+                    if (y >= firstRow && y < lastRow)
+                        std::copy_n(line.data() + firstColumn, kept,
+                                    indices.data() + kept * static_cast<size_t>(y - firstRow));
+                }
         }
-        // Row y of the frame; rows above the screen are decoded and passed over.
+        // Row y of the frame from its column firstColumn on; rows above the screen are decoded
+        // and passed over.
         int next = 0;
         const auto frameRow = [&](int y) -> const GifPixelType* {
             if (frame.Interlace)
-                return indices.data() + static_cast<size_t>(y) * frameWidth;
+                return indices.data() + kept * static_cast<size_t>(y - firstRow);
             for (; next <= y; ++next)
                 if (DGifGetLine(gif.get(), line.data(), frameWidth) == GIF_ERROR)
                     failInData();
-            return line.data();
+            return line.data() + firstColumn;
         };
         for (int top = 0; top < height; top += band.height()) {
             const int n = std::min(band.height(), height - top);
@@ -188,15 +198,13 @@ private:
                 const int fy = top + y - frame.Top;
                 if (fy < 0 || fy >= frameHeight)
                     continue;
+                // A frame may reach past the screen; what lies beyond does not show.
                 const GifPixelType* row = frameRow(fy);
-                for (int x = 0; x < frameWidth; ++x) {
-                    // A frame may reach past the screen; what lies beyond does not show.
-                    const int left = frame.Left + x;
-                    if (left < 0 || left >= width)
-                        continue;
-                    if (row[x] >= map->ColorCount)
+                for (int x = firstColumn; x < lastColumn; ++x) {
+                    const GifPixelType index = row[x - firstColumn];
+                    if (index >= map->ColorCount)
                         throw DecodeError{{Problem::kIndexOutsidePalette}};
-                    out[left] = Colour(*map, row[x]);
+                    out[frame.Left + x] = Colour(*map, index);
                 }
             }
             if (!sink(n == band.height() ? band
@@ -206,7 +214,7 @@ private:
                 return false;
         }
         // Rows of the frame below the screen: decoded all the same, as damage there refuses.
-        if (frameHeight > 0)
+        if (frameHeight > 0 && !frame.Interlace)
             frameRow(frameHeight - 1);
         return true;
     }

@@ -557,6 +557,9 @@ TEST_F(Formats, GifShowsItsFirstFrameOnItsScreen) {
     GifFrame transparent = whole;
     transparent.transparent = 2;
     const GifFrame inside = frame(3, 2, 7, 9, indices(7, 9, 4));
+    // Interlaced past the screen's right and bottom: only what shows is kept.
+    GifFrame beyond = frame(12, 5, 20, 16, indices(20, 16, 4));
+    beyond.interlaced = true;
     const struct {
         const char* name;
         std::vector<std::uint32_t> global;
@@ -569,6 +572,7 @@ TEST_F(Formats, GifShowsItsFirstFrameOnItsScreen) {
         {"a transparent colour", global, {transparent}},
         {"inside the screen", global, {inside}},
         {"the first of two", global, {inside, whole}},
+        {"interlaced past the screen", global, {beyond}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -577,8 +581,8 @@ TEST_F(Formats, GifShowsItsFirstFrameOnItsScreen) {
         // The background, the screen map's entry 3, where the frame does not reach.
         QImage expected(19, 13, QImage::Format_RGB32);
         expected.fill(c.global.empty() ? qRgb(0, 0, 0) : 0xFF000000u | c.global[3]);
-        for (int y = 0; y < f.height; ++y)
-            for (int x = 0; x < f.width; ++x)
+        for (int y = 0; y < f.height && f.top + y < 13; ++y)
+            for (int x = 0; x < f.width && f.left + x < 19; ++x)
                 expected.setPixel(
                     f.left + x, f.top + y,
                     0xFF000000u | map[f.indices[static_cast<size_t>(y) * f.width + x]]);
