@@ -573,9 +573,10 @@ TEST(BatchCsv, NamesAreQuotedWhereTheyMustBe) {
     const auto groups = Statistics({PackColor(200, 10, 10)}, {3});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(BatchCsv({c.name}, {BatchOutcome{groups, std::nullopt, std::nullopt}}).toStdString(),
-                  "file,group," + CsvColumns() + '\n' + c.field +
-                      ",1,#C80A0A,200,10,10,3,100.00,0.00,,\n");
+        EXPECT_EQ(
+            BatchCsv({c.name}, {BatchOutcome{groups, std::nullopt, std::nullopt}}).toStdString(),
+            "file,group," + CsvColumns() + '\n' + c.field +
+                ",1,#C80A0A,200,10,10,3,100.00,0.00,,\n");
     }
 }
 
