@@ -346,8 +346,9 @@ template <int... Ks>
 float PassOf(std::integer_sequence<int, Ks...>, int k, Column* columns, int w, int h,
              const PixelRec* codeBook, GroupSums& sums) {
     float distortion = 0.0f;
-    ((k == Ks + 1 ? (distortion = Pass<Ks + 1>(columns, w, h, codeBook, sums), true) : false) ||
-     ...);
+    (void)((k == Ks + 1 ? (distortion = Pass<Ks + 1>(columns, w, h, codeBook, sums), true)
+                        : false) ||
+           ...);
     return distortion;
 }
 
@@ -358,7 +359,7 @@ float PassOfK(Column* columns, int w, int h, const PixelRec* codeBook, int k, Gr
 template <int... Ks>
 void RowOf(std::integer_sequence<int, Ks...>, int k, const RowPixel* row, int n,
            const PixelRec* codeBook, std::uint8_t* groups) {
-    ((k == Ks + 1 ? (Row<Ks + 1>(row, n, codeBook, groups), true) : false) || ...);
+    (void)((k == Ks + 1 ? (Row<Ks + 1>(row, n, codeBook, groups), true) : false) || ...);
 }
 
 void RowOfK(const RowPixel* row, int n, const PixelRec* codeBook, int k, std::uint8_t* groups) {

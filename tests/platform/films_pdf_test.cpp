@@ -236,7 +236,9 @@ TEST_F(FilmsPdf, StopsWhenGoingSaysNo) {
     // After how many answers going says no; then the proof made or not, the rows of each film.
     const std::pair<int, std::vector<int>> cases[] = {
         {0, {0, 0, 0, 0}}, {1, {1, 0, 0, 0}}, {2, {1, 256, 0, 0}}, {5, {1, 600, 256, 0}}};
-    for (const auto& [answers, expected] : cases) {
+    for (const auto& c : cases) {
+        const int answers = c.first;  // a structured binding clang 14 cannot capture
+        const std::vector<int>& expected = c.second;
         int asked = 0;
         std::vector<int> made(4);
         std::vector<FilmPage> pages;

@@ -785,7 +785,7 @@ TEST_F(FormTest, APickAfterScrollingTakesThePixelUnderThePointer) {
 }
 
 TEST_F(FormTest, TheWheelOverThePictureMovesTheScrollBars) {
-    const auto wheel = [this](QWidget* target, QPoint angle, Qt::KeyboardModifiers modifiers = {}) {
+    const auto wheel = [](QWidget* target, QPoint angle, Qt::KeyboardModifiers modifiers = {}) {
         QWheelEvent event(QPointF(50, 50), target->mapToGlobal(QPointF(50, 50)), QPoint(), angle,
                           Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(target, &event);
