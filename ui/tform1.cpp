@@ -766,14 +766,17 @@ void TForm1::KeepInsideScreen() {
     const QScopedValueRollback<bool> once(placing_, true);
     const QRect outer = frameGeometry(), inner = geometry();
     const bool known = outer.isValid() && outer != inner && outer.contains(inner);
-    // The size is chosen when the window is first placed and when its frame becomes known;
-    // after that only the place is kept, and a size the user chooses stays.
-    bool sizing = !sized_;
+    // The size is chosen when the window is first placed and when its frame becomes known,
+    // in one request: a window manager may apply an earlier one after a later. Until it has
+    // settled, a window grown past the screen all the same is made to fit again; after that
+    // only the place is kept, and a size the user chooses stays.
+    bool sizing = !sized_ || settling_;
     sized_ = true;
+    QSize wanted = size();
     if (known && !framed_) {
         framed_ = true;
         sizing = true;
-        resize(WantedSize(outer.size() - inner.size()));
+        wanted = WantedSize(outer.size() - inner.size());
     }
     // Until the frame is known, room for one round the window, as window managers draw them:
     // the place asked for is then the window's own, and one as tall as the screen would have
@@ -792,7 +795,7 @@ void TForm1::KeepInsideScreen() {
     const QSize room(frame.left() + frame.right(), frame.top() + frame.bottom());
     // Inside the screen's free area, however small the screen: the design scrolls then.
     const QRect free = shown->availableGeometry();
-    if (const QSize fits = size().boundedTo(free.size() - room); sizing && fits != size()) {
+    if (const QSize fits = wanted.boundedTo(free.size() - room); sizing && fits != size()) {
         ++corrections_;
         resize(fits);
     }
