@@ -7,46 +7,17 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "fuzz/one_input.h"
-
-namespace {
-// Pictures here stay under 4 million pixels, so no block of ours comes near this; a claim in a
-// header that is asked for before the data behind it is read would. Refused rather than
-// granted, so that such a fault fails the test instead of passing slowly.
-constexpr std::size_t kLargestBlock = std::size_t{1} << 30;
-std::atomic<int> refusedBlocks{0};
-}  // namespace
-
-// GCC pairs the free below with the new it sees inlined at call sites and warns of a
-// mismatch; both sides are these replacements, which use malloc and free throughout.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpragmas"
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    if (size > kLargestBlock) {
-        ++refusedBlocks;
-        throw std::bad_alloc();
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-#pragma GCC diagnostic pop
+#include "support/watched_new.h"
 
 namespace colorsplit {
 namespace {
 
 TEST(FuzzRegressions, KeptInputsRunToTheEnd) {
+    // Pictures here stay under 4 million pixels, so no block of ours comes near 1 GiB; a size
+    // claimed in a header and asked for before the data behind it is read would. Refused rather
+    // than granted, so that such a fault fails the test instead of passing slowly.
+    test::refuseAbove = std::size_t{1} << 30;
     QTemporaryDir dir;
     const QDir kept(QStringLiteral(COLORSPLIT_FUZZ_REGRESSIONS));
     int inputs = 0;
@@ -57,7 +28,7 @@ TEST(FuzzRegressions, KeptInputsRunToTheEnd) {
         const QByteArray bytes = file.readAll();
         fuzz::RunOneInput(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                           static_cast<std::size_t>(bytes.size()), dir.path().toStdString());
-        EXPECT_EQ(refusedBlocks.exchange(0), 0) << "asked for more than 1 GiB at once";
+        EXPECT_EQ(test::refusedBlocks.exchange(0), 0) << "asked for more than 1 GiB at once";
         ++inputs;
     }
     EXPECT_GE(inputs, 1);

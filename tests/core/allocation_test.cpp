@@ -3,34 +3,9 @@
 #include <gtest/gtest.h>
 #include <hwy/tests/hwy_gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "core/quantizer.h"
 #include "support/photo.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-// GCC pairs the free below with the new it sees inlined at call sites and warns of a
-// mismatch; both sides are these replacements, which use malloc and free throughout.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpragmas"
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    ++allocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "support/watched_new.h"
 
 namespace colorsplit {
 namespace {
@@ -67,9 +42,9 @@ TEST_P(Allocation, ExecuteAllocatesNothing) {
     for (const TColor c : {host.GetPixel(10, 10), host.GetPixel(900, 100), host.GetPixel(300, 800),
                            host.GetPixel(1200, 900)})
         q->Pick(c);
-    const long before = allocations.load();
+    const long before = test::newCalls.load();
     q->Button2Click(host, host);
-    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(test::newCalls.load() - before, 0);
     EXPECT_GE(q->View().RunCount, 1);
     EXPECT_GT(host.iterations, 0);
 }
