@@ -101,12 +101,7 @@ public:
 
     // A stretch from its first turning point to its last, both kept.
     void Open(const std::vector<Lattice>& turns, std::vector<OutlineSegment>& out) {
-        turns_ = &turns;
-        closed_ = false;
-        Prepare();
-        samples_.clear();
-        along_.clear();
-        breaks_.clear();
+        Prepare(turns, false);
         Add(turns.front(), true);
         for (std::size_t i = 0; i + 1 < turns.size(); ++i) {
             Run(i);
@@ -120,12 +115,7 @@ public:
     // A closed stretch through every turning point, the first of them its topmost-leftmost;
     // returns where its segments start and end.
     OutlinePoint Closed(const std::vector<Lattice>& turns, std::vector<OutlineSegment>& out) {
-        turns_ = &turns;
-        closed_ = true;
-        Prepare();
-        samples_.clear();
-        along_.clear();
-        breaks_.clear();
+        Prepare(turns, true);
         const std::size_t n = turns.size();
         std::size_t first = n;
         for (std::size_t i = 0; i < n && first == n; ++i)
@@ -164,7 +154,12 @@ private:
     // Where each run starts along the outline, and which turning points are corners: the
     // outline comes in and goes out, measured over window_ pixels each way, at more than 60
     // degrees. A staircase of any slope turns far less over a window longer than its steps.
-    void Prepare() {
+    void Prepare(const std::vector<Lattice>& turns, bool closed) {
+        turns_ = &turns;
+        closed_ = closed;
+        samples_.clear();
+        along_.clear();
+        breaks_.clear();
         const std::size_t n = Turns();
         const std::size_t runs = closed_ ? n : n - 1;
         at_.assign(runs + 1, 0);
